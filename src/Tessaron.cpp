@@ -1,0 +1,11 @@
+// Program entry.
+#include <QApplication>
+
+#include "app/tessaron1.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  TForm1 form;
+  form.show();
+  return app.exec();
+}

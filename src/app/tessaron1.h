@@ -1,0 +1,9 @@
+// The main window TForm1: every control, every private field, every handler.
+#pragma once
+
+#include <QMainWindow>
+
+class TForm1 : public QMainWindow {
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+};

@@ -1,0 +1,282 @@
+// The audio component: a recorder that fills PCM blocks from a wave input device and
+// hands them to an event and a WAV file, a player for a wave output device, and a
+// mixer object that lists lines and reads and writes volume, mute and peak meters.
+// Failures are reported by a Boolean result and ErrorMessage, never by exceptions,
+// except a WAV file that cannot be created (EFCreateError).
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "audio/notify_window.h"
+#include "mmsystem/mmsystem.h"
+
+class TAudio;
+class TRecorder;
+class TPlayer;
+class TMixerSettings;
+class WaveFileStream;
+
+// Base of every object that can be the sender of an event.
+class TObject {
+ public:
+  virtual ~TObject() = default;
+};
+
+enum class TBPS : uint8_t { _8 = 0, _16 = 1 };
+enum class TChannels : uint8_t { Mono = 0, Stereo = 1 };
+
+using TNotifyAudioRecordEvent = std::function<void(TObject* Sender, void* LP, void* RP, uint16_t BufferSize)>;
+using TNotifyBufferPlayedEvent = std::function<void(TObject* Sender)>;
+using TNotifyPlayedEvent = std::function<void(TObject* Sender)>;
+using TNotifyMixerChange = std::function<void(TObject* Sender, uint16_t Destination, uint16_t Source)>;
+// Raised on the owner's thread when the recorder stopped a recording by itself (a write
+// that failed, a file about to outgrow its 32-bit size fields, a buffer that could not be
+// queued again). The file is complete; ErrorMessage holds the reason.
+using TNotifyRecordStoppedEvent = std::function<void(TObject* Sender)>;
+
+// A WAV file that cannot be created. Its text is "Datei <name> kann nicht erstellt werden".
+class EFCreateError : public std::runtime_error {
+ public:
+  explicit EFCreateError(const std::string& fileName);
+};
+
+// Memory for formats, headers and buffers; tests replace it to make an allocation fail.
+namespace audio_memory {
+using Allocator = void* (*)(size_t size);
+extern Allocator allocate;
+void release(void* p);
+}  // namespace audio_memory
+
+// Format, buffers and ring indexes shared by the recorder and the player.
+class TAudioSettings : public TObject {
+ public:
+  explicit TAudioSettings(TAudio* owner);
+  ~TAudioSettings() override;
+
+  TChannels Channels() const { return channels_; }
+  void setChannels(TChannels v);
+  TBPS BitsPerSample() const { return bits_; }
+  void setBitsPerSample(TBPS v);
+  uint16_t SampleRate() const { return sampleRate_; }
+  void setSampleRate(uint16_t v);
+  uint16_t BufferSize() const { return bufferSize_; }
+  const WAVEFORMATEX* WaveFormat() const { return waveFormat_; }
+
+  // Builds the format record and the four headers and buffers for the current format.
+  bool AllocBuffers();
+  void FreeBuffers();
+
+  TAudio* Owner() const { return owner_; }
+
+  std::array<WAVEHDR*, 4> Headers{};
+  std::array<char*, 4> Buffers{};
+  std::array<char*, 4> RightBuffers{};
+  int32_t QueueIndex = 0;
+  int32_t DoneIndex = 0;
+  int32_t QueuedCount = 0;
+  std::atomic<bool> IsOpen{false};
+  std::atomic<bool> Active{false};
+
+ protected:
+  friend class TAudio;
+  // Points each header at its buffer with the full length and everything else zero.
+  void setupHeaders();
+  // The format setters of TAudio change these directly, then reallocate.
+  TAudio* owner_;
+  TChannels channels_ = TChannels::Mono;
+  TBPS bits_ = TBPS::_8;
+  uint16_t sampleRate_ = 11025;
+  uint16_t noSamples_ = 8192;
+  WAVEFORMATEX* waveFormat_ = nullptr;
+  uint16_t bufferSize_ = 0;
+};
+
+class TRecorder : public TAudioSettings {
+ public:
+  explicit TRecorder(TAudio* owner);
+  ~TRecorder() override;
+
+  uint16_t NoSamples() const { return noSamples_; }
+  void setNoSamples(uint16_t v);
+  bool SplitChannels() const { return splitChannels_; }
+  void setSplitChannels(bool v);
+  uint16_t TrigLevel() const { return trigLevel_.load(); }
+  void setTrigLevel(uint16_t v) { trigLevel_.store(v); }
+
+  bool Open();
+  bool Start();
+  bool Stop();
+  bool Close();
+  bool AddBuffer();
+
+  // Creates the WAV file; with Data nil it stays open for recording, otherwise the
+  // stream(s) are written at once and the file is completed. Throws EFCreateError.
+  void CreateWaveFile(const std::string& FileName, std::istream* Data, std::istream* RightData);
+
+  std::atomic<bool> Probing{false};
+  std::atomic<bool> Triggered{false};
+  std::atomic<bool> WaveFileOpen{false};
+  HWAVEIN WaveIn = nullptr;
+  std::unique_ptr<WaveFileStream> WaveStream;
+  NotifyWindow* notifyWindow() const { return notifyWindow_.get(); }
+
+  // The multimedia service's callback (service thread).
+  static void CALLBACK_waveIn(HWAVEIN, UINT msg, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2);
+
+ private:
+  friend class TAudio;
+  void onData();
+  bool triggerTest(const char* data, uint16_t n);
+  void splitBlock(char* lp, char* rp, uint16_t n);
+  bool splitChannels_ = false;
+  std::atomic<uint16_t> trigLevel_{0};
+  std::unique_ptr<NotifyWindow> notifyWindow_;
+};
+
+class TPlayer : public TAudioSettings {
+ public:
+  explicit TPlayer(TAudio* owner);
+  ~TPlayer() override;
+
+  bool Open();
+  void Close();
+  void Stop();
+  int32_t FillBuffer();
+  void GetOutVolume(uint16_t& Left, uint16_t& Right);
+  void SetOutVolume(uint16_t Left, uint16_t Right);
+  // Gives the player a stream to play (owned from now on) and `loops` further passes
+  // over it; opens the device if needed and writes the first blocks.
+  bool Play(std::unique_ptr<std::istream> stream, uint16_t loops);
+
+  HWAVEOUT WaveOut = nullptr;
+  uint16_t PlayLoops = 0;
+  int32_t PlayPosition = 0;
+  std::unique_ptr<std::istream> PlayStream;
+  bool FormatSaved = false;
+  TChannels SavedChannels = TChannels::Mono;
+  TBPS SavedBitsPerSample = TBPS::_8;
+  uint16_t SavedSampleRate = 0;
+  std::atomic<bool> ClosePosted{false};
+  NotifyWindow* notifyWindow() const { return notifyWindow_.get(); }
+  NotifyWindow* closeWindow() const { return closeWindow_.get(); }
+
+  static void CALLBACK_waveOut(HWAVEOUT, UINT msg, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2);
+
+ private:
+  friend class TAudio;
+  std::unique_ptr<NotifyWindow> notifyWindow_;
+  std::unique_ptr<NotifyWindow> closeWindow_;
+};
+
+// One line of a mixer device as the component keeps it.
+struct TMixerLine {
+  uint16_t Destination = 0;
+  uint16_t Source = 0;
+  std::string Name;
+  uint32_t VolumeID = 65535;
+  uint32_t MuteID = 65535;
+  uint32_t PeakID = 65535;
+  uint16_t PeakChannels = 0;
+  uint16_t LineFlags = 0;
+  bool UniformVolume = false;
+  bool HasControls = false;
+  std::unique_ptr<TMixerLine> Next;
+};
+
+class TMixerSettings : public TObject {
+ public:
+  explicit TMixerSettings(TAudio* owner);
+  ~TMixerSettings() override;
+
+  bool BuildLineTree(int32_t device);
+  bool GetMixerInfo(std::string& DeviceName, std::string& Description);
+  const std::vector<std::string>& GetDestinations();
+  const std::vector<std::string>& GetSources(uint16_t Destination);
+  void GetLineName(uint16_t Destination, uint16_t Source, std::string& Name);
+  bool GetVolume(uint16_t Destination, uint16_t Source, uint16_t& Left, uint16_t& Right, bool& Mute,
+                 uint8_t& Flags);
+  bool SetVolume(uint16_t Destination, uint16_t Source, uint16_t Left, uint16_t Right, bool Mute);
+  bool GetPeak(uint16_t Destination, uint16_t Source, int32_t& Left, int32_t& Right);
+
+  TAudio* Owner() const { return owner_; }
+  HMIXER MixerHandle = nullptr;
+  std::unique_ptr<TMixerLine> Lines;
+  bool Valid = false;
+  NotifyWindow* notifyWindow() const { return notifyWindow_.get(); }
+
+ private:
+  friend class TAudio;
+  void releaseLines();
+  const TMixerLine* findLine(uint16_t Destination, uint16_t Source) const;
+  void onControlChange(DWORD controlId);
+  TAudio* owner_;
+  std::vector<std::string> list_;
+  std::unique_ptr<NotifyWindow> notifyWindow_;
+};
+
+class TAudio : public TObject {
+ public:
+  TAudio();
+  ~TAudio() override;
+
+  std::string Name;
+  int32_t Tag = 0;
+
+  const std::string& Version() const { return version_; }
+  void setVersion(const std::string&) {}
+  int32_t AudioDeviceID() const { return audioDeviceId_; }
+  void setAudioDeviceID(int32_t v);
+  int32_t MixerDeviceID() const { return mixerDeviceId_; }
+  void setMixerDeviceID(int32_t v);
+  bool SeparateCtrls() const { return separateCtrls_; }
+  void setSeparateCtrls(bool v) { separateCtrls_ = v; }
+
+  TRecorder* Recorder() const { return recorder_.get(); }
+  TPlayer* Player() const { return player_.get(); }
+  TMixerSettings* Mixer() const { return mixer_.get(); }
+  NotifyWindow* notifyWindow() const { return notifyWindow_.get(); }
+
+  // Describes wave device AudioDeviceID: its name and a text of formats, controls and
+  // duplex support. False past the last device.
+  bool GetDeviceInfo(std::string& DeviceName, std::string& Description);
+
+  TNotifyAudioRecordEvent OnRecord;
+  TNotifyBufferPlayedEvent OnBufferPlayed;
+  TNotifyPlayedEvent OnPlayed;
+  TNotifyMixerChange OnMixerChange;
+  TNotifyRecordStoppedEvent OnRecordStopped;
+  std::string ErrorMessage;
+
+  // The shutdown query (the session ends, or a terminating signal): shuts the devices
+  // down and completes an open WAV file; the component stays usable.
+  void ShutdownQuery();
+
+  // Failure text of a multimedia call: own message, a blank and the service's text.
+  void setWaveInError(const std::string& message, MMRESULT code);
+  void setWaveOutError(const std::string& message, MMRESULT code);
+
+  // Format setters applied to one of the two objects (with SeparateCtrls false, to both).
+  void applyChannels(TAudioSettings* target, TChannels v);
+  void applyBitsPerSample(TAudioSettings* target, TBPS v);
+  void applySampleRate(TAudioSettings* target, uint16_t v);
+  void applyNoSamples(uint16_t v);
+
+ private:
+  std::string version_ = "4.1 (32bit)";
+  int32_t audioDeviceId_ = -1;
+  int32_t mixerDeviceId_ = 0;
+  bool separateCtrls_ = false;
+  uint32_t waveFormatSize_ = 18;
+  std::unique_ptr<TRecorder> recorder_;
+  std::unique_ptr<TPlayer> player_;
+  std::unique_ptr<NotifyWindow> notifyWindow_;
+  std::unique_ptr<TMixerSettings> mixer_;
+};

@@ -1,0 +1,2 @@
+// LED bar meter.
+#include "controls/RackCtls.h"

@@ -1,0 +1,182 @@
+// The virtual sound card: an in-process, always available sound system with wave input
+// devices (a generator or a looped WAV file), wave output devices and mixers whose lines
+// carry volume, mute and peak meter controls. The program uses the built-in default card
+// when no real sound card is present; tests describe the card they need.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "driver.h"
+
+// One mixer line of the virtual card.
+struct VirtualLine {
+  std::string name;
+  DWORD channels = 2;   // channel count of the line (more than two is allowed)
+  bool volume = true;   // has a volume control
+  bool mute = true;     // has a mute control
+  bool peak = false;    // has a peak meter, reading the live input level of the card
+  bool feedsInput = false;  // its volume (and mute) scales the generated input signal
+  WORD initialVolume = 49152;
+};
+
+struct VirtualDestination {
+  VirtualLine line;
+  std::vector<VirtualLine> sources;
+};
+
+struct VirtualMixer {
+  std::string name;
+  std::vector<VirtualDestination> destinations;
+};
+
+struct VirtualWaveDevice {
+  std::string name;
+  DWORD formats = WAVE_FORMAT_ALL;  // capability bits reported
+  DWORD support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;  // output support bits
+  // Formats the device refuses to open with (WAVERR_BADFORMAT); empty accepts every PCM format.
+  std::function<bool(const WAVEFORMATEX&)> refuses;
+  bool volumeFollows = true;  // output: a set volume reads back as set
+};
+
+enum class VirtualPacing {
+  RealTime,        // blocks are delivered/consumed at the rate of the format (monotonic clock)
+  AsFastAsQueued,  // blocks are delivered/consumed as soon as headers are queued (tests)
+};
+
+struct VirtualCard {
+  std::vector<VirtualWaveDevice> inputs;
+  std::vector<VirtualWaveDevice> outputs;
+  std::vector<VirtualMixer> mixers;
+  VirtualPacing pacing = VirtualPacing::RealTime;
+  // When false, an input and an output cannot be open at the same time (half duplex).
+  bool fullDuplex = true;
+  // A WAV file played (looped, converted to the opened format) instead of the generator.
+  std::string inputFile;
+
+  // The card the program uses: inputs and outputs "Virtual Sound Card", one mixer with
+  // "Playback" (sources "Wave", "Line In") and "Recording" (sources "Line In" stereo,
+  // "Microphone" one-channel), volume, mute and a peak meter on the recording lines.
+  // TESSARON_VIRTUAL_INPUT names the input file.
+  static VirtualCard defaultCard();
+};
+
+// Every call of the service, for fault injection.
+enum class VirtualCall {
+  waveInGetDevCaps, waveInOpen, waveInPrepareHeader, waveInAddBuffer, waveInStart, waveInReset,
+  waveInUnprepareHeader, waveInClose,
+  waveOutGetDevCapsA, waveOutOpen, waveOutPrepareHeader, waveOutWrite, waveOutReset, waveOutUnprepareHeader,
+  waveOutClose, waveOutGetVolume, waveOutSetVolume,
+  mixerGetDevCapsA, mixerOpen, mixerGetLineInfoA, mixerGetLineControlsA, mixerGetControlDetailsA,
+  mixerSetControlDetails, mixerClose,
+};
+
+class VirtualDriver : public Driver {
+ public:
+  VirtualDriver();  // the default card
+  explicit VirtualDriver(VirtualCard card);
+  ~VirtualDriver() override;
+
+  const char* name() const override { return "virtual"; }
+  const VirtualCard& card() const { return card_; }
+
+  // Fault injection: the next call of `call` returns `result` without doing anything.
+  void failNext(VirtualCall call, MMRESULT result);
+  // Fault injection for every call of `call` until cleared with MMSYSERR_NOERROR.
+  void failAlways(VirtualCall call, MMRESULT result);
+
+  // A change made "from outside" (another program): sets a line's volume or mute and
+  // posts the control-change message (977) to every open mixer of that device.
+  void setVolumeFromOutside(UINT mixer, DWORD destination, DWORD source, WORD left, WORD right);
+  void setMuteFromOutside(UINT mixer, DWORD destination, DWORD source, bool muted);
+  // Current volume / mute of a line as the card holds it.
+  std::vector<WORD> lineVolume(UINT mixer, DWORD destination, DWORD source) const;
+  bool lineMuted(UINT mixer, DWORD destination, DWORD source) const;
+
+  // Gain applied to the generated input signal (0..1 per channel): the product of the
+  // volumes of the lines that feed the input, 0 when one of them is muted.
+  std::array<double, 2> recordGain() const;
+  // Live input level (peak of the last delivered block per channel, 0..32767).
+  std::array<int32_t, 2> inputLevel() const { return {inputLevel_[0].load(), inputLevel_[1].load()}; }
+  void setInputLevel(int32_t left, int32_t right) {
+    inputLevel_[0].store(left);
+    inputLevel_[1].store(right);
+  }
+
+  // Output volume of a wave output device (low word left, high word right).
+  DWORD outputVolume(UINT device) const;
+
+  UINT waveInGetNumDevs() override;
+  MMRESULT waveInGetDevCaps(UINT_PTR deviceId, WAVEINCAPSA* caps, UINT cbCaps) override;
+  MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                      DWORD_PTR instance, DWORD flags) override;
+  MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) override;
+  MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) override;
+  MMRESULT waveInStart(HWAVEIN handle) override;
+  MMRESULT waveInReset(HWAVEIN handle) override;
+  MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) override;
+  MMRESULT waveInClose(HWAVEIN handle) override;
+
+  UINT waveOutGetNumDevs() override;
+  MMRESULT waveOutGetDevCapsA(UINT_PTR deviceId, WAVEOUTCAPSA* caps, UINT cbCaps) override;
+  MMRESULT waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                       DWORD_PTR instance, DWORD flags) override;
+  MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) override;
+  MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) override;
+  MMRESULT waveOutReset(HWAVEOUT handle) override;
+  MMRESULT waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) override;
+  MMRESULT waveOutClose(HWAVEOUT handle) override;
+  MMRESULT waveOutGetVolume(UINT_PTR deviceId, DWORD* volume) override;
+  MMRESULT waveOutSetVolume(UINT_PTR deviceId, DWORD volume) override;
+
+  UINT mixerGetNumDevs() override;
+  MMRESULT mixerGetDevCapsA(UINT_PTR deviceId, MIXERCAPSA* caps, UINT cbCaps) override;
+  MMRESULT mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR instance, DWORD flags) override;
+  MMRESULT mixerGetLineInfoA(HMIXEROBJ handle, MIXERLINEA* line, DWORD flags) override;
+  MMRESULT mixerGetLineControlsA(HMIXEROBJ handle, MIXERLINECONTROLSA* controls, DWORD flags) override;
+  MMRESULT mixerGetControlDetailsA(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD flags) override;
+  MMRESULT mixerSetControlDetails(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD flags) override;
+  MMRESULT mixerClose(HMIXER handle) override;
+
+ private:
+  // Returns the injected result for `call`, or MMSYSERR_NOERROR when none is pending.
+  MMRESULT injected(VirtualCall call);
+  // Resolves a device number (WAVE_MAPPER = device 0) against a device list.
+  static bool resolveDevice(UINT deviceId, size_t count, size_t& index);
+
+  VirtualCard card_;
+
+  mutable std::mutex faultMutex_;
+  std::map<VirtualCall, MMRESULT> nextFault_;
+  std::map<VirtualCall, MMRESULT> alwaysFault_;
+
+  std::atomic<int32_t> inputLevel_[2] = {0, 0};
+
+  // Open-device bookkeeping for the duplex rule.
+  std::atomic<int> openInputs_{0};
+  std::atomic<int> openOutputs_{0};
+
+  // --- mixer state (virtual_mixer.cpp) ---
+  struct LineState {
+    std::vector<WORD> volume;  // one value per channel
+    bool muted = false;
+  };
+  // Control ids: mixer m, destination d, source s (0 = destination), control kind k.
+  static DWORD controlId(UINT mixer, DWORD destination, DWORD source, DWORD kind);
+  static DWORD lineId(UINT mixer, DWORD destination, DWORD source);
+  const VirtualLine* findLine(UINT mixer, DWORD destination, DWORD source) const;
+  void postControlChange(UINT mixer, DWORD controlId);
+  mutable std::mutex mixerMutex_;
+  std::vector<std::vector<std::vector<LineState>>> lineState_;  // [mixer][destination][source]
+  struct OpenMixer;
+  std::vector<OpenMixer*> openMixers_;
+
+  // --- wave output state (virtual_wave_out.cpp) ---
+  mutable std::mutex outVolumeMutex_;
+  std::vector<DWORD> outVolume_;
+};

@@ -1,0 +1,2 @@
+// The help viewer for the program's help file.
+#include "platform/help_system.h"

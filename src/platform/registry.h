@@ -1,0 +1,2 @@
+// Per-user typed key/value store with registry semantics.
+#pragma once
