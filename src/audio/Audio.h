@@ -201,8 +201,7 @@ class TMixerSettings : public TObject {
   const std::vector<std::string>& GetDestinations();
   const std::vector<std::string>& GetSources(uint16_t Destination);
   void GetLineName(uint16_t Destination, uint16_t Source, std::string& Name);
-  bool GetVolume(uint16_t Destination, uint16_t Source, uint16_t& Left, uint16_t& Right, bool& Mute,
-                 uint8_t& Flags);
+  bool GetVolume(uint16_t Destination, uint16_t Source, uint16_t& Left, uint16_t& Right, bool& Mute, uint8_t& Flags);
   bool SetVolume(uint16_t Destination, uint16_t Source, uint16_t Left, uint16_t Right, bool Mute);
   bool GetPeak(uint16_t Destination, uint16_t Source, int32_t& Left, int32_t& Right);
 

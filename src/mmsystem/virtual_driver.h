@@ -17,10 +17,10 @@
 // One mixer line of the virtual card.
 struct VirtualLine {
   std::string name;
-  DWORD channels = 2;   // channel count of the line (more than two is allowed)
-  bool volume = true;   // has a volume control
-  bool mute = true;     // has a mute control
-  bool peak = false;    // has a peak meter, reading the live input level of the card
+  DWORD channels = 2;       // channel count of the line (more than two is allowed)
+  bool volume = true;       // has a volume control
+  bool mute = true;         // has a mute control
+  bool peak = false;        // has a peak meter, reading the live input level of the card
   bool feedsInput = false;  // its volume (and mute) scales the generated input signal
   WORD initialVolume = 49152;
 };
@@ -37,7 +37,7 @@ struct VirtualMixer {
 
 struct VirtualWaveDevice {
   std::string name;
-  DWORD formats = WAVE_FORMAT_ALL;  // capability bits reported
+  DWORD formats = WAVE_FORMAT_ALL;                      // capability bits reported
   DWORD support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;  // output support bits
   // Formats the device refuses to open with (WAVERR_BADFORMAT); empty accepts every PCM format.
   std::function<bool(const WAVEFORMATEX&)> refuses;
@@ -68,12 +68,30 @@ struct VirtualCard {
 
 // Every call of the service, for fault injection.
 enum class VirtualCall {
-  waveInGetDevCaps, waveInOpen, waveInPrepareHeader, waveInAddBuffer, waveInStart, waveInReset,
-  waveInUnprepareHeader, waveInClose,
-  waveOutGetDevCapsA, waveOutOpen, waveOutPrepareHeader, waveOutWrite, waveOutReset, waveOutUnprepareHeader,
-  waveOutClose, waveOutGetVolume, waveOutSetVolume,
-  mixerGetDevCapsA, mixerOpen, mixerGetLineInfoA, mixerGetLineControlsA, mixerGetControlDetailsA,
-  mixerSetControlDetails, mixerClose,
+  waveInGetDevCaps,
+  waveInOpen,
+  waveInPrepareHeader,
+  waveInAddBuffer,
+  waveInStart,
+  waveInReset,
+  waveInUnprepareHeader,
+  waveInClose,
+  waveOutGetDevCapsA,
+  waveOutOpen,
+  waveOutPrepareHeader,
+  waveOutWrite,
+  waveOutReset,
+  waveOutUnprepareHeader,
+  waveOutClose,
+  waveOutGetVolume,
+  waveOutSetVolume,
+  mixerGetDevCapsA,
+  mixerOpen,
+  mixerGetLineInfoA,
+  mixerGetLineControlsA,
+  mixerGetControlDetailsA,
+  mixerSetControlDetails,
+  mixerClose,
 };
 
 class VirtualDriver : public Driver {
