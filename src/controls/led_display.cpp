@@ -173,6 +173,8 @@ void TLEDDisplay::buildDigitImages(QImage (&images)[kGlyphCount], qreal ratio) c
       };
       for (int s = 0; s < kSegmentCount; ++s) rack::drawLine(painter, lines[s][0], lines[s][1], colorOf(s), lw);
     }
+    painter.end();
+    images[glyph] = image;
   }
 }
 
