@@ -184,7 +184,8 @@ void TLEDDisplay::drawTo(QPainter& painter) const {
   const int W = width(), H = height(), N = numDigits_, DH = digitHeight_;
   painter.fillRect(QRect(0, 0, W, H), ColorToQColor(colorBackGround_));
 
-  if (N >= 1) {
+  // More cells than pixels would stack every digit in one place: draw none.
+  if (N >= 1 && W / N > 0) {
     // Digit images made for another pixel ratio would be scaled and blurred; make
     // a set for this surface instead.
     const qreal ratio = rack::painterDeviceRatio(painter);

@@ -119,7 +119,7 @@ void TLEDMeter::drawTo(QPainter& painter) const {
     const int c2 = segmentCount(startColor2_, min_, max_, n);
     const int c3 = segmentCount(startColor3_, min_, max_, n);
     const QColor separator = ColorToQColor(colorSeperator_);
-    if (w >= 0 && h > 0) {
+    if (w > 0 && h > 0) {  // more segments than pixels: nothing to draw
       for (int i = 0; i < n; ++i) {
         const int range = i < c2 ? 0 : (i < c3 ? 1 : 2);
         const QColor color = ColorToQColor(i < lit ? colorLED_[range] : dimmed_[range]);

@@ -246,9 +246,11 @@ TEST(LEDDisplay, ValuesWithoutAFixedPointFormDrawNoGarbage) {
     for (int x : {4, 22, 40, 58})
       for (int s = 0; s < 7; ++s) EXPECT_EQ(at(img, x + kProbe[s][0], 4 + kProbe[s][1]), kDarkLime);
   }
-  d.setNumDigits(0);  // nothing to divide into cells: background only
-  img = renderControl(d);
-  EXPECT_EQ(at(img, 6, 5), hex(clGray));
+  for (int n : {0, -2, 74, 2147483647}) {  // no cell fits: background only
+    d.setNumDigits(n);
+    img = renderControl(d);
+    EXPECT_EQ(at(img, 6, 5), hex(clGray)) << n;
+  }
   d.setNumDigits(4);
   d.setDigitWidth(0);  // no digit images
   img = renderControl(d);

@@ -264,9 +264,11 @@ TEST(LEDMeter, EmptyScaleAndLoweredMax) {
   EXPECT_EQ(at(img, 25, 5), hex(255, 255, 0));
   EXPECT_EQ(at(img, 35, 5), hex(255, 0, 0));
 
-  lowered.setNumDigits(0);  // no segments, no crash; the parent shows through
-  img = renderControl(lowered);
-  EXPECT_EQ(at(img, 5, 5), hex(kUnder));
+  for (int n : {0, -3, 41, 2147483647}) {  // no segments fit: the parent shows through
+    lowered.setNumDigits(n);
+    img = renderControl(lowered);
+    EXPECT_EQ(at(img, 5, 5), hex(kUnder)) << n;
+  }
 }
 
 TEST(LEDMeter, ScaleNotStartingAtZeroFillsFromMin) {
