@@ -143,6 +143,10 @@ void TLEDMeter::drawTo(QPainter& painter) const {
 
 void TLEDMeter::renderCache() {
   const qreal ratio = devicePixelRatioF();
+  if (size().isEmpty()) {
+    cache_ = QImage();
+    return;
+  }
   cache_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
   cache_.setDevicePixelRatio(ratio);
   cache_.fill(Qt::transparent);  // pixels the meter leaves alone show the parent
