@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -20,6 +21,12 @@ class MessageEvent : public QEvent {
   LPARAM lParam_;
 };
 
+// Qt's event queue orders a post before its delivery, but inside a library that thread
+// checkers cannot see into; this counter states the same order in the open (release on
+// posting, acquire on delivery), so what a service thread wrote before posting is seen
+// as written before the handler runs.
+std::atomic<uint64_t> handOver{0};
+
 std::mutex broadcastMutex;
 std::vector<NotifyWindow*> broadcastTargets;
 
@@ -35,7 +42,9 @@ NotifyWindow::~NotifyWindow() {
 }
 
 void NotifyWindow::post(UINT msg, WPARAM wParam, LPARAM lParam) {
-  QCoreApplication::postEvent(this, new MessageEvent(msg, wParam, lParam));
+  auto* event = new MessageEvent(msg, wParam, lParam);
+  handOver.fetch_add(1, std::memory_order_release);
+  QCoreApplication::postEvent(this, event);
 }
 
 void NotifyWindow::receiveBroadcasts() {
@@ -50,6 +59,7 @@ void NotifyWindow::broadcast(UINT msg) {
 }
 
 void NotifyWindow::customEvent(QEvent* event) {
+  handOver.load(std::memory_order_acquire);
   if (event->type() != messageEventType) return;
   auto* message = static_cast<MessageEvent*>(event);
   if (handler_) handler_(message->msg_, message->wParam_, message->lParam_);
