@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <mutex>
 #include <vector>
@@ -19,7 +20,35 @@ class MessageEvent : public QEvent {
   UINT msg_;
   WPARAM wParam_;
   LPARAM lParam_;
+
+  // Delivered messages are kept for the next posts, so a steady stream of messages (one
+  // per recorded block) allocates nothing.
+  static void* operator new(size_t size);
+  static void operator delete(void* p, size_t size);
 };
+
+std::mutex spareMutex;
+std::array<void*, 64> spare;
+size_t spareCount = 0;
+
+void* MessageEvent::operator new(size_t size) {
+  {
+    std::lock_guard lock(spareMutex);
+    if (size == sizeof(MessageEvent) && spareCount > 0) return spare[--spareCount];
+  }
+  return ::operator new(size);
+}
+
+void MessageEvent::operator delete(void* p, size_t size) {
+  {
+    std::lock_guard lock(spareMutex);
+    if (size == sizeof(MessageEvent) && spareCount < spare.size()) {
+      spare[spareCount++] = p;
+      return;
+    }
+  }
+  ::operator delete(p);
+}
 
 // Qt's event queue orders a post before its delivery, but inside a library that thread
 // checkers cannot see into; this counter states the same order in the open (release on
