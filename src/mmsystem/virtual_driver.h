@@ -194,6 +194,23 @@ class VirtualDriver : public Driver {
   struct OpenMixer;
   std::vector<OpenMixer*> openMixers_;
 
+  // --- wave input state (virtual_wave_in.cpp) ---
+  struct WaveInDevice;
+  struct InputFile;
+  // The open device behind a handle, or nullptr when the handle is not one of ours.
+  WaveInDevice* findWaveIn(HWAVEIN handle);
+  // The service thread of one open input device.
+  void runWaveIn(WaveInDevice& device);
+  // Hands every queued header back (the first with what it has recorded so far).
+  void returnQueuedHeaders(WaveInDevice& device, std::unique_lock<std::mutex>& lock);
+  // Fills `frames` frames of `header` with the device's signal and updates the peaks.
+  void fillInput(WaveInDevice& device, WAVEHDR& header, DWORD frames);
+  // The decoded input file (inputFile), loaded on the first open and shared afterwards.
+  MMRESULT loadInputFile(std::shared_ptr<const InputFile>& file);
+  std::mutex waveInMutex_;
+  std::vector<WaveInDevice*> openWaveIns_;
+  std::shared_ptr<const InputFile> inputFile_;
+
   // --- wave output state (virtual_wave_out.cpp) ---
   mutable std::mutex outVolumeMutex_;
   std::vector<DWORD> outVolume_;
