@@ -211,37 +211,41 @@ class RandomBlocks {
     }
   }
 
-  // A sample of the given width: in limit, over, right at a bound, or anything.
-  int sample(bool wide, bool over, int32_t limit) {
+  // A sample of the given width: in limit or over as asked, except for a share of
+  // `strayPercent` that is anything, right at a bound, or a full-scale extreme.
+  int sample(bool wide, bool over, int32_t limit, int strayPercent) {
     const int lo = wide ? -32768 : 0, hi = wide ? 32767 : 255;
     auto clamp = [&](int64_t v) { return static_cast<int>(v < lo ? lo : (v > hi ? hi : v)); };
     const int64_t up = wide ? int64_t{limit} : 128 + int64_t{limit};
     const int64_t down = wide ? -int64_t{limit} : 127 - int64_t{limit};
-    switch (pick(0, 5)) {
-      case 0: return pick(lo, hi);
-      case 1: return clamp(pick(0, 1) ? up + pick(-1, 1) : down + pick(-1, 1));
-      case 2: return pick(0, 1) ? lo : hi;
-      default:
-        if (over) return clamp(pick(0, 1) ? up + 1 + pick(0, 50) : down - 1 - pick(0, 50));
-        const int inLo = clamp(down), inHi = clamp(up);
-        return inLo <= inHi ? pick(inLo, inHi) : pick(lo, hi);
+    if (pick(0, 99) < strayPercent) {
+      switch (pick(0, 2)) {
+        case 0: return pick(lo, hi);
+        case 1: return clamp(pick(0, 1) ? up + pick(-1, 1) : down + pick(-1, 1));
+        default: return pick(0, 1) ? lo : hi;
+      }
     }
+    if (over) return clamp(pick(0, 1) ? up + 1 + pick(0, 50) : down - 1 - pick(0, 50));
+    const int inLo = clamp(down), inHi = clamp(up);
+    return inLo <= inHi ? pick(inLo, inHi) : pick(lo, hi);
   }
 
   Bytes block(uint16_t size, bool wide, bool stereo, int32_t limit) {
     Bytes b(size);
     const size_t width = wide ? 2 : 1, count = size / width;
     const int meanRun = std::vector<int>{1, 2, 5, 40, 200}[pick(0, 4)];
+    const int strayPercent = std::vector<int>{0, 1, 10, 30}[pick(0, 3)];
+    const int rightBreaks = std::vector<int>{0, 5, 25}[pick(0, 2)];
     bool over = pick(0, 1);
     int left = 0;
     for (size_t i = 0; i < count; ++i) {
-      // Each channel gets its own pattern most of the time; sometimes both share it.
+      // One pattern of runs for the block; the right channel strays from it at random.
       if (left-- <= 0) {
         over = !over;
         left = pick(0, 2 * meanRun);
       }
-      const bool thisOver = stereo && (i % 2) && pick(0, 3) == 0 ? !over : over;
-      const int v = sample(wide, thisOver, limit);
+      const bool thisOver = stereo && (i % 2) && pick(0, 99) < rightBreaks ? !over : over;
+      const int v = sample(wide, thisOver, limit, strayPercent);
       if (wide) {
         b[2 * i] = static_cast<uint8_t>(v & 0xFF);
         b[2 * i + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
