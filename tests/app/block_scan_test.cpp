@@ -195,12 +195,12 @@ class RandomBlocks {
   int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
 
   int32_t limit16() {
-    static const int32_t special[] = {0, 1, 100, 16384, 32000, 32700, 32766, 32767, 32768, -1, -32768, 100000};
-    return pick(0, 3) == 0 ? pick(0, 32767) : special[pick(0, 11)];
+    static const int32_t edges[] = {0, 1, 100, 16384, 32000, 32700, 32766, 32767, 32768, -1, -32768, 100000};
+    return pick(0, 3) == 0 ? pick(0, 32767) : edges[pick(0, 11)];
   }
   int32_t limit8() {
-    static const int32_t special[] = {0, 1, 64, 120, 122, 126, 127, 128, 255, -1, -128, -129};
-    return pick(0, 3) == 0 ? pick(0, 255) : special[pick(0, 11)];
+    static const int32_t edges[] = {0, 1, 64, 120, 122, 126, 127, 128, 255, -1, -128, -129};
+    return pick(0, 3) == 0 ? pick(0, 255) : edges[pick(0, 11)];
   }
 
   uint16_t size() {
