@@ -124,7 +124,8 @@ inline WAVEFORMATEX pcmFormat(WORD channels, DWORD rate, WORD bits) {
 class Capture {
  public:
   explicit Capture(const WAVEFORMATEX& format, DWORD blockFrames = 0)
-      : format_(format), blockBytes_((blockFrames != 0 ? blockFrames : format.nSamplesPerSec / 10) * format.nBlockAlign) {
+      : format_(format),
+        blockBytes_((blockFrames != 0 ? blockFrames : format.nSamplesPerSec / 10) * format.nBlockAlign) {
     for (auto& b : buffers_) b.assign(blockBytes_, 0);
   }
   ~Capture() { close(); }

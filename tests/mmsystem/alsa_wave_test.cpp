@@ -16,10 +16,10 @@ struct Speech {
   QString wav;
   std::vector<double> reference(DWORD rate) {
     const QString raw = dir.filePath(QString("ref%1.raw").arg(rate));
-    EXPECT_EQ(run("sox", {wav, "-t", "raw", "-r", QString::number(rate), "-c", "1", "-b", "16", "-e", "signed-integer",
-                          raw})
-                  .exitCode,
-              0);
+    EXPECT_EQ(
+        run("sox", {wav, "-t", "raw", "-r", QString::number(rate), "-c", "1", "-b", "16", "-e", "signed-integer", raw})
+            .exitCode,
+        0);
     QFile f(raw);
     EXPECT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
@@ -122,8 +122,8 @@ TEST_F(AlsaWave, ResetReturnsQueuedHeadersAndWaitsForTheCallback) {
   };
   const WAVEFORMATEX format = pcmFormat(2, 44100, 16);
   HWAVEIN h = nullptr;
-  ASSERT_EQ(waveInOpen(&h, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(+proc), reinterpret_cast<DWORD_PTR>(&state),
-                       CALLBACK_FUNCTION),
+  ASSERT_EQ(waveInOpen(&h, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(+proc),
+                       reinterpret_cast<DWORD_PTR>(&state), CALLBACK_FUNCTION),
             MMSYSERR_NOERROR);
   {
     std::lock_guard lock(state.mutex);
@@ -233,9 +233,8 @@ TEST_F(AlsaWave, PlaybackReachesTheSink) {
   }
   {
     std::unique_lock lock(state.mutex);
-    ASSERT_TRUE(state.cv.wait_for(lock, 20s, [&] {
-      return std::count(state.messages.begin(), state.messages.end(), WOM_DONE) == kBlocks;
-    }));
+    ASSERT_TRUE(state.cv.wait_for(
+        lock, 20s, [&] { return std::count(state.messages.begin(), state.messages.end(), WOM_DONE) == kBlocks; }));
     // A second of sound cannot have played in much less than a second.
     EXPECT_GE(std::chrono::duration<double>(state.lastDone - firstWrite).count(), 0.8);
   }
@@ -270,8 +269,8 @@ TEST_F(AlsaWave, OutputResetReturnsEveryHeader) {
     if (msg == WOM_DONE) reinterpret_cast<std::atomic<int>*>(instance)->fetch_add(1);
   };
   HWAVEOUT h = nullptr;
-  ASSERT_EQ(waveOutOpen(&h, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(+proc), reinterpret_cast<DWORD_PTR>(&done),
-                        CALLBACK_FUNCTION),
+  ASSERT_EQ(waveOutOpen(&h, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(+proc),
+                        reinterpret_cast<DWORD_PTR>(&done), CALLBACK_FUNCTION),
             MMSYSERR_NOERROR);
   std::vector<char> data(22050, static_cast<char>(128));
   std::vector<WAVEHDR> headers(20);
