@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -315,6 +319,12 @@ class PulseTest : public ::testing::Test {
   void SetUp() override {
     const std::string why = prepareServer();
     if (!why.empty()) GTEST_SKIP() << why;
+    // Tests of this kind share the server's sink, source and volumes; CTest may run
+    // them in parallel processes, so each holds the server for itself.
+    const QString lockPath =
+        QDir(qEnvironmentVariable("XDG_RUNTIME_DIR", QDir::tempPath())).filePath("tessaron-alsa-tests.lock");
+    lockFd_ = ::open(lockPath.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd_ >= 0) flock(lockFd_, LOCK_EX);
     auto driver = std::make_unique<AlsaDriver>();
     alsa_ = driver.get();
     previous_ = mmsystem::installDriver(std::move(driver));
@@ -323,6 +333,7 @@ class PulseTest : public ::testing::Test {
   void TearDown() override {
     // Without an earlier driver this one stays installed, as the automatic choice would.
     if (installed_ && previous_) mmsystem::installDriver(std::move(previous_));
+    if (lockFd_ >= 0) ::close(lockFd_);  // releases the lock
   }
 
   AlsaDriver* alsa_ = nullptr;
@@ -330,6 +341,7 @@ class PulseTest : public ::testing::Test {
  private:
   std::unique_ptr<Driver> previous_;
   bool installed_ = false;
+  int lockFd_ = -1;
 };
 
 }  // namespace alsatest
