@@ -133,12 +133,26 @@ class TRecorder : public TAudioSettings {
 
  private:
   friend class TAudio;
+  // Service thread: one filled block.
   void onData();
   bool triggerTest(const char* data, uint16_t n);
   void splitBlock(char* lp, char* rp, uint16_t n);
+  // Service thread: the recording cannot go on (write failure, size limit); blocks are
+  // ignored from now on and the owner's thread is asked to stop and tell the owner.
+  void endByItself(std::string reason);
+  // Owner's thread: the recorder's window.
+  void onMessage(UINT msg, WPARAM wParam);
+  void tellStopped();
   bool splitChannels_ = false;
   std::atomic<uint16_t> trigLevel_{0};
   std::unique_ptr<NotifyWindow> notifyWindow_;
+  // True while the data notification runs; Stop waits for it to be false before it
+  // completes the WAV file.
+  std::atomic<bool> inData_{false};
+  // Counts the opens, so a message posted for an earlier run is not applied to a later one.
+  std::atomic<uint32_t> run_{0};
+  // Why the recorder ended a run by itself (written before the stop message is posted).
+  std::string stopReason_;
 };
 
 class TPlayer : public TAudioSettings {
@@ -201,8 +215,7 @@ class TMixerSettings : public TObject {
   const std::vector<std::string>& GetDestinations();
   const std::vector<std::string>& GetSources(uint16_t Destination);
   void GetLineName(uint16_t Destination, uint16_t Source, std::string& Name);
-  bool GetVolume(uint16_t Destination, uint16_t Source, uint16_t& Left, uint16_t& Right, bool& Mute,
-                 uint8_t& Flags);
+  bool GetVolume(uint16_t Destination, uint16_t Source, uint16_t& Left, uint16_t& Right, bool& Mute, uint8_t& Flags);
   bool SetVolume(uint16_t Destination, uint16_t Source, uint16_t Left, uint16_t Right, bool Mute);
   bool GetPeak(uint16_t Destination, uint16_t Source, int32_t& Left, int32_t& Right);
 

@@ -145,8 +145,7 @@ namespace {
 // Applies one format change to the player and then the recorder (or only the object
 // addressed when the controls are separate), reallocating where the value changed.
 template <typename Field, typename Value>
-void applyFormat(TAudio& audio, TAudioSettings* target, TPlayer* player, TRecorder* recorder, Field field,
-                 Value v) {
+void applyFormat(TAudio& audio, TAudioSettings* target, TPlayer* player, TRecorder* recorder, Field field, Value v) {
   auto take = [&](TAudioSettings* object) {
     if (object->*field == v) return;
     object->*field = v;
@@ -178,8 +177,8 @@ void TAudio::applySampleRate(TAudioSettings* target, uint16_t v) {
 }
 
 void TAudio::applyNoSamples(uint16_t v) {
-  for (TAudioSettings* object : {static_cast<TAudioSettings*>(player_.get()),
-                                 static_cast<TAudioSettings*>(recorder_.get())}) {
+  for (TAudioSettings* object :
+       {static_cast<TAudioSettings*>(player_.get()), static_cast<TAudioSettings*>(recorder_.get())}) {
     if (object->noSamples_ == v) continue;
     object->noSamples_ = v;
     object->FreeBuffers();
@@ -219,8 +218,8 @@ bool TAudio::GetDeviceInfo(std::string& DeviceName, std::string& Description) {
     return false;
   }
   WAVEINCAPSA inCaps{};
-  if (MMRESULT r = waveInGetDevCaps(static_cast<UINT_PTR>(static_cast<UINT>(audioDeviceId_)), &inCaps,
-                                    sizeof(inCaps))) {
+  if (MMRESULT r =
+          waveInGetDevCaps(static_cast<UINT_PTR>(static_cast<UINT>(audioDeviceId_)), &inCaps, sizeof(inCaps))) {
     setWaveInError("", r);
     return false;
   }

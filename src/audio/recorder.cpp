@@ -1,35 +1,248 @@
-// The wave-input recorder.
+// The wave-input recorder: opening the input device with its ring of four buffers, the
+// data notification (trigger, file append, OnRecord, re-queueing through the recorder's
+// window) and stopping, which completes the WAV file once nothing can append to it.
+#include <cstring>
+#include <thread>
+
 #include "audio/Audio.h"
 #include "audio/wave_file.h"
 
+namespace {
+
+// Messages of the recorder's window besides the filled-block message (960).
+constexpr UINT kDeferredStop = 0x0400 + 1;  // a stop asked for while a block was delivered
+constexpr UINT kSelfStop = 0x0400 + 2;      // the recorder cannot go on with the recording
+
+// The recorder whose data notification runs on this thread, if any.
+thread_local const TRecorder* delivering = nullptr;
+
+}  // namespace
+
 TRecorder::TRecorder(TAudio* owner)
-    : TAudioSettings(owner), notifyWindow_(std::make_unique<NotifyWindow>([this](UINT msg, WPARAM, LPARAM) {
-        if (msg == WIM_DATA && IsOpen) AddBuffer();
-      })) {}
+    : TAudioSettings(owner),
+      notifyWindow_(
+          std::make_unique<NotifyWindow>([this](UINT msg, WPARAM wParam, LPARAM) { onMessage(msg, wParam); })) {}
 
 TRecorder::~TRecorder() = default;
 
+void TRecorder::onMessage(UINT msg, WPARAM wParam) {
+  switch (msg) {
+    case WIM_DATA:
+      // A block of an earlier run (stopped before its message arrived) is not queued
+      // again: its buffer may already be queued for the current run. A buffer that cannot
+      // be queued again has stopped the recording (AddBuffer).
+      if (wParam == run_ && IsOpen && !AddBuffer()) tellStopped();
+      break;
+    case kDeferredStop:
+      if (wParam == run_ && IsOpen) Stop();
+      break;
+    case kSelfStop:
+      if (wParam != run_) break;
+      if (IsOpen || WaveFileOpen) Stop();
+      Owner()->ErrorMessage = stopReason_;
+      tellStopped();
+      break;
+    default: break;
+  }
+}
+
+void TRecorder::tellStopped() {
+  if (Owner()->OnRecordStopped) Owner()->OnRecordStopped(this);
+}
+
 bool TRecorder::Open() {
-  Owner()->ErrorMessage = "Could not open the input device for recording: ";
-  return false;
+  if (IsOpen) return true;
+  QueueIndex = 0;
+  DoneIndex = 0;
+  ++run_;
+  const MMRESULT opened = waveInOpen(&WaveIn, static_cast<UINT>(Owner()->AudioDeviceID()), WaveFormat(),
+                                     reinterpret_cast<DWORD_PTR>(&TRecorder::CALLBACK_waveIn),
+                                     reinterpret_cast<DWORD_PTR>(this), CALLBACK_FUNCTION | WAVE_ALLOWSYNC);
+  if (opened != MMSYSERR_NOERROR) {
+    Close();
+    Owner()->setWaveInError("Could not open the input device for recording: ", opened);
+    return false;
+  }
+  IsOpen = true;
+  setupHeaders();
+  for (size_t i = 0; i < 4; ++i) {
+    if (MMRESULT r = waveInPrepareHeader(WaveIn, Headers[i], sizeof(WAVEHDR))) {
+      Close();
+      Owner()->setWaveInError("Error preparing header for recording: ", r);
+      return false;
+    }
+  }
+  if (!AddBuffer()) {
+    Owner()->ErrorMessage = "Error adding next input buffer";
+    return false;
+  }
+  return true;
 }
-bool TRecorder::Start() { return Open(); }
+
+bool TRecorder::Start() {
+  if (!Open()) return false;
+  if (MMRESULT r = waveInStart(WaveIn)) {
+    Owner()->setWaveInError("Error starting wave record: ", r);
+    Close();
+    return false;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (!AddBuffer()) {
+      Owner()->ErrorMessage = "Error adding next input buffer";
+      return false;
+    }
+  }
+  return true;
+}
+
 bool TRecorder::Stop() {
+  if (delivering == this) {
+    // Asked from inside OnRecord: the blocks from now on are ignored, and the stop itself
+    // runs on the owner's thread once this delivery has returned.
+    Active = false;
+    notifyWindow_->post(kDeferredStop, run_, 0);
+    return true;
+  }
   Active = false;
-  bool r = Close();
+  const bool result = Close();
+  // Close has normally waited for the service thread already; when it failed, a block
+  // may still be in delivery, and the file is completed only after it has left.
+  while (inData_) std::this_thread::yield();
   if (WaveFileOpen) completeWaveFile(*this);
-  return r;
+  return result;
 }
+
 bool TRecorder::Close() {
   if (!IsOpen) {
     Owner()->ErrorMessage = "Recorder already closed";
     return true;
   }
+  if (waveInReset(WaveIn) != MMSYSERR_NOERROR) {
+    Owner()->ErrorMessage = "Error in waveInReset";
+    return false;
+  }
+  for (size_t i = 0; i < 4; ++i) {
+    if (MMRESULT r = waveInUnprepareHeader(WaveIn, Headers[i], sizeof(WAVEHDR))) {
+      Owner()->setWaveInError("Error in waveInUnprepareHeader", r);
+      return false;
+    }
+  }
+  if (waveInClose(WaveIn) != MMSYSERR_NOERROR) {
+    Owner()->ErrorMessage = "Error closing input device";
+    return false;
+  }
+  WaveIn = nullptr;
   IsOpen = false;
   return true;
 }
-bool TRecorder::AddBuffer() { return false; }
-void TRecorder::CALLBACK_waveIn(HWAVEIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {}
-void TRecorder::onData() {}
-bool TRecorder::triggerTest(const char*, uint16_t) { return Triggered; }
-void TRecorder::splitBlock(char*, char*, uint16_t) {}
+
+bool TRecorder::AddBuffer() {
+  if (MMRESULT r = waveInAddBuffer(WaveIn, Headers[QueueIndex], sizeof(WAVEHDR))) {
+    Stop();
+    Owner()->setWaveInError("Error adding input buffer", r);
+    return false;
+  }
+  QueueIndex = (QueueIndex + 1) % 4;
+  return true;
+}
+
+void TRecorder::CALLBACK_waveIn(HWAVEIN, UINT msg, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
+  auto* recorder = reinterpret_cast<TRecorder*>(instance);
+  if (recorder == nullptr) return;
+  switch (msg) {
+    case WIM_OPEN: recorder->Active = true; break;
+    case WIM_CLOSE: recorder->Active = false; break;
+    case WIM_DATA: recorder->onData(); break;
+    default: break;
+  }
+}
+
+void TRecorder::onData() {
+  // Announce the delivery before looking at Active; Stop clears Active before it waits
+  // for inData_, so either this block sees the stop or Stop sees this block.
+  inData_ = true;
+  if (!Active) {
+    inData_ = false;
+    return;
+  }
+  delivering = this;
+  const int32_t index = DoneIndex;
+  char* lp = Buffers[index];
+  char* rp = RightBuffers[index];
+  const auto n = static_cast<uint16_t>(Headers[index]->dwBytesRecorded & 0xFFFF);
+
+  if (!Probing && triggerTest(lp, n)) {
+    bool kept = true;
+    if (WaveFileOpen) {
+      switch (WaveStream->append(lp, n)) {
+        case WaveFileStream::Append::Written: break;
+        case WaveFileStream::Append::Failed:
+          endByItself(WaveStream->writeErrorText());
+          kept = false;
+          break;
+        case WaveFileStream::Append::SizeLimit:
+          endByItself(WaveStream->sizeLimitText());
+          kept = false;
+          break;
+      }
+    }
+    const TNotifyAudioRecordEvent& onRecord = Owner()->OnRecord;
+    if (kept && onRecord) {
+      if (splitChannels_) {
+        splitBlock(lp, rp, n);
+        onRecord(this, lp, rp, static_cast<uint16_t>(n / 2));
+      } else {
+        onRecord(this, lp, nullptr, n);
+      }
+    }
+  }
+  if (n > 0) {
+    notifyWindow_->post(WIM_DATA, run_, 0);
+    DoneIndex = (index + 1) % 4;
+  }
+  delivering = nullptr;
+  inData_ = false;
+}
+
+void TRecorder::endByItself(std::string reason) {
+  stopReason_ = std::move(reason);
+  Active = false;
+  notifyWindow_->post(kSelfStop, run_, 0);
+}
+
+bool TRecorder::triggerTest(const char* data, uint16_t n) {
+  if (Triggered || n == 0) return Triggered;
+  // The level is compared as a signed 16-bit value: from 32768 on it is negative.
+  const auto level = static_cast<int16_t>(TrigLevel());
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+  bool fired = false;
+  if (BitsPerSample() == TBPS::_8) {
+    for (uint16_t i = 0; i < n && !fired; ++i) fired = static_cast<int16_t>(bytes[i]) >= level;
+  } else {
+    for (uint16_t i = 0; i + 1 < n && !fired; i += 2) {
+      const auto sample = static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8));
+      fired = sample >= level;
+    }
+  }
+  Triggered = fired;
+  return fired;
+}
+
+void TRecorder::splitBlock(char* lp, char* rp, uint16_t n) {
+  // In place from the start: frame k is read from bytes at or after the k-th sample
+  // position, which nothing has overwritten yet.
+  if (BitsPerSample() == TBPS::_8) {
+    for (uint16_t k = 0; k < n / 2; ++k) {
+      const char left = lp[2 * k];
+      rp[k] = lp[2 * k + 1];
+      lp[k] = left;
+    }
+  } else {
+    for (uint16_t k = 0; k < n / 4; ++k) {
+      char frame[4];
+      std::memcpy(frame, lp + 4 * k, 4);
+      std::memcpy(lp + 2 * k, frame, 2);
+      std::memcpy(rp + 2 * k, frame + 2, 2);
+    }
+  }
+}

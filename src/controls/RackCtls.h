@@ -79,11 +79,16 @@ class TLEDMeter : public QWidget {
   void drawTo(QPainter& painter) const;
   // Number of times the meter has been drawn because of a property change.
   int drawCount() const { return drawCount_; }
+  // The meter as last drawn (transparent where it leaves the parent's pixels), at
+  // the widget's device pixel ratio.
+  const QImage& drawnImage() const { return cache_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void setColorLED(int index, TColor v);
+  void renderCache();
   void redraw();
   TBevelCut bevelStyle_ = bvLowered;
   TColor colorLED_[3] = {clLime, clYellow, clRed};
@@ -136,11 +141,17 @@ class TLEDDisplay : public QWidget {
 
   void drawTo(QPainter& painter) const;
 
+  // Image cells beyond the ten digits: a minus sign and a cell with no segment lit.
+  static constexpr int kMinusGlyph = 10;
+  static constexpr int kBlankGlyph = 11;
+  static constexpr int kGlyphCount = 12;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   void buildDigitImages();
+  void buildDigitImages(QImage (&images)[kGlyphCount], qreal ratio) const;
   TBevelCut bevelStyle_ = bvLowered;
   TBorderStyle borderStyle_ = bsSingle;
   TColor colorBackGround_ = clGray;
@@ -155,7 +166,8 @@ class TLEDDisplay : public QWidget {
   int32_t numDigits_ = 6;
   TSegmentStyle segmentStyle_ = ssBeveled;
   long double value_ = 0;
-  QImage digits_[10];
+  QImage digits_[kGlyphCount];
+  qreal digitsRatio_ = 1;
 };
 
 // A container panel drawn like the front plate of a rack unit, with a screw head in

@@ -1,21 +1,170 @@
-// LED bar meter (placeholder drawing).
+// LED bar meter: a row or column of segments lit up to the current position.
+#include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 
 #include "controls/RackCtls.h"
+#include "controls/rack_paint.h"
 
-TLEDMeter::TLEDMeter(QWidget* parent) : QWidget(parent) { resize(143, 16); }
-void TLEDMeter::setBevelStyle(TBevelCut v) { bevelStyle_ = v; }
-void TLEDMeter::setColorLED1(TColor v) { colorLED_[0] = v; }
-void TLEDMeter::setColorLED2(TColor v) { colorLED_[1] = v; }
-void TLEDMeter::setColorLED3(TColor v) { colorLED_[2] = v; }
-void TLEDMeter::setColorSeperator(TColor v) { colorSeperator_ = v; }
-void TLEDMeter::setDirection(TMeterDirection v) { direction_ = v; }
-void TLEDMeter::setMax(int32_t v) { max_ = v; }
-void TLEDMeter::setMin(int32_t v) { min_ = v; }
-void TLEDMeter::setNumDigits(int32_t v) { numDigits_ = v; }
-void TLEDMeter::setPosition(int32_t v) { position_ = v; }
-void TLEDMeter::setStartColor2(int32_t v) { startColor2_ = v; }
-void TLEDMeter::setStartColor3(int32_t v) { startColor3_ = v; }
-void TLEDMeter::drawTo(QPainter&) const {}
-void TLEDMeter::paintEvent(QPaintEvent*) {}
-void TLEDMeter::redraw() {}
+namespace {
+
+// Segments that a scale value covers: N ÷ (span ÷ share), rounded to the nearest
+// whole number with halves going to the even neighbour. The value is measured from
+// `Min`, so a scale that does not start at 0 fills up the same way as one that does.
+int segmentCount(int32_t value, int32_t min, int32_t max, int32_t n) {
+  const long double span = static_cast<long double>(max) - min;
+  const long double share = static_cast<long double>(value) - min;
+  if (span <= 0 || share <= 0 || n <= 0) return 0;
+  const long double count = std::nearbyint(n / (span / share));  // default rounding: halves to even
+  return static_cast<int>(std::clamp<long double>(count, 0, n));
+}
+
+}  // namespace
+
+TLEDMeter::TLEDMeter(QWidget* parent) : QWidget(parent) {
+  for (int i = 0; i < 3; ++i) dimmed_[i] = ShiftBrightness(colorLED_[i], -50);
+  resize(143, 16);
+}
+
+void TLEDMeter::setBevelStyle(TBevelCut v) {
+  if (v == bevelStyle_) return;
+  bevelStyle_ = v;
+  redraw();
+}
+
+void TLEDMeter::setColorLED(int index, TColor v) {
+  if (v == colorLED_[index]) return;
+  colorLED_[index] = v;
+  dimmed_[index] = ShiftBrightness(v, -50);
+  redraw();
+}
+void TLEDMeter::setColorLED1(TColor v) { setColorLED(0, v); }
+void TLEDMeter::setColorLED2(TColor v) { setColorLED(1, v); }
+void TLEDMeter::setColorLED3(TColor v) { setColorLED(2, v); }
+
+void TLEDMeter::setColorSeperator(TColor v) {
+  if (v == colorSeperator_) return;
+  colorSeperator_ = v;
+  redraw();
+}
+
+void TLEDMeter::setDirection(TMeterDirection v) {
+  if (v == direction_) return;
+  direction_ = v;
+  redraw();
+}
+
+void TLEDMeter::setMax(int32_t v) {
+  if (v == max_) return;
+  max_ = v;
+  if (startColor2_ > max_) startColor2_ = max_;
+  if (startColor3_ > max_) startColor3_ = max_;
+  redraw();
+}
+
+void TLEDMeter::setMin(int32_t v) {
+  if (v == min_) return;
+  min_ = v;
+  if (startColor2_ < min_) startColor2_ = min_;
+  if (startColor3_ < min_) startColor3_ = min_;
+  redraw();
+}
+
+void TLEDMeter::setNumDigits(int32_t v) {
+  if (v == numDigits_) return;
+  numDigits_ = v;
+  redraw();
+}
+
+void TLEDMeter::setPosition(int32_t v) {
+  // The comparison uses the value as passed: a value beyond the scale is clamped
+  // but still counts as a change, so callers always get their notification.
+  if (v == position_) return;
+  if (v > max_) v = max_;
+  if (v < min_) v = min_;
+  position_ = v;
+  redraw();
+  if (OnChange) OnChange(this);
+}
+
+void TLEDMeter::setStartColor2(int32_t v) {
+  if (v == startColor2_) return;
+  if (v > max_) v = max_;
+  if (v < min_) v = min_;
+  if (v > startColor3_) v = startColor3_;
+  startColor2_ = v;
+  redraw();
+}
+
+void TLEDMeter::setStartColor3(int32_t v) {
+  if (v == startColor3_) return;
+  if (v > max_) v = max_;
+  if (v < min_) v = min_;
+  if (v < startColor2_) v = startColor2_;
+  startColor3_ = v;
+  redraw();
+}
+
+void TLEDMeter::drawTo(QPainter& painter) const {
+  painter.save();
+  rack::preparePainter(painter);
+  const int W = width(), H = height(), n = numDigits_;
+  const int b = bevelStyle_ != bvNone ? 1 : 0;
+  if (n >= 1) {
+    const bool row = direction_ == mdRight || direction_ == mdLeft;
+    const int w = row ? (W - 2 * b) / n : W - 2 * b - 1;
+    const int h = row ? H - 2 * b : (H - 2 * b) / n;
+    const int lit = segmentCount(position_, min_, max_, n);
+    const int c2 = segmentCount(startColor2_, min_, max_, n);
+    const int c3 = segmentCount(startColor3_, min_, max_, n);
+    const QColor separator = ColorToQColor(colorSeperator_);
+    if (w > 0 && h > 0) {  // more segments than pixels: nothing to draw
+      for (int i = 0; i < n; ++i) {
+        const int range = i < c2 ? 0 : (i < c3 ? 1 : 2);
+        const QColor color = ColorToQColor(i < lit ? colorLED_[range] : dimmed_[range]);
+        int x = b, y = b;
+        switch (direction_) {
+          case mdRight: x = b + i * w; break;
+          case mdLeft: x = W - b - (i + 1) * w - 1; break;
+          case mdUp: y = H - b - (i + 1) * h; break;
+          case mdDown: y = b + i * h; break;
+        }
+        // Columns x .. x+w and rows y .. y+h-1: outline in the separator colour,
+        // inside in the segment colour.
+        painter.fillRect(QRect(x, y, w + 1, h), separator);
+        if (w > 1 && h > 2) painter.fillRect(QRect(x + 1, y + 1, w - 1, h - 2), color);
+      }
+    }
+  }
+  rack::drawControlBevel(painter, QRect(0, 0, W, H), bevelStyle_);
+  painter.restore();
+}
+
+void TLEDMeter::renderCache() {
+  const qreal ratio = devicePixelRatioF();
+  if (size().isEmpty()) {
+    cache_ = QImage();
+    return;
+  }
+  cache_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+  cache_.setDevicePixelRatio(ratio);
+  cache_.fill(Qt::transparent);  // pixels the meter leaves alone show the parent
+  QPainter painter(&cache_);
+  drawTo(painter);
+}
+
+void TLEDMeter::redraw() {
+  // Drawn at once into the image the widget shows, then put on screen.
+  renderCache();
+  ++drawCount_;
+  update();
+}
+
+void TLEDMeter::paintEvent(QPaintEvent*) {
+  if (cache_.isNull() || cache_.size() != size() * devicePixelRatioF() ||
+      cache_.devicePixelRatio() != devicePixelRatioF())
+    renderCache();
+  QPainter painter(this);
+  painter.drawImage(QPoint(0, 0), cache_);
+}

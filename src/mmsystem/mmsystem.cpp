@@ -67,7 +67,8 @@ const char* resultText(MMRESULT error) {
     case MMSYSERR_ERROR: return "The sound system reported an unspecified error.";
     case MMSYSERR_BADDEVICEID: return "There is no sound device with this number.";
     case MMSYSERR_NOTENABLED: return "The sound driver is not enabled.";
-    case MMSYSERR_ALLOCATED: return "The sound device is busy: another program or another part of this one is using it.";
+    case MMSYSERR_ALLOCATED:
+      return "The sound device is busy: another program or another part of this one is using it.";
     case MMSYSERR_INVALHANDLE: return "The sound device handle is not valid.";
     case MMSYSERR_NODRIVER: return "No sound driver is installed.";
     case MMSYSERR_NOMEM: return "There is not enough memory for the sound device.";

@@ -270,8 +270,8 @@ using WaveOutProc = void (*)(HWAVEOUT, UINT msg, DWORD_PTR instance, DWORD_PTR p
 
 UINT waveInGetNumDevs();
 MMRESULT waveInGetDevCaps(UINT_PTR deviceId, WAVEINCAPSA* caps, UINT cbCaps);
-MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
-                    DWORD_PTR instance, DWORD flags);
+MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback, DWORD_PTR instance,
+                    DWORD flags);
 MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader);
 MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT cbHeader);
 MMRESULT waveInStart(HWAVEIN handle);

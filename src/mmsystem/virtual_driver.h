@@ -17,10 +17,10 @@
 // One mixer line of the virtual card.
 struct VirtualLine {
   std::string name;
-  DWORD channels = 2;   // channel count of the line (more than two is allowed)
-  bool volume = true;   // has a volume control
-  bool mute = true;     // has a mute control
-  bool peak = false;    // has a peak meter, reading the live input level of the card
+  DWORD channels = 2;       // channel count of the line (more than two is allowed)
+  bool volume = true;       // has a volume control
+  bool mute = true;         // has a mute control
+  bool peak = false;        // has a peak meter, reading the live input level of the card
   bool feedsInput = false;  // its volume (and mute) scales the generated input signal
   WORD initialVolume = 49152;
 };
@@ -37,7 +37,7 @@ struct VirtualMixer {
 
 struct VirtualWaveDevice {
   std::string name;
-  DWORD formats = WAVE_FORMAT_ALL;  // capability bits reported
+  DWORD formats = WAVE_FORMAT_ALL;                      // capability bits reported
   DWORD support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;  // output support bits
   // Formats the device refuses to open with (WAVERR_BADFORMAT); empty accepts every PCM format.
   std::function<bool(const WAVEFORMATEX&)> refuses;
@@ -68,12 +68,30 @@ struct VirtualCard {
 
 // Every call of the service, for fault injection.
 enum class VirtualCall {
-  waveInGetDevCaps, waveInOpen, waveInPrepareHeader, waveInAddBuffer, waveInStart, waveInReset,
-  waveInUnprepareHeader, waveInClose,
-  waveOutGetDevCapsA, waveOutOpen, waveOutPrepareHeader, waveOutWrite, waveOutReset, waveOutUnprepareHeader,
-  waveOutClose, waveOutGetVolume, waveOutSetVolume,
-  mixerGetDevCapsA, mixerOpen, mixerGetLineInfoA, mixerGetLineControlsA, mixerGetControlDetailsA,
-  mixerSetControlDetails, mixerClose,
+  waveInGetDevCaps,
+  waveInOpen,
+  waveInPrepareHeader,
+  waveInAddBuffer,
+  waveInStart,
+  waveInReset,
+  waveInUnprepareHeader,
+  waveInClose,
+  waveOutGetDevCapsA,
+  waveOutOpen,
+  waveOutPrepareHeader,
+  waveOutWrite,
+  waveOutReset,
+  waveOutUnprepareHeader,
+  waveOutClose,
+  waveOutGetVolume,
+  waveOutSetVolume,
+  mixerGetDevCapsA,
+  mixerOpen,
+  mixerGetLineInfoA,
+  mixerGetLineControlsA,
+  mixerGetControlDetailsA,
+  mixerSetControlDetails,
+  mixerClose,
 };
 
 class VirtualDriver : public Driver {
@@ -175,6 +193,23 @@ class VirtualDriver : public Driver {
   std::vector<std::vector<std::vector<LineState>>> lineState_;  // [mixer][destination][source]
   struct OpenMixer;
   std::vector<OpenMixer*> openMixers_;
+
+  // --- wave input state (virtual_wave_in.cpp) ---
+  struct WaveInDevice;
+  struct InputFile;
+  // The open device behind a handle, or nullptr when the handle is not one of ours.
+  WaveInDevice* findWaveIn(HWAVEIN handle);
+  // The service thread of one open input device.
+  void runWaveIn(WaveInDevice& device);
+  // Hands every queued header back (the first with what it has recorded so far).
+  void returnQueuedHeaders(WaveInDevice& device, std::unique_lock<std::mutex>& lock);
+  // Fills `frames` frames of `header` with the device's signal and updates the peaks.
+  void fillInput(WaveInDevice& device, WAVEHDR& header, DWORD frames);
+  // The decoded input file (inputFile), loaded on the first open and shared afterwards.
+  MMRESULT loadInputFile(std::shared_ptr<const InputFile>& file);
+  std::mutex waveInMutex_;
+  std::vector<WaveInDevice*> openWaveIns_;
+  std::shared_ptr<const InputFile> inputFile_;
 
   // --- wave output state (virtual_wave_out.cpp) ---
   mutable std::mutex outVolumeMutex_;

@@ -6,7 +6,9 @@ struct VirtualDriver::OpenMixer {};
 MMRESULT VirtualDriver::mixerOpen(HMIXER*, UINT, DWORD_PTR, DWORD_PTR, DWORD) { return MMSYSERR_NOTSUPPORTED; }
 MMRESULT VirtualDriver::mixerGetLineInfoA(HMIXEROBJ, MIXERLINEA*, DWORD) { return MMSYSERR_NOTSUPPORTED; }
 MMRESULT VirtualDriver::mixerGetLineControlsA(HMIXEROBJ, MIXERLINECONTROLSA*, DWORD) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT VirtualDriver::mixerGetControlDetailsA(HMIXEROBJ, MIXERCONTROLDETAILS*, DWORD) { return MMSYSERR_NOTSUPPORTED; }
+MMRESULT VirtualDriver::mixerGetControlDetailsA(HMIXEROBJ, MIXERCONTROLDETAILS*, DWORD) {
+  return MMSYSERR_NOTSUPPORTED;
+}
 MMRESULT VirtualDriver::mixerSetControlDetails(HMIXEROBJ, MIXERCONTROLDETAILS*, DWORD) { return MMSYSERR_NOTSUPPORTED; }
 MMRESULT VirtualDriver::mixerClose(HMIXER) { return MMSYSERR_NOTSUPPORTED; }
 void VirtualDriver::setVolumeFromOutside(UINT, DWORD, DWORD, WORD, WORD) {}

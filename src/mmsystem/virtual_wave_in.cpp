@@ -1,12 +1,475 @@
-// Wave input of the virtual sound card.
+// Wave input of the virtual sound card. Every open device has a service thread of its
+// own that hands the queued headers back filled, either at the rate of the format
+// (monotonic clock) or as soon as they are queued. The signal is a pair of tones whose
+// level follows the card's record volume and clips at full volume, or a WAV file that is
+// looped and converted to the opened format.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+#include <thread>
+
 #include "virtual_driver.h"
 
-MMRESULT VirtualDriver::waveInOpen(HWAVEIN*, UINT, const WAVEFORMATEX*, DWORD_PTR, DWORD_PTR, DWORD) {
-  return MMSYSERR_NOTSUPPORTED;
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The generator: a tone per channel whose loudness swells and fades slowly. At a record
+// gain of 1 the loud part of each swell exceeds full scale and clips; at about 0.8 of the
+// gain it just fits.
+constexpr uint32_t kLeftTone = 440;
+constexpr uint32_t kRightTone = 660;
+constexpr double kSwellSeconds = 4.0;
+constexpr double kSwellMean = 0.8;
+constexpr double kSwellDepth = 0.45;
+
+double swell(uint64_t frame, uint32_t rate, double phase) {
+  const double t = static_cast<double>(frame) / rate;
+  return kSwellMean + kSwellDepth * std::sin(2 * std::numbers::pi * t / kSwellSeconds + phase);
 }
-MMRESULT VirtualDriver::waveInPrepareHeader(HWAVEIN, WAVEHDR*, UINT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT VirtualDriver::waveInAddBuffer(HWAVEIN, WAVEHDR*, UINT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT VirtualDriver::waveInStart(HWAVEIN) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT VirtualDriver::waveInReset(HWAVEIN) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT VirtualDriver::waveInUnprepareHeader(HWAVEIN, WAVEHDR*, UINT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT VirtualDriver::waveInClose(HWAVEIN) { return MMSYSERR_NOTSUPPORTED; }
+
+int32_t clamp16(double v) { return static_cast<int32_t>(std::clamp(std::lround(v), -32768L, 32767L)); }
+
+Clock::time_point timeFromStamp(DWORD_PTR stamp) {
+  return Clock::time_point(Clock::duration(static_cast<Clock::rep>(stamp)));
+}
+
+DWORD_PTR stampFromTime(Clock::time_point t) { return static_cast<DWORD_PTR>(t.time_since_epoch().count()); }
+
+uint32_t readLE(const unsigned char* p, int bytes) {
+  uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
+  return v;
+}
+
+}  // namespace
+
+// A WAV file decoded to 16-bit stereo frames at the file's own rate.
+struct VirtualDriver::InputFile {
+  uint32_t rate = 0;
+  std::vector<int16_t> samples;  // interleaved left, right
+  uint64_t frames() const { return samples.size() / 2; }
+};
+
+struct VirtualDriver::WaveInDevice : HWAVEIN__ {
+  WAVEFORMATEX format{};
+  WaveInProc callback = nullptr;
+  DWORD_PTR instance = 0;
+  std::shared_ptr<const InputFile> file;
+
+  std::thread thread;
+  std::thread::id serviceThread;
+  std::mutex mutex;
+  std::condition_variable wake;     // the service thread waits here for work
+  std::condition_variable settled;  // open and reset wait here for the service thread
+  // Queued headers, linked through lpNext; the queue never allocates.
+  WAVEHDR* head = nullptr;
+  WAVEHDR* tail = nullptr;
+  bool opened = false;
+  bool started = false;
+  bool quit = false;
+  uint64_t resetsAsked = 0;
+  uint64_t resetsDone = 0;
+  // End of the last delivered block: the earliest start of the next one (real time).
+  Clock::time_point nextStart;
+
+  // Signal position in frames; only the service thread touches it.
+  uint64_t position = 0;
+
+  void call(UINT msg, DWORD_PTR param1) {
+    if (callback != nullptr) callback(this, msg, instance, param1, 0);
+  }
+  WAVEHDR* pop() {
+    WAVEHDR* h = head;
+    head = h->lpNext;
+    if (head == nullptr) tail = nullptr;
+    h->lpNext = nullptr;
+    return h;
+  }
+};
+
+VirtualDriver::WaveInDevice* VirtualDriver::findWaveIn(HWAVEIN handle) {
+  std::lock_guard lock(waveInMutex_);
+  auto it = std::find(openWaveIns_.begin(), openWaveIns_.end(), handle);
+  return it == openWaveIns_.end() ? nullptr : *it;
+}
+
+MMRESULT VirtualDriver::loadInputFile(std::shared_ptr<const InputFile>& file) {
+  std::lock_guard lock(waveInMutex_);
+  if (inputFile_) {
+    file = inputFile_;
+    return MMSYSERR_NOERROR;
+  }
+  const std::string& path = card_.inputFile;
+  auto fail = [&](const char* why, MMRESULT code) {
+    std::fprintf(stderr, "tessaron: virtual input file %s: %s\n", path.c_str(), why);
+    return code;
+  };
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return fail("cannot be opened", MMSYSERR_ERROR);
+  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
+    return fail("is not a WAV file", WAVERR_BADFORMAT);
+  }
+  uint32_t tag = 0, channels = 0, rate = 0, bits = 0;
+  const unsigned char* data = nullptr;
+  size_t dataSize = 0;
+  size_t pos = 12;
+  while (pos + 8 <= bytes.size()) {
+    const unsigned char* chunk = bytes.data() + pos;
+    const size_t size = readLE(chunk + 4, 4);
+    const size_t available = bytes.size() - pos - 8;
+    if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16 && available >= 16) {
+      tag = readLE(chunk + 8, 2);
+      channels = readLE(chunk + 10, 2);
+      rate = readLE(chunk + 12, 4);
+      bits = readLE(chunk + 22, 2);
+      if (tag == 0xFFFE && size >= 40 && available >= 40) tag = readLE(chunk + 32, 2);
+    } else if (std::memcmp(chunk, "data", 4) == 0) {
+      // A recording that was cut off leaves 0 (or too much) in the size: take the rest.
+      data = chunk + 8;
+      dataSize = size == 0 || size > available ? available : size;
+      break;
+    }
+    pos += 8 + size + (size & 1);
+  }
+  const bool integer = tag == WAVE_FORMAT_PCM && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+  const bool floating = tag == 3 && bits == 32;
+  if (channels == 0 || rate == 0 || !(integer || floating))
+    return fail("has a format that cannot be read", WAVERR_BADFORMAT);
+  const size_t frameBytes = channels * bits / 8;
+  const size_t frames = data == nullptr ? 0 : dataSize / frameBytes;
+  if (frames == 0) return fail("holds no audio", WAVERR_BADFORMAT);
+
+  auto decoded = std::make_shared<InputFile>();
+  decoded->rate = rate;
+  decoded->samples.resize(frames * 2);
+  auto sample = [&](const unsigned char* p) -> int16_t {
+    if (floating) {
+      float f;
+      std::memcpy(&f, p, 4);
+      return static_cast<int16_t>(clamp16(f * 32768.0));
+    }
+    switch (bits) {
+      case 8: return static_cast<int16_t>((p[0] - 128) * 256);
+      case 16: return static_cast<int16_t>(readLE(p, 2));
+      case 24: return static_cast<int16_t>(readLE(p + 1, 2));
+      default: return static_cast<int16_t>(readLE(p + 2, 2));
+    }
+  };
+  for (size_t f = 0; f < frames; ++f) {
+    const unsigned char* p = data + f * frameBytes;
+    decoded->samples[2 * f] = sample(p);
+    decoded->samples[2 * f + 1] = channels > 1 ? sample(p + bits / 8) : decoded->samples[2 * f];
+  }
+  inputFile_ = decoded;
+  file = inputFile_;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                                   DWORD_PTR instance, DWORD flags) {
+  if (MMRESULT r = injected(VirtualCall::waveInOpen)) return r;
+  size_t index = 0;
+  if (!resolveDevice(deviceId, card_.inputs.size(), index)) return MMSYSERR_BADDEVICEID;
+  if (handle == nullptr || format == nullptr) return MMSYSERR_INVALPARAM;
+  const WAVEFORMATEX& f = *format;
+  const bool pcm = f.wFormatTag == WAVE_FORMAT_PCM && (f.nChannels == 1 || f.nChannels == 2) &&
+                   (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) && f.nSamplesPerSec > 0 &&
+                   f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8;
+  if (!pcm) return WAVERR_BADFORMAT;
+  if (card_.inputs[index].refuses && card_.inputs[index].refuses(f)) return WAVERR_BADFORMAT;
+  if (!card_.fullDuplex && openOutputs_ > 0) return MMSYSERR_ALLOCATED;
+
+  std::shared_ptr<const InputFile> file;
+  if (!card_.inputFile.empty()) {
+    if (MMRESULT r = loadInputFile(file)) return r;
+  }
+
+  auto* device = new WaveInDevice;
+  device->format = f;
+  device->format.cbSize = 0;
+  // Only a callback function is supported; any other kind of notification is not given.
+  if ((flags & 0x70000) == CALLBACK_FUNCTION) device->callback = reinterpret_cast<WaveInProc>(callback);
+  device->instance = instance;
+  device->file = std::move(file);
+  {
+    std::lock_guard lock(waveInMutex_);
+    openWaveIns_.push_back(device);
+  }
+  ++openInputs_;
+  *handle = device;
+  device->thread = std::thread([this, device] { runWaveIn(*device); });
+  // The open notification is the service thread's first act; wait for it so that the
+  // caller sees the device open before its own next step.
+  std::unique_lock lock(device->mutex);
+  device->settled.wait(lock, [device] { return device->opened; });
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
+  if (MMRESULT r = injected(VirtualCall::waveInPrepareHeader)) return r;
+  WaveInDevice* device = findWaveIn(handle);
+  if (device == nullptr) return MMSYSERR_INVALHANDLE;
+  if (header == nullptr || cbHeader < sizeof(WAVEHDR) || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
+  std::lock_guard lock(device->mutex);
+  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+  header->dwFlags |= WHDR_PREPARED;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
+  if (MMRESULT r = injected(VirtualCall::waveInUnprepareHeader)) return r;
+  WaveInDevice* device = findWaveIn(handle);
+  if (device == nullptr) return MMSYSERR_INVALHANDLE;
+  if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
+  std::lock_guard lock(device->mutex);
+  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+  header->dwFlags &= ~WHDR_PREPARED;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
+  if (MMRESULT r = injected(VirtualCall::waveInAddBuffer)) return r;
+  WaveInDevice* device = findWaveIn(handle);
+  if (device == nullptr) return MMSYSERR_INVALHANDLE;
+  if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
+  std::lock_guard lock(device->mutex);
+  if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+  header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+  header->dwBytesRecorded = 0;
+  header->lpNext = nullptr;
+  header->reserved = stampFromTime(Clock::now());  // when it was queued
+  if (device->tail != nullptr) {
+    device->tail->lpNext = header;
+  } else {
+    device->head = header;
+  }
+  device->tail = header;
+  device->wake.notify_one();
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveInStart(HWAVEIN handle) {
+  if (MMRESULT r = injected(VirtualCall::waveInStart)) return r;
+  WaveInDevice* device = findWaveIn(handle);
+  if (device == nullptr) return MMSYSERR_INVALHANDLE;
+  std::lock_guard lock(device->mutex);
+  if (!device->started) {
+    device->started = true;
+    device->nextStart = Clock::now();
+  }
+  device->wake.notify_one();
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveInReset(HWAVEIN handle) {
+  if (MMRESULT r = injected(VirtualCall::waveInReset)) return r;
+  WaveInDevice* device = findWaveIn(handle);
+  if (device == nullptr) return MMSYSERR_INVALHANDLE;
+  std::unique_lock lock(device->mutex);
+  if (std::this_thread::get_id() == device->serviceThread) {
+    // Called from inside one of this device's own callbacks: nothing else can be running,
+    // so the headers are handed back right here.
+    returnQueuedHeaders(*device, lock);
+    return MMSYSERR_NOERROR;
+  }
+  const uint64_t ticket = ++device->resetsAsked;
+  device->wake.notify_one();
+  device->settled.wait(lock, [&] { return device->resetsDone >= ticket; });
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveInClose(HWAVEIN handle) {
+  if (MMRESULT r = injected(VirtualCall::waveInClose)) return r;
+  WaveInDevice* device = findWaveIn(handle);
+  if (device == nullptr) return MMSYSERR_INVALHANDLE;
+  {
+    std::lock_guard lock(device->mutex);
+    if (device->head != nullptr) return WAVERR_STILLPLAYING;
+    // The service thread cannot wait for its own end.
+    if (std::this_thread::get_id() == device->serviceThread) return MMSYSERR_ERROR;
+    device->quit = true;
+    device->wake.notify_one();
+  }
+  device->thread.join();  // the close notification is the thread's last act
+  {
+    std::lock_guard lock(waveInMutex_);
+    std::erase(openWaveIns_, device);
+  }
+  --openInputs_;
+  delete device;
+  return MMSYSERR_NOERROR;
+}
+
+void VirtualDriver::runWaveIn(WaveInDevice& device) {
+  const DWORD align = device.format.nBlockAlign;
+  const uint32_t rate = device.format.nSamplesPerSec;
+  const bool realTime = card_.pacing == VirtualPacing::RealTime;
+  std::unique_lock lock(device.mutex);
+  device.serviceThread = std::this_thread::get_id();
+  lock.unlock();
+  device.call(WIM_OPEN, 0);
+  lock.lock();
+  device.opened = true;
+  device.settled.notify_all();
+
+  while (true) {
+    if (device.resetsDone < device.resetsAsked) {
+      const uint64_t asked = device.resetsAsked;
+      returnQueuedHeaders(device, lock);
+      device.resetsDone = asked;
+      device.settled.notify_all();
+      continue;
+    }
+    if (device.quit) break;
+    if (!device.started || device.head == nullptr) {
+      device.wake.wait(lock);
+      continue;
+    }
+    WAVEHDR* header = device.head;
+    const DWORD frames = header->dwBufferLength / align;
+    if (realTime) {
+      // A block is ready when its last frame would have been sampled; a header queued
+      // late starts when it was queued (what the card sampled before was lost).
+      const Clock::time_point begin = std::max(device.nextStart, timeFromStamp(header->reserved));
+      const auto due = begin + std::chrono::duration_cast<Clock::duration>(
+                                   std::chrono::duration<double>(static_cast<double>(frames) / rate));
+      if (Clock::now() < due) {
+        device.wake.wait_until(lock, due);
+        continue;
+      }
+      device.nextStart = due;
+    }
+    device.pop();
+    lock.unlock();
+    fillInput(device, *header, frames);
+    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    device.call(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
+    lock.lock();
+  }
+  lock.unlock();
+  device.call(WIM_CLOSE, 0);
+}
+
+void VirtualDriver::returnQueuedHeaders(WaveInDevice& device, std::unique_lock<std::mutex>& lock) {
+  const DWORD align = device.format.nBlockAlign;
+  bool first = true;
+  while (device.head != nullptr) {
+    WAVEHDR* header = device.pop();
+    DWORD frames = 0;
+    if (first && device.started && card_.pacing == VirtualPacing::RealTime) {
+      // The block being filled keeps what was sampled since it began.
+      const Clock::time_point begin = std::max(device.nextStart, timeFromStamp(header->reserved));
+      const double elapsed = std::chrono::duration<double>(Clock::now() - begin).count();
+      if (elapsed > 0) {
+        frames = static_cast<DWORD>(
+            std::min<double>(elapsed * device.format.nSamplesPerSec, header->dwBufferLength / align));
+      }
+    }
+    first = false;
+    lock.unlock();
+    fillInput(device, *header, frames);
+    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    device.call(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
+    lock.lock();
+  }
+  device.started = false;
+}
+
+void VirtualDriver::fillInput(WaveInDevice& device, WAVEHDR& header, DWORD frames) {
+  header.dwBytesRecorded = frames * device.format.nBlockAlign;
+  if (frames == 0) return;
+  const uint32_t rate = device.format.nSamplesPerSec;
+  const bool stereo = device.format.nChannels == 2;
+  const bool wide = device.format.wBitsPerSample == 16;
+  const std::array<double, 2> gain = recordGain();
+  const uint64_t start = device.position;
+  auto* out = reinterpret_cast<unsigned char*>(header.lpData);
+  int32_t peak[2] = {0, 0};
+
+  // Writes one frame in the opened format and keeps the peaks on the 0..32767 scale.
+  auto put = [&](DWORD k, int32_t left, int32_t right) {
+    if (!stereo) {
+      left = (left + right) / 2;
+      right = left;
+    }
+    const int32_t values[2] = {left, right};
+    for (int c = 0; c < (stereo ? 2 : 1); ++c) {
+      int32_t v = values[c];
+      if (wide) {
+        unsigned char* p = out + (static_cast<size_t>(k) * (stereo ? 2 : 1) + c) * 2;
+        p[0] = static_cast<unsigned char>(v & 0xFF);
+        p[1] = static_cast<unsigned char>((v >> 8) & 0xFF);
+      } else {
+        v = (v >> 8) + 128;  // the 8-bit sample as a device delivers it
+        out[static_cast<size_t>(k) * (stereo ? 2 : 1) + c] = static_cast<unsigned char>(v);
+        v = (v - 128) * 256;
+      }
+      peak[c] = std::max(peak[c], std::min(std::abs(v), 32767));
+    }
+  };
+
+  if (device.file) {
+    // Linear interpolation between the file's frames, looped.
+    const InputFile& file = *device.file;
+    const uint64_t count = file.frames();
+    for (DWORD k = 0; k < frames; ++k) {
+      const uint64_t at = (start + k) * file.rate;
+      const uint64_t i0 = (at / rate) % count;
+      const uint64_t i1 = (i0 + 1) % count;
+      const double frac = static_cast<double>(at % rate) / rate;
+      int32_t v[2];
+      for (int c = 0; c < 2; ++c) {
+        const double a = file.samples[2 * i0 + c];
+        const double b = file.samples[2 * i1 + c];
+        v[c] = clamp16((a + (b - a) * frac) * gain[c]);
+      }
+      put(k, v[0], v[1]);
+    }
+  } else {
+    // Two tones from oscillators that rotate a phasor per frame; each block starts from
+    // the exact phase of its first frame, so the signal depends only on the position.
+    struct Tone {
+      double c, s, dc, ds;
+    };
+    auto tone = [&](uint32_t frequency) {
+      const double phase = 2 * std::numbers::pi * static_cast<double>((start * frequency) % rate) / rate;
+      const double step = 2 * std::numbers::pi * frequency / rate;
+      return Tone{std::cos(phase), std::sin(phase), std::cos(step), std::sin(step)};
+    };
+    Tone tones[2] = {tone(kLeftTone), tone(kRightTone)};
+    double level[2], levelStep[2];
+    for (int c = 0; c < 2; ++c) {
+      const double phase = c * std::numbers::pi / 2;
+      level[c] = swell(start, rate, phase) * gain[c] * 32767.0;
+      levelStep[c] = (swell(start + frames, rate, phase) * gain[c] * 32767.0 - level[c]) / frames;
+    }
+    for (DWORD k = 0; k < frames; ++k) {
+      int32_t v[2];
+      for (int c = 0; c < 2; ++c) {
+        Tone& t = tones[c];
+        v[c] = clamp16(t.s * level[c]);
+        const double nc = t.c * t.dc - t.s * t.ds;
+        t.s = t.s * t.dc + t.c * t.ds;
+        t.c = nc;
+        level[c] += levelStep[c];
+      }
+      // A mono device hears the left tone.
+      if (stereo) {
+        put(k, v[0], v[1]);
+      } else {
+        put(k, v[0], v[0]);
+      }
+    }
+  }
+  device.position = start + frames;
+  setInputLevel(peak[0], stereo ? peak[1] : peak[0]);
+}

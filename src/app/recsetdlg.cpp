@@ -1,0 +1,140 @@
+// The record settings dialog and the component that runs it.
+#include "app/recsetdlg.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+#include <QScreen>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+QLabel* makeLabel(QWidget* parent, const QString& caption, int top) {
+  auto* label = new QLabel(caption, parent);
+  label->setGeometry(16, top, 68, 21);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  return label;
+}
+
+}  // namespace
+
+TOKBottomDlg::TOKBottomDlg(QWidget* owner) : QDialog(owner) {
+  setWindowTitle("Record Settings");
+  setFixedSize(265, 260);
+  setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+  if (QScreen* s = owner ? owner->screen() : QGuiApplication::primaryScreen())
+    move(s->availableGeometry().center() - rect().center());
+
+  // Created top to bottom, which is also the tab order.
+  Label1 = makeLabel(this, "Bits/Sample", 16);
+  ComboBox1 = new QComboBox(this);
+  ComboBox1->setGeometry(88, 16, 121, 21);
+  ComboBox1->addItems({"8 Bit/Sample", "16 Bit/Sample"});
+
+  Label2 = makeLabel(this, "Channels", 56);
+  ComboBox2 = new QComboBox(this);
+  ComboBox2->setGeometry(88, 56, 121, 21);
+  ComboBox2->addItems({"Mono", "Stereo"});
+
+  Label3 = makeLabel(this, "Samplerate", 96);
+  ExtendEdit1 = new TExtendEdit(this);
+  ExtendEdit1->setGeometry(88, 96, 121, 21);
+  ExtendEdit1->setText("0");
+  ExtendEdit1->setEditStyle(esInteger);
+  ExtendEdit1->Alert().setActive(false);
+  ExtendEdit1->Alert().setColor(clWindow);
+  ExtendEdit1->Range().setEnforce(false);
+  ExtendEdit1->Range().setMinValue(-100);
+  ExtendEdit1->Range().setMaxValue(100);
+  ExtendEdit1->Range().setColor(clWindow);
+  ExtendEdit1->setOORError(false);
+
+  SampleRateMessage = new QLabel(this);
+  SampleRateMessage->setGeometry(8, 119, 249, 17);
+  SampleRateMessage->setAlignment(Qt::AlignCenter);
+  QPalette red = SampleRateMessage->palette();
+  red.setColor(QPalette::WindowText, ColorToQColor(clRed));
+  SampleRateMessage->setPalette(red);
+  SampleRateMessage->hide();
+  ExtendEdit1->OnChange = [this](QObject*) { SampleRateMessage->hide(); };
+
+  Label4 = makeLabel(this, "Max16", 140);
+  SpinEdit1 = new QSpinBox(this);
+  SpinEdit1->setGeometry(88, 140, 121, 21);
+  SpinEdit1->setRange(0, 32767);
+  SpinEdit1->setValue(32700);
+
+  Label5 = makeLabel(this, "Max8", 176);
+  SpinEdit2 = new QSpinBox(this);
+  SpinEdit2->setGeometry(88, 176, 121, 21);
+  SpinEdit2->setRange(0, 127);
+  SpinEdit2->setValue(122);
+
+  OKBtn = new QPushButton("OK", this);
+  OKBtn->setGeometry(49, 220, 75, 25);
+  OKBtn->setDefault(true);
+  connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(OKBtn); });
+
+  // Escape closes the dialog as Cancel through the dialog's own key handling.
+  CancelBtn = new QPushButton("Abbrechen", this);
+  CancelBtn->setGeometry(141, 220, 75, 25);
+  connect(CancelBtn, &QPushButton::clicked, this, [this] { CancelBtnClick(CancelBtn); });
+}
+
+std::optional<uint16_t> TOKBottomDlg::enteredSampleRate() const {
+  // Rounded to the nearest integer, halves to the even neighbour.
+  const double rate = std::nearbyint(ExtendEdit1->Value());
+  if (!(rate >= kMinSampleRate && rate <= kMaxSampleRate)) return std::nullopt;
+  return static_cast<uint16_t>(rate);
+}
+
+void TOKBottomDlg::OKBtnClick(QObject*) { accept(); }
+
+void TOKBottomDlg::CancelBtnClick(QObject*) { reject(); }
+
+void TOKBottomDlg::accept() {
+  if (!enteredSampleRate()) {
+    SampleRateMessage->setText(
+        QStringLiteral("Use a samplerate of %1 to %2 Hz.").arg(kMinSampleRate).arg(kMaxSampleRate));
+    SampleRateMessage->show();
+    ExtendEdit1->setFocus(Qt::OtherFocusReason);
+    ExtendEdit1->selectAll();
+    return;
+  }
+  QDialog::accept();
+}
+
+Trecsetdlg::Trecsetdlg(QObject* owner) : QObject(owner) {}
+
+bool Trecsetdlg::execute() {
+  auto* ownerWidget = qobject_cast<QWidget*>(parent());
+  std::unique_ptr<TOKBottomDlg> form(new TOKBottomDlg(ownerWidget));
+  dialog = form.get();
+
+  dialog->ComboBox2->setCurrentIndex(channels == TChannels::Stereo ? 1 : 0);
+  dialog->ComboBox1->setCurrentIndex(BitsPerSample == TBPS::_8 ? 0 : 1);
+  dialog->ExtendEdit1->setValue(samplerate);
+  dialog->SpinEdit1->setValue(max16);
+  dialog->SpinEdit2->setValue(max8);
+  dialog->setHelpContext(HelpContext);
+
+  int result;
+  if (RunModal) {
+    dialog->open();
+    result = RunModal(this, dialog);
+  } else {
+    result = dialog->exec();
+  }
+
+  const bool ok = result == QDialog::Accepted;
+  if (ok) {
+    // The dialog accepts only rates that fit; keep the old one should that ever fail.
+    samplerate = dialog->enteredSampleRate().value_or(samplerate);
+    channels = dialog->ComboBox2->currentIndex() == 1 ? TChannels::Stereo : TChannels::Mono;
+    BitsPerSample = dialog->ComboBox1->currentIndex() != 0 ? TBPS::_16 : TBPS::_8;
+    max16 = dialog->SpinEdit1->value();
+    max8 = dialog->SpinEdit2->value();
+  }
+  dialog = nullptr;
+  return ok;
+}

@@ -1,0 +1,60 @@
+// The multimedia service: driver choice, dispatch, and the texts for result codes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "mmsystem/virtual_driver.h"
+
+namespace {
+
+TEST(Service, EnvironmentForcesTheVirtualCard) {
+  setenv("TESSARON_AUDIO", "virtual", 1);
+  std::unique_ptr<Driver> driver = mmsystem::chooseDriver();
+  unsetenv("TESSARON_AUDIO");
+  EXPECT_STREQ(driver->name(), "virtual");
+}
+
+TEST(Service, ErrorTextsAreCutToTheCallersArea) {
+  mmsystem::installDriver(std::make_unique<VirtualDriver>(VirtualCard{}));
+  char text[512];
+  ASSERT_EQ(waveInGetErrorTextA(WAVERR_BADFORMAT, text, 255), MMSYSERR_NOERROR);
+  EXPECT_STREQ(text, mmsystem::resultText(WAVERR_BADFORMAT));
+  ASSERT_EQ(waveOutGetErrorTextA(MMSYSERR_ALLOCATED, text, 10), MMSYSERR_NOERROR);
+  EXPECT_EQ(std::strlen(text), 9u);
+  EXPECT_EQ(waveInGetErrorTextA(4711, text, 255), MMSYSERR_BADERRNUM);
+  EXPECT_STREQ(text, "");
+  mmsystem::installDriver(nullptr);
+}
+
+TEST(Service, VirtualCardListsItsDevicesAndInjectsFaults) {
+  auto owned = std::make_unique<VirtualDriver>();
+  VirtualDriver* card = owned.get();
+  mmsystem::installDriver(std::move(owned));
+  EXPECT_EQ(waveInGetNumDevs(), 1u);
+  EXPECT_EQ(waveOutGetNumDevs(), 1u);
+  EXPECT_EQ(mixerGetNumDevs(), 1u);
+
+  WAVEINCAPSA in{};
+  ASSERT_EQ(waveInGetDevCaps(0, &in, sizeof(in)), MMSYSERR_NOERROR);
+  EXPECT_STREQ(in.szPname, "Virtual Sound Card");
+  EXPECT_EQ(waveInGetDevCaps(1, &in, sizeof(in)), MMSYSERR_BADDEVICEID);
+  // The default device is the first one.
+  EXPECT_EQ(waveInGetDevCaps(WAVE_MAPPER, &in, sizeof(in)), MMSYSERR_NOERROR);
+
+  MIXERCAPSA mixer{};
+  ASSERT_EQ(mixerGetDevCapsA(0, &mixer, sizeof(mixer)), MMSYSERR_NOERROR);
+  EXPECT_EQ(mixer.cDestinations, 2u);
+
+  card->failNext(VirtualCall::waveInGetDevCaps, MMSYSERR_NOMEM);
+  EXPECT_EQ(waveInGetDevCaps(0, &in, sizeof(in)), MMSYSERR_NOMEM);
+  EXPECT_EQ(waveInGetDevCaps(0, &in, sizeof(in)), MMSYSERR_NOERROR);
+  card->failAlways(VirtualCall::waveInGetDevCaps, MMSYSERR_ERROR);
+  EXPECT_EQ(waveInGetDevCaps(0, &in, sizeof(in)), MMSYSERR_ERROR);
+  EXPECT_EQ(waveInGetDevCaps(0, &in, sizeof(in)), MMSYSERR_ERROR);
+  card->failAlways(VirtualCall::waveInGetDevCaps, MMSYSERR_NOERROR);
+  EXPECT_EQ(waveInGetDevCaps(0, &in, sizeof(in)), MMSYSERR_NOERROR);
+  mmsystem::installDriver(nullptr);
+}
+
+}  // namespace

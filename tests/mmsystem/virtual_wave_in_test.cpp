@@ -1,0 +1,361 @@
+// Wave input of the virtual card: delivery of queued headers on the service thread,
+// reset and close, format checks, fault injection, pacing and the two signals.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "mmsystem/virtual_driver.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Event {
+  UINT msg;
+  DWORD_PTR instance;
+  WAVEHDR* header;
+  DWORD bytes;
+  DWORD flags;
+};
+
+// Collects the callbacks of one device; waits for a number of data notifications.
+struct Sink {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<Event> events;
+  std::chrono::milliseconds delay{0};  // how long each data notification takes
+  std::atomic<bool> inCallback{false};
+
+  static void CALLBACK(HWAVEIN, UINT msg, DWORD_PTR instance, DWORD_PTR p1, DWORD_PTR) {
+    auto* sink = reinterpret_cast<Sink*>(instance);
+    auto* header = reinterpret_cast<WAVEHDR*>(p1);
+    sink->inCallback = true;
+    if (msg == WIM_DATA) std::this_thread::sleep_for(sink->delay);
+    std::lock_guard lock(sink->mutex);
+    sink->events.push_back({msg, instance, header, header ? header->dwBytesRecorded : 0, header ? header->dwFlags : 0});
+    sink->inCallback = false;
+    sink->changed.notify_all();
+  }
+  size_t dataCount() {
+    size_t n = 0;
+    for (const Event& e : events) n += e.msg == WIM_DATA;
+    return n;
+  }
+  bool waitForData(size_t count) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, 30s, [&] { return dataCount() >= count; });
+  }
+};
+
+WAVEFORMATEX pcm(WORD channels, DWORD rate, WORD bits) {
+  WAVEFORMATEX f{};
+  f.wFormatTag = WAVE_FORMAT_PCM;
+  f.nChannels = channels;
+  f.nSamplesPerSec = rate;
+  f.wBitsPerSample = bits;
+  f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
+  f.nAvgBytesPerSec = rate * f.nBlockAlign;
+  return f;
+}
+
+VirtualCard cardWith(VirtualPacing pacing, const std::string& inputFile = {}) {
+  VirtualCard card;
+  VirtualWaveDevice input;
+  input.name = "In";
+  card.inputs.push_back(input);
+  card.pacing = pacing;
+  card.inputFile = inputFile;
+  return card;
+}
+
+// Headers with their buffers, prepared on open.
+struct Blocks {
+  Blocks(size_t count, size_t bytes) : data(count, std::vector<char>(bytes)), headers(count) {
+    for (size_t i = 0; i < count; ++i) {
+      headers[i].lpData = data[i].data();
+      headers[i].dwBufferLength = static_cast<DWORD>(bytes);
+    }
+  }
+  std::vector<std::vector<char>> data;
+  std::vector<WAVEHDR> headers;
+};
+
+class VirtualWaveInTest : public ::testing::Test {
+ protected:
+  void open(VirtualDriver& driver, const WAVEFORMATEX& format) {
+    ASSERT_EQ(driver.waveInOpen(&handle, 0, &format, reinterpret_cast<DWORD_PTR>(&Sink::CALLBACK),
+                                reinterpret_cast<DWORD_PTR>(&sink), CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+  }
+  void queue(VirtualDriver& driver, Blocks& blocks) {
+    for (WAVEHDR& h : blocks.headers) {
+      ASSERT_EQ(driver.waveInPrepareHeader(handle, &h, sizeof(h)), MMSYSERR_NOERROR);
+      ASSERT_EQ(driver.waveInAddBuffer(handle, &h, sizeof(h)), MMSYSERR_NOERROR);
+    }
+  }
+  void close(VirtualDriver& driver, Blocks& blocks) {
+    ASSERT_EQ(driver.waveInReset(handle), MMSYSERR_NOERROR);
+    for (WAVEHDR& h : blocks.headers) ASSERT_EQ(driver.waveInUnprepareHeader(handle, &h, sizeof(h)), MMSYSERR_NOERROR);
+    ASSERT_EQ(driver.waveInClose(handle), MMSYSERR_NOERROR);
+  }
+  // The data of the first `count` data notifications, in order.
+  std::string delivered(size_t count) {
+    std::string out;
+    std::lock_guard lock(sink.mutex);
+    for (const Event& e : sink.events) {
+      if (e.msg != WIM_DATA || count == 0) continue;
+      out.append(e.header->lpData, e.bytes);
+      --count;
+    }
+    return out;
+  }
+
+  Sink sink;
+  HWAVEIN handle = nullptr;
+};
+
+TEST_F(VirtualWaveInTest, QueuedHeadersComeBackFilledInOrderWithTheCallersInstance) {
+  VirtualDriver driver(cardWith(VirtualPacing::AsFastAsQueued));
+  open(driver, pcm(2, 8000, 16));
+  Blocks blocks(3, 400);
+  queue(driver, blocks);
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(sink.dataCount(), 0u) << "nothing is delivered before the start";
+  ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+  ASSERT_TRUE(sink.waitForData(3));
+  close(driver, blocks);
+
+  ASSERT_EQ(sink.events.size(), 5u);
+  EXPECT_EQ(sink.events.front().msg, WIM_OPEN);
+  EXPECT_EQ(sink.events.back().msg, WIM_CLOSE);
+  for (size_t i = 0; i < 3; ++i) {
+    const Event& e = sink.events[i + 1];
+    EXPECT_EQ(e.msg, WIM_DATA);
+    EXPECT_EQ(e.instance, reinterpret_cast<DWORD_PTR>(&sink));
+    EXPECT_EQ(e.header, &blocks.headers[i]);
+    EXPECT_EQ(e.bytes, 400u);
+    EXPECT_TRUE(e.flags & WHDR_DONE);
+    EXPECT_FALSE(e.flags & WHDR_INQUEUE);
+  }
+  // The peak meters read the level of the last block.
+  EXPECT_GT(driver.inputLevel()[0], 0);
+}
+
+TEST_F(VirtualWaveInTest, ResetHandsEveryHeaderBackAndWaitsForARunningCallback) {
+  VirtualDriver driver(cardWith(VirtualPacing::RealTime));
+  open(driver, pcm(1, 8000, 16));
+  Blocks blocks(3, 16000);  // one second each
+  queue(driver, blocks);
+  ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+  std::this_thread::sleep_for(100ms);
+  ASSERT_EQ(driver.waveInReset(handle), MMSYSERR_NOERROR);
+  {
+    std::lock_guard lock(sink.mutex);
+    ASSERT_EQ(sink.dataCount(), 3u);
+    // The block being filled keeps what was sampled so far, in whole frames.
+    EXPECT_LT(sink.events[1].bytes, 16000u);
+    EXPECT_EQ(sink.events[1].bytes % 2, 0u);
+    EXPECT_EQ(sink.events[2].bytes, 0u);
+    EXPECT_EQ(sink.events[3].bytes, 0u);
+  }
+  ASSERT_EQ(driver.waveInClose(handle), MMSYSERR_NOERROR);
+
+  // A reset while a slow callback runs returns only after it.
+  Sink slow;
+  slow.delay = 300ms;
+  const WAVEFORMATEX format = pcm(1, 8000, 16);
+  VirtualDriver fast(cardWith(VirtualPacing::AsFastAsQueued));
+  ASSERT_EQ(fast.waveInOpen(&handle, 0, &format, reinterpret_cast<DWORD_PTR>(&Sink::CALLBACK),
+                            reinterpret_cast<DWORD_PTR>(&slow), CALLBACK_FUNCTION),
+            MMSYSERR_NOERROR);
+  Blocks two(2, 100);
+  for (WAVEHDR& h : two.headers) {
+    fast.waveInPrepareHeader(handle, &h, sizeof(h));
+    fast.waveInAddBuffer(handle, &h, sizeof(h));
+  }
+  fast.waveInStart(handle);
+  while (!slow.inCallback) std::this_thread::yield();
+  ASSERT_EQ(fast.waveInReset(handle), MMSYSERR_NOERROR);
+  EXPECT_FALSE(slow.inCallback);
+  EXPECT_EQ(slow.dataCount(), 2u);
+  EXPECT_EQ(fast.waveInClose(handle), MMSYSERR_NOERROR);
+}
+
+TEST_F(VirtualWaveInTest, HeadersAndHandlesAreChecked) {
+  VirtualDriver driver(cardWith(VirtualPacing::AsFastAsQueued));
+  open(driver, pcm(1, 8000, 8));
+  Blocks blocks(1, 100);
+  WAVEHDR& h = blocks.headers[0];
+  EXPECT_EQ(driver.waveInAddBuffer(handle, &h, sizeof(h)), WAVERR_UNPREPARED);
+  queue(driver, blocks);
+  EXPECT_EQ(driver.waveInAddBuffer(handle, &h, sizeof(h)), WAVERR_STILLPLAYING);
+  EXPECT_EQ(driver.waveInUnprepareHeader(handle, &h, sizeof(h)), WAVERR_STILLPLAYING);
+  EXPECT_EQ(driver.waveInClose(handle), WAVERR_STILLPLAYING);
+  EXPECT_EQ(driver.waveInStart(nullptr), MMSYSERR_INVALHANDLE);
+  close(driver, blocks);
+  EXPECT_EQ(driver.waveInReset(handle), MMSYSERR_INVALHANDLE);
+}
+
+TEST_F(VirtualWaveInTest, FormatsAndDevicesThatCannotBeOpened) {
+  VirtualCard card = cardWith(VirtualPacing::AsFastAsQueued);
+  card.inputs[0].refuses = [](const WAVEFORMATEX& f) { return f.nSamplesPerSec > 44100; };
+  VirtualDriver driver(card);
+  HWAVEIN h = nullptr;
+  WAVEFORMATEX bad = pcm(2, 8000, 16);
+  bad.nBlockAlign = 2;
+  const WAVEFORMATEX refused[] = {pcm(1, 8000, 24), pcm(3, 8000, 16), pcm(1, 0, 8), bad, pcm(2, 48000, 16)};
+  for (const WAVEFORMATEX& f : refused) EXPECT_EQ(driver.waveInOpen(&h, 0, &f, 0, 0, 0), WAVERR_BADFORMAT);
+  const WAVEFORMATEX good = pcm(2, 44100, 16);
+  EXPECT_EQ(driver.waveInOpen(&h, 1, &good, 0, 0, 0), MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(driver.waveInOpen(&h, WAVE_MAPPER, &good, 0, 0, 0), MMSYSERR_NOERROR);
+  EXPECT_EQ(driver.waveInClose(h), MMSYSERR_NOERROR);
+
+  // A file that is no WAV file cannot be the input.
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("junk.wav").toStdString();
+  std::ofstream(path) << "not a wave file";
+  VirtualDriver junk(cardWith(VirtualPacing::AsFastAsQueued, path));
+  EXPECT_EQ(junk.waveInOpen(&h, 0, &good, 0, 0, 0), WAVERR_BADFORMAT);
+}
+
+TEST_F(VirtualWaveInTest, EveryWaveInCallCanBeMadeToFail) {
+  VirtualDriver driver(cardWith(VirtualPacing::AsFastAsQueued));
+  const WAVEFORMATEX format = pcm(1, 8000, 16);
+  Blocks blocks(1, 100);
+  WAVEHDR& h = blocks.headers[0];
+  WAVEINCAPSA caps{};
+  driver.failNext(VirtualCall::waveInGetDevCaps, MMSYSERR_NODRIVER);
+  EXPECT_EQ(driver.waveInGetDevCaps(0, &caps, sizeof(caps)), MMSYSERR_NODRIVER);
+  driver.failNext(VirtualCall::waveInOpen, MMSYSERR_ALLOCATED);
+  EXPECT_EQ(driver.waveInOpen(&handle, 0, &format, 0, 0, 0), MMSYSERR_ALLOCATED);
+  ASSERT_EQ(driver.waveInOpen(&handle, 0, &format, 0, 0, 0), MMSYSERR_NOERROR);
+  const std::pair<VirtualCall, std::function<MMRESULT()>> calls[] = {
+      {VirtualCall::waveInPrepareHeader, [&] { return driver.waveInPrepareHeader(handle, &h, sizeof(h)); }},
+      {VirtualCall::waveInAddBuffer, [&] { return driver.waveInAddBuffer(handle, &h, sizeof(h)); }},
+      {VirtualCall::waveInStart, [&] { return driver.waveInStart(handle); }},
+      {VirtualCall::waveInReset, [&] { return driver.waveInReset(handle); }},
+      {VirtualCall::waveInUnprepareHeader, [&] { return driver.waveInUnprepareHeader(handle, &h, sizeof(h)); }},
+      {VirtualCall::waveInClose, [&] { return driver.waveInClose(handle); }},
+  };
+  for (const auto& [call, run] : calls) {
+    driver.failNext(call, MMSYSERR_NOMEM);
+    EXPECT_EQ(run(), MMSYSERR_NOMEM) << static_cast<int>(call);
+    EXPECT_EQ(run(), MMSYSERR_NOERROR) << static_cast<int>(call);  // only the next call fails
+  }
+}
+
+TEST_F(VirtualWaveInTest, RealTimePacingDeliversNoFasterThanTheFormatsRate) {
+  VirtualDriver driver(cardWith(VirtualPacing::RealTime));
+  open(driver, pcm(2, 8000, 16));
+  Blocks blocks(4, 1600);  // 50 ms each
+  queue(driver, blocks);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+  ASSERT_TRUE(sink.waitForData(4));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 195ms);
+  close(driver, blocks);
+}
+
+TEST_F(VirtualWaveInTest, TheGeneratorIsDeterministicAndClipsAtFullVolume) {
+  VirtualDriver driver(cardWith(VirtualPacing::AsFastAsQueued));
+  // Two seconds of 16-bit mono: the loud part of the first swell lies within them.
+  open(driver, pcm(1, 8000, 16));
+  Blocks blocks(4, 8000);
+  queue(driver, blocks);
+  ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+  ASSERT_TRUE(sink.waitForData(4));
+  const std::string first = delivered(4);
+  close(driver, blocks);
+  int atLimit = 0;
+  for (size_t i = 0; i + 1 < first.size(); i += 2) {
+    const auto s = static_cast<int16_t>(static_cast<unsigned char>(first[i]) | (first[i + 1] << 8));
+    atLimit += s == 32767 || s == -32768;
+  }
+  EXPECT_GT(atLimit, 100);
+  EXPECT_EQ(driver.inputLevel()[0], driver.inputLevel()[1]);
+
+  Sink again;
+  const WAVEFORMATEX format = pcm(1, 8000, 16);
+  ASSERT_EQ(driver.waveInOpen(&handle, 0, &format, reinterpret_cast<DWORD_PTR>(&Sink::CALLBACK),
+                              reinterpret_cast<DWORD_PTR>(&again), CALLBACK_FUNCTION),
+            MMSYSERR_NOERROR);
+  Blocks second(1, 8000);
+  queue(driver, second);
+  driver.waveInStart(handle);
+  ASSERT_TRUE(again.waitForData(1));
+  close(driver, second);
+  EXPECT_EQ(std::string(second.headers[0].lpData, 8000), first.substr(0, 8000));
+}
+
+void putLE(std::string& out, uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+TEST_F(VirtualWaveInTest, TheInputFileIsLoopedAndConvertedToTheOpenedFormat) {
+  // 16-bit stereo at 4000 Hz, 100 frames: left k * 256, right -k * 256.
+  std::string data;
+  for (int k = 0; k < 100; ++k) {
+    putLE(data, static_cast<uint16_t>(k * 256), 2);
+    putLE(data, static_cast<uint16_t>(-k * 128), 2);
+  }
+  std::string file = "RIFF";
+  putLE(file, 36 + static_cast<uint32_t>(data.size()), 4);
+  file += "WAVEfmt ";
+  for (uint32_t v : {16u}) putLE(file, v, 4);
+  putLE(file, 1, 2);
+  putLE(file, 2, 2);
+  putLE(file, 4000, 4);
+  putLE(file, 16000, 4);
+  putLE(file, 4, 2);
+  putLE(file, 16, 2);
+  file += "LIST";  // a chunk the reader passes over
+  putLE(file, 3, 4);
+  file += "abc";
+  file.push_back('\0');
+  file += "data";
+  putLE(file, static_cast<uint32_t>(data.size()), 4);
+  file += data;
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("in.wav").toStdString();
+  std::ofstream(path, std::ios::binary) << file;
+
+  // Same format: the frames as they are, looping after 100.
+  VirtualDriver same(cardWith(VirtualPacing::AsFastAsQueued, path));
+  open(same, pcm(2, 4000, 16));
+  Blocks blocks(1, 150 * 4);
+  queue(same, blocks);
+  same.waveInStart(handle);
+  ASSERT_TRUE(sink.waitForData(1));
+  close(same, blocks);
+  const std::string got(blocks.data[0].data(), 600);
+  EXPECT_EQ(got.substr(0, 400), data);
+  EXPECT_EQ(got.substr(400, 200), data.substr(0, 200));
+
+  // 8-bit mono at twice the rate: every second frame is a file frame, the ones between
+  // lie half way; the channels are averaged.
+  Sink other;
+  VirtualDriver converted(cardWith(VirtualPacing::AsFastAsQueued, path));
+  const WAVEFORMATEX format = pcm(1, 8000, 8);
+  ASSERT_EQ(converted.waveInOpen(&handle, 0, &format, reinterpret_cast<DWORD_PTR>(&Sink::CALLBACK),
+                                 reinterpret_cast<DWORD_PTR>(&other), CALLBACK_FUNCTION),
+            MMSYSERR_NOERROR);
+  Blocks mono(1, 200);
+  queue(converted, mono);
+  converted.waveInStart(handle);
+  ASSERT_TRUE(other.waitForData(1));
+  close(converted, mono);
+  for (int k = 0; k < 99; ++k) {
+    const int average = (k * 256 - k * 128) / 2;
+    ASSERT_EQ(static_cast<unsigned char>(mono.data[0][2 * k]), (average >> 8) + 128) << k;
+  }
+  // Frame 21 lies between file frames 10 and 11: (2688 - 1344) / 2 = 672.
+  EXPECT_EQ(static_cast<unsigned char>(mono.data[0][21]), (672 >> 8) + 128);
+}
+
+}  // namespace
