@@ -59,7 +59,7 @@ class WaveDevice {
   virtual void raise(UINT message, DWORD_PTR param1) = 0;
   // Serves a pending request, if any; true when one was served.
   bool serveRequest(std::unique_lock<std::mutex>& lock);
-  // Frames that fit in a header's buffer (whole frames only).
+  // Bytes of a header's buffer that hold whole frames.
   DWORD usableBytes(const WAVEHDR* header) const {
     return header->dwBufferLength - header->dwBufferLength % format_.nBlockAlign;
   }
