@@ -1,10 +1,88 @@
-// Real sound cards through ALSA.
+// Real sound cards through ALSA: the device lists, the driver object and the
+// forwarding of each service call to the open device it names.
 #include "alsa_driver.h"
 
 #include <alsa/asoundlib.h>
 
-AlsaDriver::AlsaDriver() = default;
-AlsaDriver::~AlsaDriver() = default;
+#include "alsa_common.h"
+#include "alsa_mixer.h"
+#include "alsa_wave.h"
+
+namespace {
+
+constexpr size_t kMaxDevices = 10;              // numbered devices per direction
+constexpr unsigned kCaptureBufferUs = 2000000;  // lets a late re-queue lose nothing
+constexpr unsigned kPlaybackBufferUs = 500000;
+constexpr unsigned kPeriodUs = 25000;
+constexpr DWORD kCallbackMask = 0x70000;
+constexpr DWORD kCallbackNull = 0x00000;
+
+bool isMapper(UINT_PTR deviceId) {
+  return deviceId == static_cast<UINT_PTR>(-1) || deviceId == static_cast<UINT_PTR>(WAVE_MAPPER);
+}
+
+std::string cardName(snd_ctl_t* ctl, const std::string& fallback) {
+  snd_ctl_card_info_t* info = nullptr;
+  snd_ctl_card_info_alloca(&info);
+  if (snd_ctl_card_info(ctl, info) < 0) return fallback;
+  const char* name = snd_ctl_card_info_get_name(info);
+  return name != nullptr && *name != '\0' ? name : fallback;
+}
+
+}  // namespace
+
+AlsaDriver::AlsaDriver() : levels_(std::make_unique<alsa::LevelMemory>()) {
+  defaultInput_ = {"default", "Default sound device", "default"};
+  defaultOutput_ = defaultInput_;
+
+  snd_ctl_t* ctl = nullptr;
+  // "default" first when it is a sound server (PulseAudio, PipeWire) rather than a card:
+  // that is where a desktop keeps its master and capture volume.
+  if (snd_ctl_open(&ctl, "default", 0) == 0) {
+    if (snd_ctl_type(ctl) != SND_CTL_TYPE_HW) mixers_.push_back({"default", cardName(ctl, "Default")});
+    snd_ctl_close(ctl);
+  }
+
+  snd_pcm_info_t* info = nullptr;
+  snd_pcm_info_alloca(&info);
+  int card = -1;
+  while (snd_card_next(&card) == 0 && card >= 0) {
+    const std::string hw = "hw:" + std::to_string(card);
+    if (snd_ctl_open(&ctl, hw.c_str(), 0) < 0) continue;
+    const std::string name = cardName(ctl, hw);
+    mixers_.push_back({hw, name});
+    int device = -1;
+    while (snd_ctl_pcm_next_device(ctl, &device) == 0 && device >= 0) {
+      for (snd_pcm_stream_t stream : {SND_PCM_STREAM_CAPTURE, SND_PCM_STREAM_PLAYBACK}) {
+        std::vector<PcmEntry>& list = stream == SND_PCM_STREAM_CAPTURE ? inputs_ : outputs_;
+        snd_pcm_info_set_device(info, static_cast<unsigned>(device));
+        snd_pcm_info_set_subdevice(info, 0);
+        snd_pcm_info_set_stream(info, stream);
+        if (list.size() >= kMaxDevices || snd_ctl_pcm_info(ctl, info) < 0) continue;
+        const std::string pcmName = snd_pcm_info_get_name(info);
+        list.push_back({"plughw:" + std::to_string(card) + "," + std::to_string(device),
+                        pcmName.empty() ? name : name + ": " + pcmName, hw});
+      }
+    }
+    snd_ctl_close(ctl);
+  }
+}
+
+AlsaDriver::~AlsaDriver() {
+  // Devices the owner left open are closed here, so that no thread outlives the driver.
+  std::set<HWAVEIN> ins;
+  std::set<HWAVEOUT> outs;
+  std::set<HMIXER> mixers;
+  {
+    std::lock_guard lock(handlesMutex_);
+    ins.swap(waveIns_);
+    outs.swap(waveOuts_);
+    mixers.swap(mixerHandles_);
+  }
+  for (HWAVEIN h : ins) delete static_cast<alsa::WaveIn*>(h);
+  for (HWAVEOUT h : outs) delete static_cast<alsa::WaveOut*>(h);
+  for (HMIXER h : mixers) delete static_cast<alsa::Mixer*>(h);
+}
 
 bool AlsaDriver::available() {
   int card = -1;
@@ -17,34 +95,282 @@ bool AlsaDriver::available() {
   return false;
 }
 
-UINT AlsaDriver::waveInGetNumDevs() { return 0; }
-MMRESULT AlsaDriver::waveInGetDevCaps(UINT_PTR, WAVEINCAPSA*, UINT) { return MMSYSERR_BADDEVICEID; }
-MMRESULT AlsaDriver::waveInOpen(HWAVEIN*, UINT, const WAVEFORMATEX*, DWORD_PTR, DWORD_PTR, DWORD) {
-  return MMSYSERR_NOTSUPPORTED;
+const AlsaDriver::PcmEntry* AlsaDriver::entry(const std::vector<PcmEntry>& list, UINT_PTR deviceId) const {
+  if (isMapper(deviceId)) return &list == &inputs_ ? &defaultInput_ : &defaultOutput_;
+  return deviceId < list.size() ? &list[deviceId] : nullptr;
 }
-MMRESULT AlsaDriver::waveInPrepareHeader(HWAVEIN, WAVEHDR*, UINT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::waveInAddBuffer(HWAVEIN, WAVEHDR*, UINT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::waveInStart(HWAVEIN) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::waveInReset(HWAVEIN) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::waveInUnprepareHeader(HWAVEIN, WAVEHDR*, UINT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::waveInClose(HWAVEIN) { return MMSYSERR_NOTSUPPORTED; }
-UINT AlsaDriver::waveOutGetNumDevs() { return 0; }
-MMRESULT AlsaDriver::waveOutGetDevCapsA(UINT_PTR, WAVEOUTCAPSA*, UINT) { return MMSYSERR_BADDEVICEID; }
-MMRESULT AlsaDriver::waveOutOpen(HWAVEOUT*, UINT, const WAVEFORMATEX*, DWORD_PTR, DWORD_PTR, DWORD) {
-  return MMSYSERR_NOTSUPPORTED;
+
+alsa::WaveIn* AlsaDriver::waveIn(HWAVEIN handle) {
+  std::lock_guard lock(handlesMutex_);
+  return waveIns_.count(handle) != 0 ? static_cast<alsa::WaveIn*>(handle) : nullptr;
 }
-MMRESULT AlsaDriver::waveOutPrepareHeader(HWAVEOUT, WAVEHDR*, UINT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::waveOutWrite(HWAVEOUT, WAVEHDR*, UINT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::waveOutReset(HWAVEOUT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::waveOutUnprepareHeader(HWAVEOUT, WAVEHDR*, UINT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::waveOutClose(HWAVEOUT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::waveOutGetVolume(UINT_PTR, DWORD*) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::waveOutSetVolume(UINT_PTR, DWORD) { return MMSYSERR_NOTSUPPORTED; }
-UINT AlsaDriver::mixerGetNumDevs() { return 0; }
-MMRESULT AlsaDriver::mixerGetDevCapsA(UINT_PTR, MIXERCAPSA*, UINT) { return MMSYSERR_BADDEVICEID; }
-MMRESULT AlsaDriver::mixerOpen(HMIXER*, UINT, DWORD_PTR, DWORD_PTR, DWORD) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::mixerGetLineInfoA(HMIXEROBJ, MIXERLINEA*, DWORD) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::mixerGetLineControlsA(HMIXEROBJ, MIXERLINECONTROLSA*, DWORD) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::mixerGetControlDetailsA(HMIXEROBJ, MIXERCONTROLDETAILS*, DWORD) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::mixerSetControlDetails(HMIXEROBJ, MIXERCONTROLDETAILS*, DWORD) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT AlsaDriver::mixerClose(HMIXER) { return MMSYSERR_NOTSUPPORTED; }
+
+alsa::WaveOut* AlsaDriver::waveOut(HWAVEOUT handle) {
+  std::lock_guard lock(handlesMutex_);
+  return waveOuts_.count(handle) != 0 ? static_cast<alsa::WaveOut*>(handle) : nullptr;
+}
+
+alsa::Mixer* AlsaDriver::mixer(HMIXEROBJ handle) {
+  std::lock_guard lock(handlesMutex_);
+  return mixerHandles_.count(handle) != 0 ? static_cast<alsa::Mixer*>(handle) : nullptr;
+}
+
+std::string AlsaDriver::lastErrorText(MMRESULT error) { return alsa::lastText(error); }
+
+// --- wave input ---
+
+UINT AlsaDriver::waveInGetNumDevs() { return static_cast<UINT>(inputs_.size()); }
+
+MMRESULT AlsaDriver::waveInGetDevCaps(UINT_PTR deviceId, WAVEINCAPSA* caps, UINT cbCaps) {
+  const PcmEntry* device = entry(inputs_, deviceId);
+  if (device == nullptr) return alsa::fail(MMSYSERR_BADDEVICEID);
+  WAVEINCAPSA record{};
+  record.vDriverVersion = 0x0100;
+  alsa::copyName(record.szPname, sizeof record.szPname, device->name);
+  record.dwFormats = WAVE_FORMAT_ALL;  // the plug layer converts every PCM format
+  record.wChannels = 2;
+  return alsa::copyRecord(record, caps, cbCaps);
+}
+
+MMRESULT AlsaDriver::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                                DWORD_PTR instance, DWORD flags) {
+  if (handle == nullptr || format == nullptr) return alsa::fail(MMSYSERR_INVALPARAM);
+  const DWORD callbackType = flags & kCallbackMask;
+  if (callbackType != CALLBACK_FUNCTION && callbackType != kCallbackNull) return alsa::fail(MMSYSERR_INVALFLAG);
+  const PcmEntry* device = entry(inputs_, deviceId);
+  if (device == nullptr)
+    return alsa::failAlsa(MMSYSERR_BADDEVICEID, "input device " + std::to_string(deviceId), -ENODEV);
+  snd_pcm_t* pcm = nullptr;
+  const MMRESULT result =
+      alsa::openPcm(device->pcm, SND_PCM_STREAM_CAPTURE, format, kCaptureBufferUs, kPeriodUs, &pcm, nullptr);
+  if (result != MMSYSERR_NOERROR) return result;
+  auto* in = new alsa::WaveIn(pcm, *format, callbackType == CALLBACK_FUNCTION ? callback : 0, instance);
+  {
+    std::lock_guard lock(handlesMutex_);
+    waveIns_.insert(in);
+  }
+  *handle = in;
+  in->launch();
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT AlsaDriver::waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
+  alsa::WaveIn* in = waveIn(handle);
+  return in != nullptr ? in->prepare(header, cbHeader) : alsa::fail(MMSYSERR_INVALHANDLE);
+}
+
+MMRESULT AlsaDriver::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
+  alsa::WaveIn* in = waveIn(handle);
+  return in != nullptr ? in->addBuffer(header, cbHeader) : alsa::fail(MMSYSERR_INVALHANDLE);
+}
+
+MMRESULT AlsaDriver::waveInStart(HWAVEIN handle) {
+  alsa::WaveIn* in = waveIn(handle);
+  return in != nullptr ? in->start() : alsa::fail(MMSYSERR_INVALHANDLE);
+}
+
+MMRESULT AlsaDriver::waveInReset(HWAVEIN handle) {
+  alsa::WaveIn* in = waveIn(handle);
+  return in != nullptr ? in->reset() : alsa::fail(MMSYSERR_INVALHANDLE);
+}
+
+MMRESULT AlsaDriver::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
+  alsa::WaveIn* in = waveIn(handle);
+  return in != nullptr ? in->unprepare(header, cbHeader) : alsa::fail(MMSYSERR_INVALHANDLE);
+}
+
+MMRESULT AlsaDriver::waveInClose(HWAVEIN handle) {
+  alsa::WaveIn* in = waveIn(handle);
+  if (in == nullptr) return alsa::fail(MMSYSERR_INVALHANDLE);
+  // The service thread cannot wait for itself to end.
+  if (in->onServiceThread()) return alsa::fail(MMSYSERR_NOTSUPPORTED);
+  if (in->hasQueued()) return alsa::fail(WAVERR_STILLPLAYING);
+  {
+    std::lock_guard lock(handlesMutex_);
+    waveIns_.erase(handle);
+  }
+  in->shutdown();
+  delete in;
+  return MMSYSERR_NOERROR;
+}
+
+DWORD AlsaDriver::waveInOverruns(HWAVEIN handle) {
+  alsa::WaveIn* in = waveIn(handle);
+  return in != nullptr ? in->xruns() : 0;
+}
+
+// --- wave output ---
+
+UINT AlsaDriver::waveOutGetNumDevs() { return static_cast<UINT>(outputs_.size()); }
+
+MMRESULT AlsaDriver::waveOutGetDevCapsA(UINT_PTR deviceId, WAVEOUTCAPSA* caps, UINT cbCaps) {
+  const PcmEntry* device = entry(outputs_, deviceId);
+  if (device == nullptr) return alsa::fail(MMSYSERR_BADDEVICEID);
+  WAVEOUTCAPSA record{};
+  record.vDriverVersion = 0x0100;
+  alsa::copyName(record.szPname, sizeof record.szPname, device->name);
+  record.dwFormats = WAVE_FORMAT_ALL;
+  record.wChannels = 2;
+  alsa::MixerSession session;
+  if (session.open(device->ctl) == MMSYSERR_NOERROR) {
+    const alsa::ElementSide master = session.master();
+    if (master.hasVolume()) {
+      record.dwSupport |= WAVECAPS_VOLUME;
+      if (master.channels() == 2) record.dwSupport |= WAVECAPS_LRVOLUME;
+    }
+  }
+  return alsa::copyRecord(record, caps, cbCaps);
+}
+
+MMRESULT AlsaDriver::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                                 DWORD_PTR instance, DWORD flags) {
+  if (handle == nullptr || format == nullptr) return alsa::fail(MMSYSERR_INVALPARAM);
+  const DWORD callbackType = flags & kCallbackMask;
+  if (callbackType != CALLBACK_FUNCTION && callbackType != kCallbackNull) return alsa::fail(MMSYSERR_INVALFLAG);
+  const PcmEntry* device = entry(outputs_, deviceId);
+  if (device == nullptr)
+    return alsa::failAlsa(MMSYSERR_BADDEVICEID, "output device " + std::to_string(deviceId), -ENODEV);
+  snd_pcm_t* pcm = nullptr;
+  const MMRESULT result =
+      alsa::openPcm(device->pcm, SND_PCM_STREAM_PLAYBACK, format, kPlaybackBufferUs, kPeriodUs, &pcm, nullptr);
+  if (result != MMSYSERR_NOERROR) return result;
+  auto* out = new alsa::WaveOut(pcm, *format, callbackType == CALLBACK_FUNCTION ? callback : 0, instance);
+  {
+    std::lock_guard lock(handlesMutex_);
+    waveOuts_.insert(out);
+  }
+  *handle = out;
+  out->launch();
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT AlsaDriver::waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
+  alsa::WaveOut* out = waveOut(handle);
+  return out != nullptr ? out->prepare(header, cbHeader) : alsa::fail(MMSYSERR_INVALHANDLE);
+}
+
+MMRESULT AlsaDriver::waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
+  alsa::WaveOut* out = waveOut(handle);
+  return out != nullptr ? out->write(header, cbHeader) : alsa::fail(MMSYSERR_INVALHANDLE);
+}
+
+MMRESULT AlsaDriver::waveOutReset(HWAVEOUT handle) {
+  alsa::WaveOut* out = waveOut(handle);
+  return out != nullptr ? out->reset() : alsa::fail(MMSYSERR_INVALHANDLE);
+}
+
+MMRESULT AlsaDriver::waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
+  alsa::WaveOut* out = waveOut(handle);
+  return out != nullptr ? out->unprepare(header, cbHeader) : alsa::fail(MMSYSERR_INVALHANDLE);
+}
+
+MMRESULT AlsaDriver::waveOutClose(HWAVEOUT handle) {
+  alsa::WaveOut* out = waveOut(handle);
+  if (out == nullptr) return alsa::fail(MMSYSERR_INVALHANDLE);
+  if (out->onServiceThread()) return alsa::fail(MMSYSERR_NOTSUPPORTED);
+  if (out->hasQueued()) return alsa::fail(WAVERR_STILLPLAYING);
+  {
+    std::lock_guard lock(handlesMutex_);
+    waveOuts_.erase(handle);
+  }
+  out->shutdown();
+  delete out;
+  return MMSYSERR_NOERROR;
+}
+
+DWORD AlsaDriver::waveOutUnderruns(HWAVEOUT handle) {
+  alsa::WaveOut* out = waveOut(handle);
+  return out != nullptr ? out->xruns() : 0;
+}
+
+MMRESULT AlsaDriver::outputVolume(UINT_PTR deviceId, DWORD* get, const DWORD* set) {
+  const PcmEntry* device = entry(outputs_, deviceId);
+  if (device == nullptr) return alsa::fail(MMSYSERR_BADDEVICEID);
+  alsa::MixerSession session;
+  const MMRESULT result = session.open(device->ctl);
+  if (result != MMSYSERR_NOERROR) return result;
+  const alsa::ElementSide master = session.master();
+  if (!master.hasVolume()) return alsa::fail(MMSYSERR_NOTSUPPORTED);
+  if (set != nullptr) {
+    const int err = master.setLevels(*set & 0xFFFF, *set >> 16, *levels_);
+    if (err < 0) return alsa::failAlsa(MMSYSERR_ERROR, device->ctl, err);
+  }
+  if (get != nullptr) {
+    const std::array<DWORD, 2> levels = master.levels(*levels_);
+    *get = levels[0] | (levels[1] << 16);
+  }
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT AlsaDriver::waveOutGetVolume(UINT_PTR deviceId, DWORD* volume) {
+  if (volume == nullptr) return alsa::fail(MMSYSERR_INVALPARAM);
+  return outputVolume(deviceId, volume, nullptr);
+}
+
+MMRESULT AlsaDriver::waveOutSetVolume(UINT_PTR deviceId, DWORD volume) {
+  return outputVolume(deviceId, nullptr, &volume);
+}
+
+// --- mixer ---
+
+UINT AlsaDriver::mixerGetNumDevs() { return static_cast<UINT>(mixers_.size()); }
+
+MMRESULT AlsaDriver::mixerGetDevCapsA(UINT_PTR deviceId, MIXERCAPSA* caps, UINT cbCaps) {
+  if (deviceId >= mixers_.size()) return alsa::fail(MMSYSERR_BADDEVICEID);
+  MIXERCAPSA record{};
+  record.vDriverVersion = 0x0100;
+  alsa::copyName(record.szPname, sizeof record.szPname, mixers_[deviceId].name);
+  record.cDestinations = 2;
+  return alsa::copyRecord(record, caps, cbCaps);
+}
+
+MMRESULT AlsaDriver::mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR, DWORD flags) {
+  if (handle == nullptr) return alsa::fail(MMSYSERR_INVALPARAM);
+  if (deviceId >= mixers_.size()) return alsa::fail(MMSYSERR_BADDEVICEID);
+  const DWORD callbackType = flags & kCallbackMask;
+  if (callbackType != CALLBACK_WINDOW && callbackType != kCallbackNull) return alsa::fail(MMSYSERR_INVALFLAG);
+  auto* target = callbackType == CALLBACK_WINDOW ? reinterpret_cast<MessageTarget*>(callback) : nullptr;
+  auto* opened = new alsa::Mixer(mixers_[deviceId].name, *levels_, target);
+  const MMRESULT result = opened->open(mixers_[deviceId].ctl);
+  if (result != MMSYSERR_NOERROR) {
+    delete opened;
+    return result;
+  }
+  {
+    std::lock_guard lock(handlesMutex_);
+    mixerHandles_.insert(opened);
+  }
+  *handle = opened;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT AlsaDriver::mixerGetLineInfoA(HMIXEROBJ handle, MIXERLINEA* line, DWORD flags) {
+  alsa::Mixer* m = mixer(handle);
+  return m != nullptr ? m->lineInfo(line, flags) : alsa::fail(MMSYSERR_INVALHANDLE);
+}
+
+MMRESULT AlsaDriver::mixerGetLineControlsA(HMIXEROBJ handle, MIXERLINECONTROLSA* controls, DWORD flags) {
+  alsa::Mixer* m = mixer(handle);
+  return m != nullptr ? m->lineControls(controls, flags) : alsa::fail(MMSYSERR_INVALHANDLE);
+}
+
+MMRESULT AlsaDriver::mixerGetControlDetailsA(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD flags) {
+  alsa::Mixer* m = mixer(handle);
+  return m != nullptr ? m->getDetails(details, flags) : alsa::fail(MMSYSERR_INVALHANDLE);
+}
+
+MMRESULT AlsaDriver::mixerSetControlDetails(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD flags) {
+  alsa::Mixer* m = mixer(handle);
+  return m != nullptr ? m->setDetails(details, flags) : alsa::fail(MMSYSERR_INVALHANDLE);
+}
+
+MMRESULT AlsaDriver::mixerClose(HMIXER handle) {
+  alsa::Mixer* m = mixer(handle);
+  if (m == nullptr) return alsa::fail(MMSYSERR_INVALHANDLE);
+  {
+    std::lock_guard lock(handlesMutex_);
+    mixerHandles_.erase(handle);
+  }
+  delete m;  // joins the event thread: nothing is posted after this returns
+  return MMSYSERR_NOERROR;
+}

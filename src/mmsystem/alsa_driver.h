@@ -1,7 +1,26 @@
 // Real sound cards through ALSA.
+//
+// Wave devices are the capture and playback PCMs of the sound cards, opened through
+// the plug layer ("plughw:C,D") so that 8/16-bit, mono/stereo and any rate work, at
+// most ten per direction; device -1 (WAVE_MAPPER) is ALSA's "default" PCM, which on
+// desktops reaches PulseAudio or PipeWire. Mixer devices are the cards' control
+// interfaces, preceded by "default" when that is not a hardware card.
 #pragma once
 
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
 #include "driver.h"
+
+namespace alsa {
+class LevelMemory;
+class WaveIn;
+class WaveOut;
+class Mixer;
+}  // namespace alsa
 
 class AlsaDriver : public Driver {
  public:
@@ -44,4 +63,45 @@ class AlsaDriver : public Driver {
   MMRESULT mixerGetControlDetailsA(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD flags) override;
   MMRESULT mixerSetControlDetails(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD flags) override;
   MMRESULT mixerClose(HMIXER handle) override;
+
+  std::string lastErrorText(MMRESULT error) override;
+  DWORD waveInOverruns(HWAVEIN handle) override;
+  // Under-runs recovered on an open wave-out device since it was opened.
+  DWORD waveOutUnderruns(HWAVEOUT handle);
+
+  // A wave device: the PCM opened for it, the name shown, and its card's control device.
+  struct PcmEntry {
+    std::string pcm;
+    std::string name;
+    std::string ctl;
+  };
+  // A mixer device: its control device and the product name shown.
+  struct MixerEntry {
+    std::string ctl;
+    std::string name;
+  };
+  const std::vector<PcmEntry>& inputs() const { return inputs_; }
+  const std::vector<PcmEntry>& outputs() const { return outputs_; }
+  const std::vector<MixerEntry>& mixers() const { return mixers_; }
+
+ private:
+  // The device entry for `deviceId` (WAVE_MAPPER: the default device), or null.
+  const PcmEntry* entry(const std::vector<PcmEntry>& list, UINT_PTR deviceId) const;
+  alsa::WaveIn* waveIn(HWAVEIN handle);
+  alsa::WaveOut* waveOut(HWAVEOUT handle);
+  alsa::Mixer* mixer(HMIXEROBJ handle);
+  // Reads (`get`) or sets (`set`) the master playback volume of an output device.
+  MMRESULT outputVolume(UINT_PTR deviceId, DWORD* get, const DWORD* set);
+
+  std::vector<PcmEntry> inputs_;
+  std::vector<PcmEntry> outputs_;
+  PcmEntry defaultInput_;
+  PcmEntry defaultOutput_;
+  std::vector<MixerEntry> mixers_;
+  std::unique_ptr<alsa::LevelMemory> levels_;
+
+  std::mutex handlesMutex_;
+  std::set<HWAVEIN> waveIns_;
+  std::set<HWAVEOUT> waveOuts_;
+  std::set<HMIXER> mixerHandles_;
 };

@@ -1,0 +1,483 @@
+// ALSA mixer devices: lines built from simple mixer elements, volume and mute
+// controls, and the event thread that turns element events into change messages.
+#include "alsa_mixer.h"
+
+#include <poll.h>
+
+#include <algorithm>
+
+namespace alsa {
+
+namespace {
+
+constexpr DWORD kDstSpeakers = 0x0004;  // destination component types
+constexpr DWORD kDstWaveIn = 0x0007;
+constexpr DWORD kSrcUndefined = 0x1000;  // source component types
+constexpr DWORD kSrcLine = 0x1002;
+constexpr DWORD kSrcMicrophone = 0x1003;
+constexpr DWORD kSrcWaveOut = 0x1008;
+constexpr DWORD kTargetWaveOut = 1;
+constexpr DWORD kTargetWaveIn = 2;
+constexpr DWORD kControlUniform = 0x1;
+
+std::vector<snd_mixer_selem_channel_id_t> presentChannels(snd_mixer_elem_t* elem, bool capture) {
+  const bool mono = capture ? snd_mixer_selem_is_capture_mono(elem) : snd_mixer_selem_is_playback_mono(elem);
+  if (mono) return {SND_MIXER_SCHN_MONO};
+  std::vector<snd_mixer_selem_channel_id_t> present;
+  for (int ch = 0; ch <= SND_MIXER_SCHN_LAST; ++ch) {
+    const auto id = static_cast<snd_mixer_selem_channel_id_t>(ch);
+    if (capture ? snd_mixer_selem_has_capture_channel(elem, id) : snd_mixer_selem_has_playback_channel(elem, id))
+      present.push_back(id);
+  }
+  if (present.empty()) present.push_back(SND_MIXER_SCHN_MONO);
+  return present;
+}
+
+// Which of the two levels a channel follows: 0 left, 1 right, 2 the louder of both.
+int sideOf(snd_mixer_selem_channel_id_t ch) {
+  switch (ch) {
+    case SND_MIXER_SCHN_FRONT_LEFT:
+    case SND_MIXER_SCHN_REAR_LEFT:
+    case SND_MIXER_SCHN_SIDE_LEFT: return 0;
+    case SND_MIXER_SCHN_FRONT_RIGHT:
+    case SND_MIXER_SCHN_REAR_RIGHT:
+    case SND_MIXER_SCHN_SIDE_RIGHT: return 1;
+    default: return 2;
+  }
+}
+
+std::string elementName(snd_mixer_elem_t* elem) {
+  std::string name = snd_mixer_selem_get_name(elem);
+  const unsigned index = snd_mixer_selem_get_index(elem);
+  if (index > 0) name += " " + std::to_string(index);
+  return name;
+}
+
+DWORD sourceType(const std::string& name) {
+  if (name.rfind("Mic", 0) == 0) return kSrcMicrophone;
+  if (name.rfind("Line", 0) == 0) return kSrcLine;
+  if (name == "PCM" || name == "Wave") return kSrcWaveOut;
+  return kSrcUndefined;
+}
+
+}  // namespace
+
+// --- LevelMemory ---
+
+void LevelMemory::remember(const std::string& key, const std::vector<long>& raw, const std::vector<DWORD>& levels) {
+  std::lock_guard lock(mutex_);
+  memory_[key] = {raw, levels};
+}
+
+bool LevelMemory::recall(const std::string& key, const std::vector<long>& raw, std::vector<DWORD>& levels) const {
+  std::lock_guard lock(mutex_);
+  const auto it = memory_.find(key);
+  if (it == memory_.end() || it->second.first != raw) return false;
+  levels = it->second.second;
+  return true;
+}
+
+// --- ElementSide ---
+
+bool ElementSide::hasVolume() const {
+  return elem != nullptr &&
+         (capture ? snd_mixer_selem_has_capture_volume(elem) : snd_mixer_selem_has_playback_volume(elem) != 0);
+}
+
+bool ElementSide::hasSwitch() const {
+  return elem != nullptr &&
+         (capture ? snd_mixer_selem_has_capture_switch(elem) : snd_mixer_selem_has_playback_switch(elem) != 0);
+}
+
+DWORD ElementSide::channels() const {
+  if (elem == nullptr) return 2;
+  return (capture ? snd_mixer_selem_is_capture_mono(elem) : snd_mixer_selem_is_playback_mono(elem)) ? 1 : 2;
+}
+
+std::vector<long> ElementSide::rawVolume() const {
+  std::vector<long> raw;
+  if (!hasVolume()) return raw;
+  for (auto ch : presentChannels(elem, capture)) {
+    long value = 0;
+    if (capture)
+      snd_mixer_selem_get_capture_volume(elem, ch, &value);
+    else
+      snd_mixer_selem_get_playback_volume(elem, ch, &value);
+    raw.push_back(value);
+  }
+  return raw;
+}
+
+std::vector<int> ElementSide::switches() const {
+  std::vector<int> values;
+  if (!hasSwitch()) return values;
+  for (auto ch : presentChannels(elem, capture)) {
+    int value = 0;
+    if (capture)
+      snd_mixer_selem_get_capture_switch(elem, ch, &value);
+    else
+      snd_mixer_selem_get_playback_switch(elem, ch, &value);
+    values.push_back(value);
+  }
+  return values;
+}
+
+std::array<DWORD, 2> ElementSide::levels(const LevelMemory& memory) const {
+  const auto present = presentChannels(elem, capture);
+  const std::vector<long> raw = rawVolume();
+  std::vector<DWORD> levels;
+  if (!memory.recall(key, raw, levels)) {
+    long min = 0;
+    long max = 0;
+    if (capture)
+      snd_mixer_selem_get_capture_volume_range(elem, &min, &max);
+    else
+      snd_mixer_selem_get_playback_volume_range(elem, &min, &max);
+    for (long value : raw) levels.push_back(rawToLevel(value, min, max));
+  }
+  std::array<DWORD, 2> result{0, 0};
+  bool haveRight = false;
+  for (size_t i = 0; i < present.size() && i < levels.size(); ++i) {
+    if (i == 0 || present[i] == SND_MIXER_SCHN_FRONT_LEFT) result[0] = levels[i];
+    if (present[i] == SND_MIXER_SCHN_FRONT_RIGHT) {
+      result[1] = levels[i];
+      haveRight = true;
+    }
+  }
+  if (!haveRight) result[1] = result[0];
+  return result;
+}
+
+int ElementSide::setLevels(DWORD left, DWORD right, LevelMemory& memory) const {
+  long min = 0;
+  long max = 0;
+  if (capture)
+    snd_mixer_selem_get_capture_volume_range(elem, &min, &max);
+  else
+    snd_mixer_selem_get_playback_volume_range(elem, &min, &max);
+  std::vector<DWORD> levels;
+  for (auto ch : presentChannels(elem, capture)) {
+    const int side = sideOf(ch);
+    const DWORD level = side == 0 ? left : side == 1 ? right : std::max(left, right);
+    const long raw = levelToRaw(level, min, max);
+    const int err = capture ? snd_mixer_selem_set_capture_volume(elem, ch, raw)
+                            : snd_mixer_selem_set_playback_volume(elem, ch, raw);
+    if (err < 0) return err;
+    levels.push_back(level);
+  }
+  memory.remember(key, rawVolume(), levels);
+  return 0;
+}
+
+bool ElementSide::muted() const {
+  const std::vector<int> values = switches();
+  return std::none_of(values.begin(), values.end(), [](int on) { return on != 0; });
+}
+
+int ElementSide::setMuted(bool muted) const {
+  return capture ? snd_mixer_selem_set_capture_switch_all(elem, muted ? 0 : 1)
+                 : snd_mixer_selem_set_playback_switch_all(elem, muted ? 0 : 1);
+}
+
+// --- MixerSession ---
+
+MixerSession::~MixerSession() {
+  if (mixer_ != nullptr) snd_mixer_close(mixer_);
+}
+
+MMRESULT MixerSession::open(const std::string& ctl) {
+  ctl_ = ctl;
+  int err = snd_mixer_open(&mixer_, 0);
+  if (err < 0) return failAlsa(MMSYSERR_NOMEM, ctl, err);
+  if ((err = snd_mixer_attach(mixer_, ctl.c_str())) < 0 ||
+      (err = snd_mixer_selem_register(mixer_, nullptr, nullptr)) < 0 || (err = snd_mixer_load(mixer_)) < 0) {
+    snd_mixer_close(mixer_);
+    mixer_ = nullptr;
+    return failAlsa(openErrorCode(err), ctl, err);
+  }
+  return MMSYSERR_NOERROR;
+}
+
+ElementSide MixerSession::master() const {
+  for (snd_mixer_elem_t* e = snd_mixer_first_elem(mixer_); e != nullptr; e = snd_mixer_elem_next(e)) {
+    if (std::string(snd_mixer_selem_get_name(e)) == "Master" && snd_mixer_selem_get_index(e) == 0 &&
+        (snd_mixer_selem_has_playback_volume(e) || snd_mixer_selem_has_playback_switch(e)))
+      return {e, false, ctl_ + "|Master|0|p"};
+  }
+  return {};
+}
+
+// --- Mixer ---
+
+Mixer::Mixer(std::string productName, LevelMemory& memory, MessageTarget* target)
+    : productName_(std::move(productName)), memory_(memory), target_(target) {}
+
+Mixer::~Mixer() {
+  if (events_.joinable()) {
+    quit_.store(true);
+    wake_.signal();
+    events_.join();
+  }
+}
+
+MMRESULT Mixer::open(const std::string& ctl) {
+  const MMRESULT result = session_.open(ctl);
+  if (result != MMSYSERR_NOERROR) return result;
+  buildLines();
+  if (target_ != nullptr) events_ = std::thread(&Mixer::watch, this);
+  return MMSYSERR_NOERROR;
+}
+
+void Mixer::buildLines() {
+  snd_mixer_t* mixer = session_.handle();
+  const ElementSide master = session_.master();
+  ElementSide capture;
+  std::vector<ElementSide> playbackSources;
+  std::vector<ElementSide> captureSources;
+  for (snd_mixer_elem_t* e = snd_mixer_first_elem(mixer); e != nullptr; e = snd_mixer_elem_next(e)) {
+    const std::string name = elementName(e);
+    const std::string key =
+        session_.ctl() + "|" + snd_mixer_selem_get_name(e) + "|" + std::to_string(snd_mixer_selem_get_index(e));
+    ElementSide playback{e, false, key + "|p"};
+    ElementSide recording{e, true, key + "|c"};
+    if (e != master.elem && (playback.hasVolume() || playback.hasSwitch())) playbackSources.push_back(playback);
+    if (recording.hasVolume() || recording.hasSwitch()) {
+      if (name == "Capture" && capture.elem == nullptr)
+        capture = recording;
+      else
+        captureSources.push_back(recording);
+    }
+  }
+  auto addLine = [this](const std::string& name, DWORD destination, DWORD source, const ElementSide& side) {
+    Line line;
+    line.name = name;
+    line.destination = destination;
+    line.source = source;
+    line.side = side;
+    const DWORD index = static_cast<DWORD>(lines_.size());
+    if (side.hasVolume()) line.volumeId = index * 2 + 1;
+    if (side.hasSwitch()) line.muteId = index * 2 + 2;
+    line.seenVolume = side.rawVolume();
+    line.seenSwitch = side.switches();
+    lines_.push_back(line);
+  };
+  addLine("Playback", 0, 0, master);
+  lines_.back().connections = static_cast<DWORD>(playbackSources.size());
+  for (size_t i = 0; i < playbackSources.size(); ++i)
+    addLine(elementName(playbackSources[i].elem), 0, static_cast<DWORD>(i + 1), playbackSources[i]);
+  addLine("Recording", 1, 0, capture);
+  const size_t recordingIndex = lines_.size() - 1;
+  lines_[recordingIndex].connections = static_cast<DWORD>(captureSources.size());
+  for (size_t i = 0; i < captureSources.size(); ++i)
+    addLine(elementName(captureSources[i].elem), 1, static_cast<DWORD>(i + 1), captureSources[i]);
+
+  for (const Line& line : lines_) {
+    if (line.side.elem == nullptr) continue;
+    snd_mixer_elem_set_callback(line.side.elem, &Mixer::elementEvent);
+    snd_mixer_elem_set_callback_private(line.side.elem, this);
+  }
+}
+
+const Mixer::Line* Mixer::findLine(DWORD lineId) const {
+  for (const Line& line : lines_)
+    if (line.lineId() == lineId) return &line;
+  return nullptr;
+}
+
+Mixer::Line* Mixer::findControl(DWORD controlId, bool* isVolume) {
+  if (controlId == 0) return nullptr;
+  for (Line& line : lines_) {
+    if (line.volumeId == controlId || line.muteId == controlId) {
+      *isVolume = line.volumeId == controlId;
+      return &line;
+    }
+  }
+  return nullptr;
+}
+
+MMRESULT Mixer::lineInfo(MIXERLINEA* out, DWORD flags) {
+  if (out == nullptr) return fail(MMSYSERR_INVALPARAM);
+  if (flags != MIXER_GETLINEINFOF_DESTINATION && flags != MIXER_GETLINEINFOF_SOURCE) return fail(MMSYSERR_INVALFLAG);
+  const Line* found = nullptr;
+  for (const Line& line : lines_) {
+    if (line.destination != out->dwDestination) continue;
+    if (flags == MIXER_GETLINEINFOF_DESTINATION ? line.source == 0 : line.source == out->dwSource + 1) {
+      found = &line;
+      break;
+    }
+  }
+  if (found == nullptr) return fail(MIXERR_INVALLINE);
+
+  std::lock_guard lock(mutex_);
+  const bool source = found->source != 0;
+  out->dwLineID = found->lineId();
+  out->fdwLine = MIXERLINE_LINEF_ACTIVE | (source ? MIXERLINE_LINEF_SOURCE : 0);
+  out->dwUser = 0;
+  out->dwComponentType = source ? sourceType(found->name) : (found->destination == 0 ? kDstSpeakers : kDstWaveIn);
+  out->cChannels = found->side.channels();
+  out->cConnections = found->connections;
+  out->cControls = found->controlCount();
+  copyName(out->szShortName, sizeof out->szShortName, found->name);
+  copyName(out->szName, sizeof out->szName, found->name);
+  out->Target.dwType = source ? 0 : (found->destination == 0 ? kTargetWaveOut : kTargetWaveIn);
+  out->Target.dwDeviceID = 0;
+  out->Target.wMid = 0;
+  out->Target.wPid = 0;
+  out->Target.vDriverVersion = 0x0100;
+  copyName(out->Target.szPname, sizeof out->Target.szPname, productName_);
+  return MMSYSERR_NOERROR;
+}
+
+void Mixer::fillControl(const Line& line, bool isVolume, MIXERCONTROLA* control) const {
+  std::memset(control, 0, sizeof *control);
+  control->cbStruct = sizeof *control;
+  control->dwControlID = isVolume ? line.volumeId : line.muteId;
+  control->dwControlType = isVolume ? MIXERCONTROL_CONTROLTYPE_VOLUME : MIXERCONTROL_CONTROLTYPE_MUTE;
+  control->fdwControl = (!isVolume || line.side.channels() == 1) ? kControlUniform : 0;
+  copyName(control->szShortName, sizeof control->szShortName, isVolume ? "Volume" : "Mute");
+  copyName(control->szName, sizeof control->szName, line.name + (isVolume ? " Volume" : " Mute"));
+  control->Bounds.dwMinimum = 0;
+  control->Bounds.dwMaximum = isVolume ? 65535 : 1;
+  if (isVolume) {
+    long min = 0;
+    long max = 0;
+    if (line.side.capture)
+      snd_mixer_selem_get_capture_volume_range(line.side.elem, &min, &max);
+    else
+      snd_mixer_selem_get_playback_volume_range(line.side.elem, &min, &max);
+    control->Metrics.cSteps = static_cast<DWORD>(std::clamp<long>(max - min, 1, 65535));
+  }
+}
+
+MMRESULT Mixer::lineControls(MIXERLINECONTROLSA* controls, DWORD flags) {
+  if (controls == nullptr) return fail(MMSYSERR_INVALPARAM);
+  if (flags != MIXER_GETLINECONTROLSF_ALL) return fail(MMSYSERR_INVALFLAG);
+  const Line* line = findLine(controls->dwLineID);
+  if (line == nullptr) return fail(MIXERR_INVALLINE);
+  const DWORD count = line->controlCount();
+  if (controls->cControls < count || controls->cbmxctrl < sizeof(MIXERCONTROLA) ||
+      (count > 0 && controls->pamxctrl == nullptr))
+    return fail(MMSYSERR_INVALPARAM);
+  std::lock_guard lock(mutex_);
+  auto* next = reinterpret_cast<char*>(controls->pamxctrl);
+  if (line->volumeId != 0) {
+    fillControl(*line, true, reinterpret_cast<MIXERCONTROLA*>(next));
+    next += controls->cbmxctrl;
+  }
+  if (line->muteId != 0) fillControl(*line, false, reinterpret_cast<MIXERCONTROLA*>(next));
+  controls->cControls = count;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT Mixer::getDetails(MIXERCONTROLDETAILS* details, DWORD flags) {
+  if (details == nullptr || details->paDetails == nullptr || details->cbDetails < sizeof(DWORD))
+    return fail(MMSYSERR_INVALPARAM);
+  if (flags != MIXER_GETCONTROLDETAILSF_VALUE) return fail(MMSYSERR_INVALFLAG);
+  std::lock_guard lock(mutex_);
+  bool isVolume = false;
+  Line* line = findControl(details->dwControlID, &isVolume);
+  if (line == nullptr) return fail(MIXERR_INVALCONTROL);
+  if (line->side.elem == nullptr) return failAlsa(MMSYSERR_ERROR, line->name, -ENODEV);
+  const DWORD channels = isVolume ? line->side.channels() : 1;
+  if (details->cChannels == 0 || details->cChannels > channels) return fail(MMSYSERR_INVALPARAM);
+  auto* values = static_cast<char*>(details->paDetails);
+  auto put = [&](DWORD index, DWORD value) { std::memcpy(values + index * details->cbDetails, &value, sizeof value); };
+  if (isVolume) {
+    const std::array<DWORD, 2> levels = line->side.levels(memory_);
+    if (details->cChannels == 1) {
+      put(0, std::max(levels[0], levels[1]));
+    } else {
+      put(0, levels[0]);
+      put(1, levels[1]);
+    }
+  } else {
+    put(0, line->side.muted() ? 1 : 0);
+  }
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT Mixer::setDetails(MIXERCONTROLDETAILS* details, DWORD flags) {
+  if (details == nullptr || details->paDetails == nullptr || details->cbDetails < sizeof(DWORD))
+    return fail(MMSYSERR_INVALPARAM);
+  if (flags != MIXER_SETCONTROLDETAILSF_VALUE) return fail(MMSYSERR_INVALFLAG);
+  std::lock_guard lock(mutex_);
+  bool isVolume = false;
+  Line* line = findControl(details->dwControlID, &isVolume);
+  if (line == nullptr) return fail(MIXERR_INVALCONTROL);
+  if (line->side.elem == nullptr) return failAlsa(MMSYSERR_ERROR, line->name, -ENODEV);
+  const DWORD channels = isVolume ? line->side.channels() : 1;
+  if (details->cChannels == 0 || details->cChannels > channels) return fail(MMSYSERR_INVALPARAM);
+  const auto* values = static_cast<const char*>(details->paDetails);
+  auto get = [&](DWORD index) {
+    DWORD value = 0;
+    std::memcpy(&value, values + index * details->cbDetails, sizeof value);
+    return value;
+  };
+  int err = 0;
+  if (isVolume) {
+    const DWORD left = get(0);
+    const DWORD right = details->cChannels >= 2 ? get(1) : left;
+    if (left > 65535 || right > 65535) return fail(MIXERR_INVALVALUE);
+    err = line->side.setLevels(left, right, memory_);
+  } else {
+    err = line->side.setMuted(get(0) != 0);
+  }
+  if (err < 0) return failAlsa(MMSYSERR_ERROR, line->name, err);
+  return MMSYSERR_NOERROR;
+}
+
+int Mixer::elementEvent(snd_mixer_elem_t* elem, unsigned int mask) {
+  auto* self = static_cast<Mixer*>(snd_mixer_elem_get_callback_private(elem));
+  if (self == nullptr) return 0;
+  // Runs inside snd_mixer_handle_events, with mutex_ held by watch().
+  for (Line& line : self->lines_) {
+    if (line.side.elem != elem) continue;
+    if (mask == SND_CTL_EVENT_MASK_REMOVE) {
+      line.side.elem = nullptr;
+      continue;
+    }
+    if ((mask & SND_CTL_EVENT_MASK_VALUE) == 0) continue;
+    std::vector<long> volume = line.side.rawVolume();
+    std::vector<int> switches = line.side.switches();
+    if (line.volumeId != 0 && volume != line.seenVolume) self->changed_.push_back(line.volumeId);
+    if (line.muteId != 0 && switches != line.seenSwitch) self->changed_.push_back(line.muteId);
+    line.seenVolume = std::move(volume);
+    line.seenSwitch = std::move(switches);
+  }
+  return 0;
+}
+
+void Mixer::watch() {
+  snd_mixer_t* mixer = session_.handle();
+  bool watching = true;
+  while (!quit_.load()) {
+    std::vector<pollfd> fds;
+    {
+      std::lock_guard lock(mutex_);
+      const int count = watching ? std::max(0, snd_mixer_poll_descriptors_count(mixer)) : 0;
+      fds.resize(static_cast<size_t>(count) + 1);
+      if (count > 0) snd_mixer_poll_descriptors(mixer, fds.data(), static_cast<unsigned>(count));
+    }
+    const size_t count = fds.size() - 1;
+    fds[count] = {wake_.fd(), POLLIN, 0};
+    if (poll(fds.data(), fds.size(), -1) <= 0) continue;
+    if (fds[count].revents != 0) wake_.drain();
+    if (quit_.load() || count == 0) continue;
+    std::vector<DWORD> changed;
+    {
+      std::lock_guard lock(mutex_);
+      unsigned short revents = 0;
+      snd_mixer_poll_descriptors_revents(mixer, fds.data(), static_cast<unsigned>(count), &revents);
+      if (snd_mixer_handle_events(mixer) < 0 || (revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+        // The control device went away: stop watching it, keep waiting for the close.
+        watching = false;
+      }
+      changed.swap(changed_);
+    }
+    for (DWORD id : changed)
+      target_->post(MM_MIXM_CONTROL_CHANGE, reinterpret_cast<WPARAM>(static_cast<HMIXER>(this)),
+                    static_cast<LPARAM>(id));
+  }
+}
+
+}  // namespace alsa

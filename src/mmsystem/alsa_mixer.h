@@ -1,0 +1,118 @@
+// Mixer devices of the ALSA driver. Each mixer has two destination lines, "Playback"
+// and "Recording". The playback destination's own controls are the "Master" element,
+// its sources the other elements with a playback volume or switch; the recording
+// destination's own controls are the "Capture" element, its sources the other elements
+// with a capture volume or switch. Volumes are scaled linearly from the element's raw
+// range to 0..65535, mute is the inverted switch. Element events read from the mixer's
+// poll descriptors on a thread of the driver become control-change messages (977).
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "alsa_common.h"
+
+namespace alsa {
+
+// The levels last set on each element, so that a read gives back exactly the level that
+// was set as long as the element still holds the raw values it was set to (raw ranges
+// are often much coarser than 0..65535). Shared by every mixer and the output volume.
+class LevelMemory {
+ public:
+  void remember(const std::string& key, const std::vector<long>& raw, const std::vector<DWORD>& levels);
+  bool recall(const std::string& key, const std::vector<long>& raw, std::vector<DWORD>& levels) const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::map<std::string, std::pair<std::vector<long>, std::vector<DWORD>>> memory_;
+};
+
+// One direction (playback or capture) of a simple mixer element.
+struct ElementSide {
+  snd_mixer_elem_t* elem = nullptr;
+  bool capture = false;
+  std::string key;  // for LevelMemory: control device, element and direction
+
+  bool hasVolume() const;
+  bool hasSwitch() const;
+  // 1 for a mono element, else 2 (left and right; further channels follow the side).
+  DWORD channels() const;
+  // Raw volume of every channel present, in channel order.
+  std::vector<long> rawVolume() const;
+  std::vector<int> switches() const;
+  // Left and right level (right = left on a mono element).
+  std::array<DWORD, 2> levels(const LevelMemory& memory) const;
+  int setLevels(DWORD left, DWORD right, LevelMemory& memory) const;
+  bool muted() const;
+  int setMuted(bool muted) const;
+};
+
+// A loaded simple mixer on one control device ("hw:0", "default").
+class MixerSession {
+ public:
+  ~MixerSession();
+  // Opens and loads `ctl`; on failure records it (fail()) and returns the code.
+  MMRESULT open(const std::string& ctl);
+  snd_mixer_t* handle() const { return mixer_; }
+  const std::string& ctl() const { return ctl_; }
+  // The master playback element ("Master"), or none.
+  ElementSide master() const;
+
+ private:
+  snd_mixer_t* mixer_ = nullptr;
+  std::string ctl_;
+};
+
+class Mixer : public HMIXER__ {
+ public:
+  Mixer(std::string productName, LevelMemory& memory, MessageTarget* target);
+  ~Mixer() override;
+
+  MMRESULT open(const std::string& ctl);
+  MMRESULT lineInfo(MIXERLINEA* line, DWORD flags);
+  MMRESULT lineControls(MIXERLINECONTROLSA* controls, DWORD flags);
+  MMRESULT getDetails(MIXERCONTROLDETAILS* details, DWORD flags);
+  MMRESULT setDetails(MIXERCONTROLDETAILS* details, DWORD flags);
+
+ private:
+  struct Line {
+    std::string name;
+    DWORD destination = 0;
+    DWORD source = 0;  // 0: the destination line itself, 1..n: its sources
+    DWORD connections = 0;
+    ElementSide side;  // elem null: a destination without an element of its own
+    DWORD volumeId = 0;
+    DWORD muteId = 0;
+    // Values last seen by the event thread, to tell a volume from a mute change.
+    std::vector<long> seenVolume;
+    std::vector<int> seenSwitch;
+    DWORD lineId() const { return (destination << 16) | source; }
+    DWORD controlCount() const { return (volumeId != 0 ? 1 : 0) + (muteId != 0 ? 1 : 0); }
+  };
+
+  void buildLines();
+  const Line* findLine(DWORD lineId) const;
+  // The line and the kind (volume or mute) of a control id.
+  Line* findControl(DWORD controlId, bool* isVolume);
+  void fillControl(const Line& line, bool isVolume, MIXERCONTROLA* control) const;
+  static int elementEvent(snd_mixer_elem_t* elem, unsigned int mask);
+  void watch();
+
+  std::string productName_;
+  LevelMemory& memory_;
+  MessageTarget* target_;
+  MixerSession session_;
+  std::vector<Line> lines_;
+  std::mutex mutex_;            // every ALSA call on the mixer, and lines_' seen values
+  std::vector<DWORD> changed_;  // control ids found changed while handling events
+  WakeFd wake_;
+  std::atomic<bool> quit_{false};
+  std::thread events_;
+};
+
+}  // namespace alsa

@@ -1,0 +1,155 @@
+// What the ALSA wave input and output devices share: opening a PCM in the caller's
+// format, the service thread, header preparation and the request hand-over.
+#include "alsa_wave.h"
+
+namespace alsa {
+
+namespace {
+
+// Releases a PCM on every early return of openPcm.
+struct PcmCloser {
+  snd_pcm_t* pcm;
+  ~PcmCloser() {
+    if (pcm != nullptr) snd_pcm_close(pcm);
+  }
+};
+
+}  // namespace
+
+MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFORMATEX* format, unsigned bufferUs,
+                 unsigned periodUs, snd_pcm_t** out, snd_pcm_uframes_t* periodFrames) {
+  if (format == nullptr) return fail(MMSYSERR_INVALPARAM);
+  const WAVEFORMATEX& f = *format;
+  if (f.wFormatTag != WAVE_FORMAT_PCM || (f.wBitsPerSample != 8 && f.wBitsPerSample != 16) ||
+      (f.nChannels != 1 && f.nChannels != 2) || f.nSamplesPerSec == 0 ||
+      f.nBlockAlign != f.nChannels * f.wBitsPerSample / 8)
+    return fail(WAVERR_BADFORMAT);
+
+  snd_pcm_t* pcm = nullptr;
+  int err = snd_pcm_open(&pcm, name.c_str(), stream, SND_PCM_NONBLOCK);
+  if (err < 0) return failAlsa(openErrorCode(err), name, err);
+  PcmCloser closer{pcm};
+
+  snd_pcm_hw_params_t* hw = nullptr;
+  snd_pcm_hw_params_alloca(&hw);
+  if ((err = snd_pcm_hw_params_any(pcm, hw)) < 0) return failAlsa(MMSYSERR_ERROR, name, err);
+  snd_pcm_hw_params_set_rate_resample(pcm, hw, 1);
+  if ((err = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0)
+    return failAlsa(MMSYSERR_ERROR, name, err);
+  const snd_pcm_format_t sampleFormat = f.wBitsPerSample == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
+  if ((err = snd_pcm_hw_params_set_format(pcm, hw, sampleFormat)) < 0 ||
+      (err = snd_pcm_hw_params_set_channels(pcm, hw, f.nChannels)) < 0 ||
+      (err = snd_pcm_hw_params_set_rate(pcm, hw, f.nSamplesPerSec, 0)) < 0)
+    return failAlsa(WAVERR_BADFORMAT, name, err);
+  unsigned buffer = bufferUs;
+  unsigned period = periodUs;
+  int dir = 0;
+  snd_pcm_hw_params_set_period_time_near(pcm, hw, &period, &dir);
+  dir = 0;
+  snd_pcm_hw_params_set_buffer_time_near(pcm, hw, &buffer, &dir);
+  if ((err = snd_pcm_hw_params(pcm, hw)) < 0) return failAlsa(MMSYSERR_ERROR, name, err);
+
+  snd_pcm_uframes_t periodSize = 0;
+  snd_pcm_uframes_t bufferSize = 0;
+  snd_pcm_hw_params_get_period_size(hw, &periodSize, &dir);
+  snd_pcm_hw_params_get_buffer_size(hw, &bufferSize);
+
+  snd_pcm_sw_params_t* sw = nullptr;
+  snd_pcm_sw_params_alloca(&sw);
+  if ((err = snd_pcm_sw_params_current(pcm, sw)) < 0) return failAlsa(MMSYSERR_ERROR, name, err);
+  snd_pcm_sw_params_set_avail_min(pcm, sw, periodSize);
+  // Playback starts once a period is queued; capture is started explicitly.
+  if (stream == SND_PCM_STREAM_PLAYBACK) snd_pcm_sw_params_set_start_threshold(pcm, sw, periodSize);
+  if ((err = snd_pcm_sw_params(pcm, sw)) < 0) return failAlsa(MMSYSERR_ERROR, name, err);
+  if ((err = snd_pcm_prepare(pcm)) < 0) return failAlsa(MMSYSERR_ERROR, name, err);
+
+  *out = pcm;
+  if (periodFrames != nullptr) *periodFrames = periodSize;
+  closer.pcm = nullptr;
+  return MMSYSERR_NOERROR;
+}
+
+WaveDevice::WaveDevice(snd_pcm_t* pcm, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance)
+    : pcm_(pcm), format_(format), callback_(callback), instance_(instance) {}
+
+WaveDevice::~WaveDevice() {
+  if (pcm_ != nullptr) snd_pcm_close(pcm_);
+}
+
+void WaveDevice::launch() {
+  thread_ = std::thread(&WaveDevice::run, this);
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return opened_; });
+}
+
+void WaveDevice::shutdown() {
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = true;
+  }
+  wake_.signal();
+  thread_.join();
+  snd_pcm_close(pcm_);
+  pcm_ = nullptr;
+}
+
+void WaveDevice::run() {
+  raise(openMessage(), 0);
+  std::unique_lock lock(mutex_);
+  opened_ = true;
+  changed_.notify_all();
+  serve(lock);
+  lock.unlock();
+  snd_pcm_drop(pcm_);
+  raise(closeMessage(), 0);
+}
+
+MMRESULT WaveDevice::prepare(WAVEHDR* header, UINT cb) {
+  if (header == nullptr || cb < sizeof(WAVEHDR) || header->lpData == nullptr) return fail(MMSYSERR_INVALPARAM);
+  std::lock_guard lock(mutex_);
+  if ((header->dwFlags & WHDR_INQUEUE) != 0) return fail(WAVERR_STILLPLAYING);
+  header->dwFlags |= WHDR_PREPARED;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveDevice::unprepare(WAVEHDR* header, UINT cb) {
+  if (header == nullptr || cb < sizeof(WAVEHDR)) return fail(MMSYSERR_INVALPARAM);
+  std::lock_guard lock(mutex_);
+  if ((header->dwFlags & WHDR_INQUEUE) != 0) return fail(WAVERR_STILLPLAYING);
+  header->dwFlags &= ~WHDR_PREPARED;
+  return MMSYSERR_NOERROR;
+}
+
+bool WaveDevice::hasQueued() {
+  std::lock_guard lock(mutex_);
+  return !queue_.empty();
+}
+
+MMRESULT WaveDevice::request(Request request) {
+  if (onServiceThread()) {
+    std::unique_lock lock(mutex_);
+    return perform(request, lock);
+  }
+  std::lock_guard one(requestMutex_);
+  std::unique_lock lock(mutex_);
+  pending_ = request;
+  requestDone_ = false;
+  wake_.signal();
+  changed_.wait(lock, [this] { return requestDone_; });
+  if (requestResult_ != MMSYSERR_NOERROR) return fail(requestResult_, requestText_);
+  return MMSYSERR_NOERROR;
+}
+
+bool WaveDevice::serveRequest(std::unique_lock<std::mutex>& lock) {
+  if (pending_ == Request::None) return false;
+  const Request request = pending_;
+  pending_ = Request::None;
+  const MMRESULT result = perform(request, lock);
+  requestResult_ = result;
+  requestText_ = lastText(result);
+  requestDone_ = true;
+  changed_.notify_all();
+  return true;
+}
+
+}  // namespace alsa

@@ -1,0 +1,150 @@
+// Wave devices of the ALSA driver: one open capture or playback PCM each, with a
+// service thread that fills (input) or drains (output) whole headers and raises the
+// device's callbacks. Every ALSA call on the PCM after opening is made on that thread;
+// the caller's thread only queues headers and hands requests (start, reset) to it, and
+// waits for them, so the service thread never waits on the caller's thread.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "alsa_common.h"
+
+namespace alsa {
+
+// Opens the PCM `name` for `stream` in `format` (interleaved, resampled as needed),
+// non-blocking, with about `bufferUs` of buffer in periods of about `periodUs`. On
+// failure returns the result code and records the failure (fail()).
+MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFORMATEX* format, unsigned bufferUs,
+                 unsigned periodUs, snd_pcm_t** pcm, snd_pcm_uframes_t* periodFrames);
+
+// What both kinds of wave device share: the PCM, the thread, the request hand-over.
+class WaveDevice {
+ public:
+  WaveDevice(snd_pcm_t* pcm, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance);
+  virtual ~WaveDevice();
+
+  // Starts the service thread and returns once its open callback has returned.
+  void launch();
+  // Stops the thread after its close callback and closes the PCM. Not from the thread.
+  void shutdown();
+  bool running() const { return thread_.joinable(); }
+  bool onServiceThread() const { return std::this_thread::get_id() == thread_.get_id(); }
+
+  MMRESULT prepare(WAVEHDR* header, UINT cb);
+  MMRESULT unprepare(WAVEHDR* header, UINT cb);
+  bool hasQueued();
+
+  // Under- or overruns recovered since the device was opened.
+  DWORD xruns() const { return xruns_.load(); }
+
+ protected:
+  enum class Request { None, Start, Reset };
+
+  // Hands `request` to the service thread and waits until it is done; run directly when
+  // called from the thread itself (from inside a callback).
+  MMRESULT request(Request request);
+  // Runs a request on the service thread; `lock` holds mutex_ and may be released inside.
+  virtual MMRESULT perform(Request request, std::unique_lock<std::mutex>& lock) = 0;
+  // The thread's work between the open and the close callback.
+  virtual void serve(std::unique_lock<std::mutex>& lock) = 0;
+  virtual UINT openMessage() const = 0;
+  virtual UINT closeMessage() const = 0;
+  // Raises the caller's callback with this device's handle. Never called with mutex_ held.
+  virtual void raise(UINT message, DWORD_PTR param1) = 0;
+  // Serves a pending request, if any; true when one was served.
+  bool serveRequest(std::unique_lock<std::mutex>& lock);
+  // Bytes of a header's buffer that hold whole frames.
+  DWORD usableBytes(const WAVEHDR* header) const {
+    return header->dwBufferLength - header->dwBufferLength % format_.nBlockAlign;
+  }
+
+  snd_pcm_t* pcm_;
+  WAVEFORMATEX format_;
+  DWORD_PTR callback_;
+  DWORD_PTR instance_;
+  WakeFd wake_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<WAVEHDR*> queue_;  // headers handed to the device, oldest first
+  bool quit_ = false;
+  std::atomic<DWORD> xruns_{0};
+
+ private:
+  void run();
+
+  std::thread thread_;
+  std::mutex requestMutex_;  // one request from outside at a time
+  Request pending_ = Request::None;
+  MMRESULT requestResult_ = MMSYSERR_NOERROR;
+  std::string requestText_;
+  bool requestDone_ = false;
+  bool opened_ = false;
+};
+
+class WaveIn : public HWAVEIN__, public WaveDevice {
+ public:
+  using WaveDevice::WaveDevice;
+  ~WaveIn() override {
+    if (running()) shutdown();
+  }
+  MMRESULT addBuffer(WAVEHDR* header, UINT cb);
+  MMRESULT start() { return request(Request::Start); }
+  MMRESULT reset() { return request(Request::Reset); }
+
+ protected:
+  MMRESULT perform(Request request, std::unique_lock<std::mutex>& lock) override;
+  void serve(std::unique_lock<std::mutex>& lock) override;
+  UINT openMessage() const override { return WIM_OPEN; }
+  UINT closeMessage() const override { return WIM_CLOSE; }
+  void raise(UINT message, DWORD_PTR param1) override;
+
+ private:
+  // Marks `header` (already taken off the queue) done and raises the data callback.
+  void complete(WAVEHDR* header, std::unique_lock<std::mutex>& lock);
+  // Brings the PCM back after a failed read; counts over-runs.
+  void recover(int err);
+  bool started_ = false;
+};
+
+class WaveOut : public HWAVEOUT__, public WaveDevice {
+ public:
+  using WaveDevice::WaveDevice;
+  ~WaveOut() override {
+    if (running()) shutdown();
+  }
+  MMRESULT write(WAVEHDR* header, UINT cb);
+  MMRESULT reset() { return request(Request::Reset); }
+
+ protected:
+  MMRESULT perform(Request request, std::unique_lock<std::mutex>& lock) override;
+  void serve(std::unique_lock<std::mutex>& lock) override;
+  UINT openMessage() const override { return WOM_OPEN; }
+  UINT closeMessage() const override { return WOM_CLOSE; }
+  void raise(UINT message, DWORD_PTR param1) override;
+
+ private:
+  // Writes what the PCM takes from the oldest header not yet written completely.
+  // Returns false when the PCM had no room.
+  bool writeSome(std::unique_lock<std::mutex>& lock);
+  // Raises the done callback for every header that the device has played.
+  void completePlayed(std::unique_lock<std::mutex>& lock);
+  // Frames played since the PCM was last prepared.
+  uint64_t playedFrames();
+
+  // Per header in queue_: bytes written to the PCM and the frame count at its end.
+  struct Progress {
+    DWORD written = 0;
+    uint64_t endFrame = 0;
+  };
+  std::deque<Progress> progress_;
+  size_t writing_ = 0;  // index in queue_ of the header being written
+  uint64_t framesWritten_ = 0;
+};
+
+}  // namespace alsa

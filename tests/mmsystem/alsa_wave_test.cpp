@@ -1,0 +1,293 @@
+// The ALSA driver's wave devices against a real PulseAudio server, reached through
+// ALSA's "default" device and the pulse plugin.
+#include <QFile>
+#include <atomic>
+
+#include "alsa_pulse.h"
+
+namespace alsatest {
+namespace {
+
+class AlsaWave : public PulseTest {};
+
+// Speech made with espeak-ng, and the same speech as mono 16-bit samples at `rate`.
+struct Speech {
+  QTemporaryDir dir;
+  QString wav;
+  std::vector<double> reference(DWORD rate) {
+    const QString raw = dir.filePath(QString("ref%1.raw").arg(rate));
+    EXPECT_EQ(
+        run("sox", {wav, "-t", "raw", "-r", QString::number(rate), "-c", "1", "-b", "16", "-e", "signed-integer", raw})
+            .exitCode,
+        0);
+    QFile f(raw);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    const std::vector<char> data(bytes.begin(), bytes.end());
+    return monoSamples(data, pcmFormat(1, rate, 16));
+  }
+};
+
+std::unique_ptr<Speech> makeSpeech() {
+  auto s = std::make_unique<Speech>();
+  s->wav = s->dir.filePath("speech.wav");
+  const Run r = run("espeak-ng", {"-w", s->wav, "Every block that the sound card delivers reaches the file in order."});
+  if (r.exitCode != 0) return nullptr;
+  return s;
+}
+
+void recordSpeech(const WAVEFORMATEX& format) {
+  auto speech = makeSpeech();
+  ASSERT_NE(speech, nullptr) << "espeak-ng could not make the speech file";
+  Capture capture(format);
+  ASSERT_EQ(capture.open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.start(), MMSYSERR_NOERROR);
+  ASSERT_TRUE(capture.waitBlocks(3, 10s));  // recording runs before the speech begins
+  ASSERT_EQ(run("paplay", {"-d", kSink, speech->wav}, 60000).exitCode, 0);
+  const size_t after = capture.fullBlocks() + 5;
+  ASSERT_TRUE(capture.waitBlocks(after, 20s));
+  EXPECT_EQ(capture.stop(), MMSYSERR_NOERROR);
+  capture.close();
+  EXPECT_EQ(capture.closeResult(), MMSYSERR_NOERROR);
+
+  const std::vector<double> recorded = monoSamples(capture.data(), format);
+  const std::vector<double> reference = speech->reference(format.nSamplesPerSec);
+  ASSERT_GT(recorded.size(), reference.size());
+  EXPECT_GE(bestCorrelation(reference, recorded), 0.9);
+}
+
+TEST_F(AlsaWave, RecordsSpeechPlayedIntoTheSink) {
+  {
+    SCOPED_TRACE("16-bit stereo 44100 Hz");
+    recordSpeech(pcmFormat(2, 44100, 16));
+  }
+  {
+    SCOPED_TRACE("8-bit mono 22050 Hz");
+    recordSpeech(pcmFormat(1, 22050, 8));
+  }
+}
+
+// Ten seconds of recording hold ten seconds of audio within one block, with the other
+// core kept busy and the headers re-queued from another thread; no over-run occurs.
+// The time counts from the first block: a null sink idle before takes up to two
+// seconds to deliver its first data.
+TEST_F(AlsaWave, LongRecordingLosesNoBlockWhileTheMachineIsBusy) {
+  const WAVEFORMATEX format = pcmFormat(2, 44100, 16);
+  std::atomic<bool> busy{true};
+  std::thread load([&] {
+    volatile uint64_t x = 0;
+    while (busy.load(std::memory_order_relaxed)) x = x * 6364136223846793005ULL + 1;
+  });
+  Capture capture(format);
+  ASSERT_EQ(capture.open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.start(), MMSYSERR_NOERROR);
+  ASSERT_TRUE(capture.waitBlocks(1, 10s));
+  std::this_thread::sleep_for(10s);  // the length of the recording, not a wait for a condition
+  EXPECT_EQ(capture.stop(), MMSYSERR_NOERROR);
+  busy = false;
+  load.join();
+  const DWORD overruns = alsa_->waveInOverruns(capture.handle());
+  capture.close();
+
+  const double recorded = static_cast<double>(capture.data().size()) / format.nAvgBytesPerSec;
+  const double delivered = capture.secondsDelivered();
+  EXPECT_NEAR(recorded, delivered, 0.1) << "blocks lost or invented";
+  EXPECT_GE(delivered, 10.0);
+  EXPECT_EQ(overruns, 0u);
+  EXPECT_GE(capture.fullBlocks(), static_cast<size_t>(delivered * 10) - 1);
+}
+
+// Open, data and close notifications; a reset hands back every queued header, waits for
+// a callback in progress, and leaves nothing queued so that the device closes.
+TEST_F(AlsaWave, ResetReturnsQueuedHeadersAndWaitsForTheCallback) {
+  struct State {
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::vector<UINT> messages;
+    std::atomic<bool> inCallback{false};
+    std::atomic<int> data{0};
+  } state;
+  auto proc = [](HWAVEIN, UINT msg, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
+    auto* s = reinterpret_cast<State*>(instance);
+    if (msg == WIM_DATA && s->data.fetch_add(1) == 0) {
+      // A slow first data callback: the reset below must wait for it.
+      s->inCallback = true;
+      s->cv.notify_all();
+      std::this_thread::sleep_for(300ms);
+      s->inCallback = false;
+    }
+    std::lock_guard lock(s->mutex);
+    s->messages.push_back(msg);
+    s->cv.notify_all();
+  };
+  const WAVEFORMATEX format = pcmFormat(2, 44100, 16);
+  HWAVEIN h = nullptr;
+  ASSERT_EQ(waveInOpen(&h, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(+proc),
+                       reinterpret_cast<DWORD_PTR>(&state), CALLBACK_FUNCTION),
+            MMSYSERR_NOERROR);
+  {
+    std::lock_guard lock(state.mutex);
+    ASSERT_EQ(state.messages, std::vector<UINT>{WIM_OPEN}) << "the open notification arrives before waveInOpen returns";
+  }
+  std::vector<std::vector<char>> buffers(4, std::vector<char>(4410 * 4));
+  std::vector<WAVEHDR> headers(4);
+  for (size_t i = 0; i < 4; ++i) {
+    headers[i].lpData = buffers[i].data();
+    headers[i].dwBufferLength = static_cast<DWORD>(buffers[i].size());
+    EXPECT_EQ(waveInAddBuffer(h, &headers[i], sizeof(WAVEHDR)), WAVERR_UNPREPARED);
+    ASSERT_EQ(waveInPrepareHeader(h, &headers[i], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInAddBuffer(h, &headers[i], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  }
+  EXPECT_EQ(waveInUnprepareHeader(h, &headers[3], sizeof(WAVEHDR)), WAVERR_STILLPLAYING);
+  EXPECT_EQ(waveInClose(h), WAVERR_STILLPLAYING);
+  ASSERT_EQ(waveInStart(h), MMSYSERR_NOERROR);
+  {
+    std::unique_lock lock(state.mutex);
+    ASSERT_TRUE(state.cv.wait_for(lock, 10s, [&] { return state.inCallback.load(); }));
+  }
+  ASSERT_EQ(waveInReset(h), MMSYSERR_NOERROR);
+  EXPECT_FALSE(state.inCallback.load()) << "waveInReset returned while a callback was running";
+  for (const WAVEHDR& hdr : headers) {
+    EXPECT_TRUE(hdr.dwFlags & WHDR_DONE);
+    EXPECT_FALSE(hdr.dwFlags & WHDR_INQUEUE);
+    EXPECT_LE(hdr.dwBytesRecorded, hdr.dwBufferLength);
+  }
+  EXPECT_EQ(headers[0].dwBytesRecorded, headers[0].dwBufferLength);
+  EXPECT_EQ(state.data.load(), 4) << "one data notification per header";
+  for (WAVEHDR& hdr : headers) EXPECT_EQ(waveInUnprepareHeader(h, &hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  ASSERT_EQ(waveInClose(h), MMSYSERR_NOERROR);
+  std::lock_guard lock(state.mutex);
+  EXPECT_EQ(state.messages.front(), WIM_OPEN);
+  EXPECT_EQ(state.messages.back(), WIM_CLOSE) << "the close notification arrives before waveInClose returns";
+  EXPECT_EQ(waveInReset(h), MMSYSERR_INVALHANDLE);
+}
+
+TEST_F(AlsaWave, FailuresCarryTheSoundSystemsText) {
+  char text[512];
+  const WAVEFORMATEX format = pcmFormat(2, 44100, 16);
+  HWAVEIN h = nullptr;
+  const UINT missing = waveInGetNumDevs() + 3;
+  ASSERT_EQ(waveInOpen(&h, missing, &format, 0, 0, CALLBACK_FUNCTION), MMSYSERR_BADDEVICEID);
+  ASSERT_EQ(waveInGetErrorTextA(MMSYSERR_BADDEVICEID, text, 255), MMSYSERR_NOERROR);
+  EXPECT_NE(std::string(text).find(std::strerror(ENODEV)), std::string::npos) << text;
+
+  HWAVEOUT o = nullptr;
+  ASSERT_EQ(waveOutOpen(&o, waveOutGetNumDevs() + 1, &format, 0, 0, CALLBACK_FUNCTION), MMSYSERR_BADDEVICEID);
+  ASSERT_EQ(waveOutGetErrorTextA(MMSYSERR_BADDEVICEID, text, 255), MMSYSERR_NOERROR);
+  EXPECT_NE(std::string(text).find(std::strerror(ENODEV)), std::string::npos) << text;
+
+  // Formats the service cannot carry are refused before ALSA sees them; the service's
+  // own text stands for them, not a stale ALSA text from the failure before.
+  WAVEFORMATEX threeChannels = pcmFormat(3, 44100, 16);
+  EXPECT_EQ(waveInOpen(&h, WAVE_MAPPER, &threeChannels, 0, 0, CALLBACK_FUNCTION), WAVERR_BADFORMAT);
+  WAVEFORMATEX badAlign = format;
+  badAlign.nBlockAlign = 3;
+  EXPECT_EQ(waveInOpen(&h, WAVE_MAPPER, &badAlign, 0, 0, CALLBACK_FUNCTION), WAVERR_BADFORMAT);
+  ASSERT_EQ(waveInGetErrorTextA(WAVERR_BADFORMAT, text, 255), MMSYSERR_NOERROR);
+  EXPECT_STREQ(text, mmsystem::resultText(WAVERR_BADFORMAT));
+  EXPECT_EQ(waveInOpen(&h, WAVE_MAPPER, &format, 0, 0, CALLBACK_WINDOW), MMSYSERR_INVALFLAG);
+}
+
+// Ten blocks of a tone played through the output device reach the sink: recorded back
+// from its monitor, the tone lasts about a second. Each done notification comes only
+// once its block has played, so that closing after the last one cuts nothing off.
+TEST_F(AlsaWave, PlaybackReachesTheSink) {
+  const WAVEFORMATEX format = pcmFormat(2, 44100, 16);
+  constexpr int kBlocks = 10;
+  std::vector<std::vector<int16_t>> blocks(kBlocks, std::vector<int16_t>(4410 * 2));
+  for (int b = 0; b < kBlocks; ++b)
+    for (int i = 0; i < 4410; ++i) {
+      const auto v = static_cast<int16_t>(12000 * std::sin(2 * M_PI * 440 * (b * 4410 + i) / 44100.0));
+      blocks[b][2 * i] = blocks[b][2 * i + 1] = v;
+    }
+  struct State {
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::vector<UINT> messages;
+    std::chrono::steady_clock::time_point lastDone;
+  } state;
+  auto proc = [](HWAVEOUT, UINT msg, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
+    auto* s = reinterpret_cast<State*>(instance);
+    std::lock_guard lock(s->mutex);
+    s->messages.push_back(msg);
+    if (msg == WOM_DONE) s->lastDone = std::chrono::steady_clock::now();
+    s->cv.notify_all();
+  };
+
+  Capture capture(format);
+  ASSERT_EQ(capture.open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.start(), MMSYSERR_NOERROR);
+  ASSERT_TRUE(capture.waitBlocks(3, 10s));
+
+  HWAVEOUT h = nullptr;
+  ASSERT_EQ(waveOutOpen(&h, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(+proc),
+                        reinterpret_cast<DWORD_PTR>(&state), CALLBACK_FUNCTION | WAVE_ALLOWSYNC),
+            MMSYSERR_NOERROR);
+  std::vector<WAVEHDR> headers(kBlocks);
+  const auto firstWrite = std::chrono::steady_clock::now();
+  for (int b = 0; b < kBlocks; ++b) {
+    headers[b].lpData = reinterpret_cast<char*>(blocks[b].data());
+    headers[b].dwBufferLength = 4410 * 4;
+    ASSERT_EQ(waveOutPrepareHeader(h, &headers[b], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveOutWrite(h, &headers[b], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  }
+  {
+    std::unique_lock lock(state.mutex);
+    ASSERT_TRUE(state.cv.wait_for(
+        lock, 20s, [&] { return std::count(state.messages.begin(), state.messages.end(), WOM_DONE) == kBlocks; }));
+    // A second of sound cannot have played in much less than a second.
+    EXPECT_GE(std::chrono::duration<double>(state.lastDone - firstWrite).count(), 0.8);
+  }
+  for (WAVEHDR& hdr : headers) {
+    EXPECT_TRUE(hdr.dwFlags & WHDR_DONE);
+    EXPECT_EQ(waveOutUnprepareHeader(h, &hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  }
+  ASSERT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
+  EXPECT_EQ(state.messages.front(), WOM_OPEN);
+  EXPECT_EQ(state.messages.back(), WOM_CLOSE);
+  const size_t after = capture.fullBlocks() + 5;
+  ASSERT_TRUE(capture.waitBlocks(after, 20s));
+  capture.close();
+
+  // Count the frames in which the tone sounds in the recording.
+  const std::vector<double> recorded = monoSamples(capture.data(), format);
+  size_t loud = 0;
+  constexpr size_t kWindow = 441;  // 10 ms
+  for (size_t i = 0; i + kWindow <= recorded.size(); i += kWindow) {
+    double energy = 0;
+    for (size_t k = 0; k < kWindow; ++k) energy += recorded[i + k] * recorded[i + k];
+    if (std::sqrt(energy / kWindow) > 4000) loud += kWindow;
+  }
+  EXPECT_NEAR(static_cast<double>(loud) / 44100.0, 1.0, 0.05);
+}
+
+// A reset of a long output queue stops at once and hands every header back.
+TEST_F(AlsaWave, OutputResetReturnsEveryHeader) {
+  const WAVEFORMATEX format = pcmFormat(1, 22050, 8);
+  std::atomic<int> done{0};
+  auto proc = [](HWAVEOUT, UINT msg, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
+    if (msg == WOM_DONE) reinterpret_cast<std::atomic<int>*>(instance)->fetch_add(1);
+  };
+  HWAVEOUT h = nullptr;
+  ASSERT_EQ(waveOutOpen(&h, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(+proc),
+                        reinterpret_cast<DWORD_PTR>(&done), CALLBACK_FUNCTION),
+            MMSYSERR_NOERROR);
+  std::vector<char> data(22050, static_cast<char>(128));
+  std::vector<WAVEHDR> headers(20);
+  for (WAVEHDR& hdr : headers) {
+    hdr.lpData = data.data();
+    hdr.dwBufferLength = 2205;
+    ASSERT_EQ(waveOutPrepareHeader(h, &hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveOutWrite(h, &hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  }
+  EXPECT_EQ(waveOutClose(h), WAVERR_STILLPLAYING);
+  const auto before = std::chrono::steady_clock::now();
+  ASSERT_EQ(waveOutReset(h), MMSYSERR_NOERROR);
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 1500ms) << "the reset waited for the queue to play";
+  EXPECT_EQ(done.load(), 20);
+  for (const WAVEHDR& hdr : headers) EXPECT_EQ(hdr.dwFlags & (WHDR_DONE | WHDR_INQUEUE), WHDR_DONE);
+  EXPECT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
+}
+
+}  // namespace
+}  // namespace alsatest
