@@ -259,8 +259,14 @@ void TPlayer::SetOutVolume(uint16_t Left, uint16_t Right) {
 
 bool TPlayer::Play(std::unique_ptr<std::istream> stream, uint16_t loops) {
   if (stream == nullptr) return false;
-  // A new stream replaces one that is playing: that playback ends first.
-  if (IsOpen && PlayStream != nullptr) Stop();
+  // A new stream replaces one that is playing: that playback ends first, so that no
+  // header still on its way is written again.
+  bool playing = PlayStream != nullptr;
+  {
+    std::lock_guard lock(sync_->mutex);
+    playing = playing || QueuedCount > 0 || sync_->pendingFills > 0;
+  }
+  if (IsOpen && playing) Stop();
   const std::streampos start = stream->tellg();
   PlayStream = std::move(stream);
   PlayPosition = start < 0 ? 0 : static_cast<int32_t>(start);

@@ -246,44 +246,4 @@ TEST_F(VirtualMixerTest, NoChangeMessageArrivesAfterClose) {
   outside.join();
 }
 
-TEST_F(VirtualMixerTest, EveryMixerCallCanBeMadeToFail) {
-  HMIXER h = nullptr;
-  card->failNext(VirtualCall::mixerOpen, MMSYSERR_ALLOCATED);
-  EXPECT_EQ(mixerOpen(&h, 0, 0, 0, 0), MMSYSERR_ALLOCATED);
-  ASSERT_EQ(mixerOpen(&h, 0, 0, 0, 0), MMSYSERR_NOERROR);
-  MIXERLINEA info = line(h, 0, 0, false);
-  card->failNext(VirtualCall::mixerGetLineInfoA, MMSYSERR_ERROR);
-  EXPECT_EQ(mixerGetLineInfoA(h, &info, 0), MMSYSERR_ERROR);
-  card->failNext(VirtualCall::mixerGetLineControlsA, MMSYSERR_NOMEM);
-  MIXERLINECONTROLSA request{};
-  EXPECT_EQ(mixerGetLineControlsA(h, &request, 0), MMSYSERR_NOMEM);
-  const DWORD volume = controls(h, info)[0].dwControlID;
-  DWORD value = 0;
-  card->failNext(VirtualCall::mixerGetControlDetailsA, MIXERR_INVALCONTROL);
-  EXPECT_EQ(details(h, volume, 1, &value, false), MIXERR_INVALCONTROL);
-  card->failNext(VirtualCall::mixerSetControlDetails, MIXERR_INVALVALUE);
-  EXPECT_EQ(details(h, volume, 1, &value, true), MIXERR_INVALVALUE);
-  card->failNext(VirtualCall::mixerClose, MMSYSERR_ERROR);
-  EXPECT_EQ(mixerClose(h), MMSYSERR_ERROR);
-  EXPECT_EQ(mixerClose(h), MMSYSERR_NOERROR);
-}
-
-TEST(VirtualMixerDefault, TheProgramsCardHasPlaybackAndRecording) {
-  VirtualDriver driver;
-  HMIXER h = nullptr;
-  ASSERT_EQ(driver.mixerOpen(&h, 0, 0, 0, 0), MMSYSERR_NOERROR);
-  MIXERLINEA rec{};
-  rec.cbStruct = sizeof(rec);
-  rec.dwDestination = 1;
-  ASSERT_EQ(driver.mixerGetLineInfoA(h, &rec, 0), MMSYSERR_NOERROR);
-  EXPECT_STREQ(rec.szName, "Recording");
-  EXPECT_EQ(rec.cConnections, 2u);
-  rec.dwSource = 1;
-  ASSERT_EQ(driver.mixerGetLineInfoA(h, &rec, MIXER_GETLINEINFOF_SOURCE), MMSYSERR_NOERROR);
-  EXPECT_STREQ(rec.szName, "Microphone");
-  EXPECT_EQ(rec.cChannels, 1u);
-  EXPECT_EQ(rec.cControls, 3u);
-  // Left open on purpose: the card closes what is still open when it goes away.
-}
-
 }  // namespace
