@@ -180,7 +180,7 @@ class TPlayer : public TAudioSettings {
   // posts the close when the stream has ended and nothing is queued or waiting any more.
   void refill(bool fromMessage);
   std::unique_ptr<Sync> sync_;
-  uint32_t closeRuns_ = 0;  // Close calls so far; Stop waits for the next one
+  uint32_t closeRuns_ = 0;  // Close calls so far: tells Stop whether a pending close ran
   std::unique_ptr<NotifyWindow> notifyWindow_;
   std::unique_ptr<NotifyWindow> closeWindow_;
 };

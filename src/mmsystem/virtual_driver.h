@@ -175,7 +175,7 @@ class VirtualDriver : public Driver {
     DWORD kind = 0;
   };
   // Control ids: mixer m, destination d, source s (0 = destination), control kind k.
-  // They stay below 65535 for up to 8 mixers, 16 destinations and 127 sources.
+  // They stay below 65535 for up to 8 mixers, 16 destinations and 126 sources each.
   static DWORD controlId(UINT mixer, DWORD destination, DWORD source, DWORD kind);
   static bool decodeControlId(DWORD id, ControlAddress& address);
   static DWORD lineId(UINT mixer, DWORD destination, DWORD source);

@@ -81,11 +81,12 @@ void VirtualDriver::waveOutThread(OpenWaveOut* device) {
       played = !device->resetting;
     }
     device->queue.pop_front();
-    if (!played) streamClock = Clock::now();  // a reset restarts the clock
     if (played) {
       std::lock_guard playedLock(playedMutex_);
       if (played_.size() <= device->device) played_.resize(device->device + 1);
       played_[device->device].emplace_back(header->lpData, header->lpData + header->dwBufferLength);
+    } else {
+      streamClock = Clock::now();  // a reset restarts the clock
     }
     header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
     device->inCallback = true;
