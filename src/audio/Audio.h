@@ -186,6 +186,15 @@ class TPlayer : public TAudioSettings {
 
  private:
   friend class TAudio;
+  // The done notification (service thread) and the refill (owner's thread) share the
+  // ring indexes and counts under this lock.
+  struct Sync;
+  void onDone();
+  // One refill of the played-block message (957) or of Play: writes the next block, then
+  // posts the close when the stream has ended and nothing is queued or waiting any more.
+  void refill(bool fromMessage);
+  std::unique_ptr<Sync> sync_;
+  uint32_t closeRuns_ = 0;  // Close calls so far: tells Stop whether a pending close ran
   std::unique_ptr<NotifyWindow> notifyWindow_;
   std::unique_ptr<NotifyWindow> closeWindow_;
 };

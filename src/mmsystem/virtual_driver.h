@@ -184,15 +184,34 @@ class VirtualDriver : public Driver {
     std::vector<WORD> volume;  // one value per channel
     bool muted = false;
   };
+  // Control kinds of a line; a control id encodes mixer, destination, source and kind.
+  enum ControlKind : DWORD { kindVolume = 1, kindMute = 2, kindPeak = 3 };
+  struct ControlAddress {
+    UINT mixer = 0;
+    DWORD destination = 0;
+    DWORD source = 0;  // 0 = the destination line itself, 1.. its sources
+    DWORD kind = 0;
+  };
   // Control ids: mixer m, destination d, source s (0 = destination), control kind k.
+  // They stay below 65535 for up to 8 mixers, 16 destinations and 126 sources each.
   static DWORD controlId(UINT mixer, DWORD destination, DWORD source, DWORD kind);
+  static bool decodeControlId(DWORD id, ControlAddress& address);
   static DWORD lineId(UINT mixer, DWORD destination, DWORD source);
   const VirtualLine* findLine(UINT mixer, DWORD destination, DWORD source) const;
+  bool hasControl(const VirtualLine& line, DWORD kind) const;
+  // Posts 977 to every open mixer of device `mixer` that asked for window notification.
+  // Called with mixerMutex_ held, so that mixerClose can guarantee no later post.
   void postControlChange(UINT mixer, DWORD controlId);
+  struct OpenMixer;
+  OpenMixer* openMixer(HMIXEROBJ handle) const;  // with mixerMutex_ held; nullptr when not open
   mutable std::mutex mixerMutex_;
   std::vector<std::vector<std::vector<LineState>>> lineState_;  // [mixer][destination][source]
-  struct OpenMixer;
   std::vector<OpenMixer*> openMixers_;
+  // Closes mixers still open when the card goes away.
+  struct MixerReaper {
+    VirtualDriver* driver;
+    ~MixerReaper();
+  } mixerReaper_{this};
 
   // --- wave input state (virtual_wave_in.cpp) ---
   struct WaveInDevice;
@@ -212,6 +231,25 @@ class VirtualDriver : public Driver {
   std::shared_ptr<const InputFile> inputFile_;
 
   // --- wave output state (virtual_wave_out.cpp) ---
+ public:
+  // The blocks each output device played, in the order it played them, as written (the
+  // output volume is not applied). Blocks returned unplayed by waveOutReset are not in it.
+  std::vector<std::vector<char>> playedBlocks(UINT device) const;
+  void clearPlayed();
+
+ private:
+  struct OpenWaveOut;
+  OpenWaveOut* openWaveOut(HWAVEOUT handle) const;  // with waveOutMutex_ held; nullptr when not open
+  void waveOutThread(OpenWaveOut* device);
   mutable std::mutex outVolumeMutex_;
   std::vector<DWORD> outVolume_;
+  mutable std::mutex waveOutMutex_;  // the open devices; taken before a device's own mutex
+  std::vector<OpenWaveOut*> openWaveOuts_;
+  mutable std::mutex playedMutex_;                      // taken after a device's own mutex
+  std::vector<std::vector<std::vector<char>>> played_;  // [device][block]
+  // Resets and closes output devices still open when the card goes away.
+  struct WaveOutReaper {
+    VirtualDriver* driver;
+    ~WaveOutReaper();
+  } waveOutReaper_{this};
 };

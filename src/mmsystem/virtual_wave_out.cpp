@@ -1,14 +1,308 @@
-// Wave output of the virtual sound card.
+// Wave output of the virtual sound card. Each open device has a service thread that
+// plays the queued blocks in order, in real time (the format's byte rate on a monotonic
+// clock) or as fast as they are written, keeps what it played for tests, and raises the
+// open, done and close notifications. waveOutReset hands queued blocks back unplayed.
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <thread>
+
 #include "virtual_driver.h"
 
-MMRESULT VirtualDriver::waveOutOpen(HWAVEOUT*, UINT, const WAVEFORMATEX*, DWORD_PTR, DWORD_PTR, DWORD) {
-  return MMSYSERR_NOTSUPPORTED;
+namespace {
+
+constexpr DWORD waveFormatQuery = 0x0001;  // only ask whether the format would open
+constexpr DWORD callbackTypeMask = 0x70000;
+constexpr DWORD callbackNull = 0x00000;
+
+bool validPcm(const WAVEFORMATEX& f) {
+  if (f.wFormatTag != WAVE_FORMAT_PCM) return false;
+  if (f.nChannels < 1 || f.nChannels > 2) return false;
+  if (f.wBitsPerSample != 8 && f.wBitsPerSample != 16) return false;
+  if (f.nSamplesPerSec == 0) return false;
+  if (f.nBlockAlign != f.nChannels * f.wBitsPerSample / 8) return false;
+  return f.nAvgBytesPerSec == f.nSamplesPerSec * f.nBlockAlign;
 }
-MMRESULT VirtualDriver::waveOutPrepareHeader(HWAVEOUT, WAVEHDR*, UINT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT VirtualDriver::waveOutWrite(HWAVEOUT, WAVEHDR*, UINT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT VirtualDriver::waveOutReset(HWAVEOUT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT VirtualDriver::waveOutUnprepareHeader(HWAVEOUT, WAVEHDR*, UINT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT VirtualDriver::waveOutClose(HWAVEOUT) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT VirtualDriver::waveOutGetVolume(UINT_PTR, DWORD*) { return MMSYSERR_NOTSUPPORTED; }
-MMRESULT VirtualDriver::waveOutSetVolume(UINT_PTR, DWORD) { return MMSYSERR_NOTSUPPORTED; }
-DWORD VirtualDriver::outputVolume(UINT) const { return 0; }
+
+}  // namespace
+
+struct VirtualDriver::OpenWaveOut : HWAVEOUT__ {
+  size_t device = 0;
+  WAVEFORMATEX format{};
+  DWORD callbackType = callbackNull;
+  DWORD_PTR callback = 0;
+  DWORD_PTR instance = 0;
+
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::deque<WAVEHDR*> queue;  // written, not yet done; the front one is playing
+  bool resetting = false;      // hand queued blocks back unplayed
+  bool closing = false;
+  bool inCallback = false;
+  std::thread thread;
+
+  void notify(UINT msg, WAVEHDR* header) {
+    if (callbackType == CALLBACK_FUNCTION && callback != 0) {
+      reinterpret_cast<WaveOutProc>(callback)(this, msg, instance, reinterpret_cast<DWORD_PTR>(header), 0);
+    } else if (callbackType == CALLBACK_WINDOW && callback != 0) {
+      reinterpret_cast<HWND>(callback)->post(msg, reinterpret_cast<WPARAM>(static_cast<HWAVEOUT>(this)),
+                                             reinterpret_cast<LPARAM>(header));
+    }
+  }
+};
+
+VirtualDriver::OpenWaveOut* VirtualDriver::openWaveOut(HWAVEOUT handle) const {
+  for (OpenWaveOut* open : openWaveOuts_) {
+    if (open == handle) return open;
+  }
+  return nullptr;
+}
+
+void VirtualDriver::waveOutThread(OpenWaveOut* device) {
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point streamClock = Clock::now();
+  std::unique_lock lock(device->mutex);
+  for (;;) {
+    device->wake.wait(lock, [&] { return device->closing || device->resetting || !device->queue.empty(); });
+    if (device->queue.empty()) {
+      if (device->closing) break;
+      device->wake.wait(lock, [&] { return device->closing || !device->queue.empty(); });
+      continue;
+    }
+    WAVEHDR* header = device->queue.front();
+    bool played = false;
+    if (!device->resetting) {
+      if (card_.pacing == VirtualPacing::RealTime) {
+        const auto duration =
+            std::chrono::duration<double>(static_cast<double>(header->dwBufferLength) / device->format.nAvgBytesPerSec);
+        streamClock = std::max(streamClock, Clock::now()) + std::chrono::duration_cast<Clock::duration>(duration);
+        device->wake.wait_until(lock, streamClock, [&] { return device->resetting; });
+      }
+      played = !device->resetting;
+    }
+    device->queue.pop_front();
+    if (played) {
+      std::lock_guard playedLock(playedMutex_);
+      if (played_.size() <= device->device) played_.resize(device->device + 1);
+      played_[device->device].emplace_back(header->lpData, header->lpData + header->dwBufferLength);
+    } else {
+      streamClock = Clock::now();  // a reset restarts the clock
+    }
+    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    device->inCallback = true;
+    lock.unlock();
+    device->notify(WOM_DONE, header);
+    lock.lock();
+    device->inCallback = false;
+    device->wake.notify_all();
+  }
+  lock.unlock();
+  device->notify(WOM_CLOSE, nullptr);
+}
+
+MMRESULT VirtualDriver::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                                    DWORD_PTR instance, DWORD flags) {
+  if (MMRESULT r = injected(VirtualCall::waveOutOpen)) return r;
+  size_t index = 0;
+  if (!resolveDevice(deviceId, card_.outputs.size(), index)) return MMSYSERR_BADDEVICEID;
+  if (format == nullptr) return MMSYSERR_INVALPARAM;
+  if (!validPcm(*format)) return WAVERR_BADFORMAT;
+  if (card_.outputs[index].refuses && card_.outputs[index].refuses(*format)) return WAVERR_BADFORMAT;
+  if (flags & waveFormatQuery) return MMSYSERR_NOERROR;
+  const DWORD callbackType = flags & callbackTypeMask;
+  if (callbackType != callbackNull && callbackType != CALLBACK_FUNCTION && callbackType != CALLBACK_WINDOW) {
+    return MMSYSERR_INVALFLAG;
+  }
+  if (handle == nullptr) return MMSYSERR_INVALPARAM;
+  *handle = nullptr;
+
+  auto* device = new OpenWaveOut;
+  device->device = index;
+  device->format = *format;
+  device->callbackType = callbackType;
+  device->callback = callback;
+  device->instance = instance;
+  {
+    std::lock_guard lock(waveOutMutex_);
+    // A half-duplex card cannot play while an input is open.
+    if (!card_.fullDuplex && openInputs_.load() > 0) {
+      delete device;
+      return MMSYSERR_ALLOCATED;
+    }
+    ++openOutputs_;
+    openWaveOuts_.push_back(device);
+  }
+  // The open notification has been delivered when the call returns.
+  std::mutex opened;
+  std::condition_variable openedSignal;
+  bool openNotified = false;
+  device->thread = std::thread([this, device, &opened, &openedSignal, &openNotified] {
+    device->notify(WOM_OPEN, nullptr);
+    {
+      std::lock_guard lock(opened);
+      openNotified = true;
+      openedSignal.notify_one();
+    }
+    waveOutThread(device);
+  });
+  {
+    std::unique_lock lock(opened);
+    openedSignal.wait(lock, [&] { return openNotified; });
+  }
+  *handle = device;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
+  if (MMRESULT r = injected(VirtualCall::waveOutPrepareHeader)) return r;
+  OpenWaveOut* device = nullptr;
+  {
+    std::lock_guard lock(waveOutMutex_);
+    device = openWaveOut(handle);
+  }
+  if (device == nullptr) return MMSYSERR_INVALHANDLE;
+  if (header == nullptr || cbHeader < sizeof(WAVEHDR) || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
+  std::lock_guard lock(device->mutex);
+  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+  header->dwFlags |= WHDR_PREPARED;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
+  if (MMRESULT r = injected(VirtualCall::waveOutWrite)) return r;
+  OpenWaveOut* device = nullptr;
+  {
+    std::lock_guard lock(waveOutMutex_);
+    device = openWaveOut(handle);
+  }
+  if (device == nullptr) return MMSYSERR_INVALHANDLE;
+  if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
+  std::lock_guard lock(device->mutex);
+  if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+  header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+  device->queue.push_back(header);
+  device->wake.notify_all();
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveOutReset(HWAVEOUT handle) {
+  if (MMRESULT r = injected(VirtualCall::waveOutReset)) return r;
+  OpenWaveOut* device = nullptr;
+  {
+    std::lock_guard lock(waveOutMutex_);
+    device = openWaveOut(handle);
+  }
+  if (device == nullptr) return MMSYSERR_INVALHANDLE;
+  if (device->thread.get_id() == std::this_thread::get_id()) return MMSYSERR_ERROR;  // from its own callback
+  // Every queued block comes back (done, unplayed) through the done notification; the
+  // call returns when no block is queued and no notification of the device is running.
+  std::unique_lock lock(device->mutex);
+  device->resetting = true;
+  device->wake.notify_all();
+  device->wake.wait(lock, [&] { return device->queue.empty() && !device->inCallback; });
+  device->resetting = false;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
+  if (MMRESULT r = injected(VirtualCall::waveOutUnprepareHeader)) return r;
+  OpenWaveOut* device = nullptr;
+  {
+    std::lock_guard lock(waveOutMutex_);
+    device = openWaveOut(handle);
+  }
+  if (device == nullptr) return MMSYSERR_INVALHANDLE;
+  if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
+  std::lock_guard lock(device->mutex);
+  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+  header->dwFlags &= ~WHDR_PREPARED;  // also fine for a header that was never prepared
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveOutClose(HWAVEOUT handle) {
+  if (MMRESULT r = injected(VirtualCall::waveOutClose)) return r;
+  OpenWaveOut* device = nullptr;
+  {
+    std::lock_guard lock(waveOutMutex_);
+    device = openWaveOut(handle);
+    if (device == nullptr) return MMSYSERR_INVALHANDLE;
+    if (device->thread.get_id() == std::this_thread::get_id()) return MMSYSERR_ERROR;
+    std::lock_guard deviceLock(device->mutex);
+    if (!device->queue.empty()) return WAVERR_STILLPLAYING;
+    device->closing = true;
+    device->wake.notify_all();
+    std::erase(openWaveOuts_, device);
+    --openOutputs_;
+  }
+  // The close notification has been delivered when the call returns.
+  device->thread.join();
+  delete device;
+  return MMSYSERR_NOERROR;
+}
+
+VirtualDriver::WaveOutReaper::~WaveOutReaper() {
+  // No fault injection here: every device still open is emptied and closed.
+  std::vector<OpenWaveOut*> left;
+  {
+    std::lock_guard lock(driver->waveOutMutex_);
+    left.swap(driver->openWaveOuts_);
+  }
+  for (OpenWaveOut* device : left) {
+    {
+      std::lock_guard lock(device->mutex);
+      device->resetting = true;
+      device->closing = true;
+      device->wake.notify_all();
+    }
+    device->thread.join();
+    --driver->openOutputs_;
+    delete device;
+  }
+}
+
+namespace {
+// The device number stands in for a handle here; WAVE_MAPPER is the first device.
+UINT volumeDevice(UINT_PTR deviceId) { return static_cast<UINT>(deviceId); }
+}  // namespace
+
+MMRESULT VirtualDriver::waveOutGetVolume(UINT_PTR deviceId, DWORD* volume) {
+  if (MMRESULT r = injected(VirtualCall::waveOutGetVolume)) return r;
+  size_t index = 0;
+  if (!resolveDevice(volumeDevice(deviceId), card_.outputs.size(), index)) return MMSYSERR_BADDEVICEID;
+  if (!(card_.outputs[index].support & WAVECAPS_VOLUME)) return MMSYSERR_NOTSUPPORTED;
+  if (volume == nullptr) return MMSYSERR_INVALPARAM;
+  std::lock_guard lock(outVolumeMutex_);
+  *volume = outVolume_[index];
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveOutSetVolume(UINT_PTR deviceId, DWORD volume) {
+  if (MMRESULT r = injected(VirtualCall::waveOutSetVolume)) return r;
+  size_t index = 0;
+  if (!resolveDevice(volumeDevice(deviceId), card_.outputs.size(), index)) return MMSYSERR_BADDEVICEID;
+  const VirtualWaveDevice& device = card_.outputs[index];
+  if (!(device.support & WAVECAPS_VOLUME)) return MMSYSERR_NOTSUPPORTED;
+  // A device that does not follow accepts the call and keeps its volume.
+  if (!device.volumeFollows) return MMSYSERR_NOERROR;
+  // Without separate left and right volumes the left value sets both.
+  if (!(device.support & WAVECAPS_LRVOLUME)) volume = (volume & 0xFFFF) * 0x10001u;
+  std::lock_guard lock(outVolumeMutex_);
+  outVolume_[index] = volume;
+  return MMSYSERR_NOERROR;
+}
+
+DWORD VirtualDriver::outputVolume(UINT device) const {
+  std::lock_guard lock(outVolumeMutex_);
+  return device < outVolume_.size() ? outVolume_[device] : 0;
+}
+
+std::vector<std::vector<char>> VirtualDriver::playedBlocks(UINT device) const {
+  std::lock_guard lock(playedMutex_);
+  return device < played_.size() ? played_[device] : std::vector<std::vector<char>>{};
+}
+
+void VirtualDriver::clearPlayed() {
+  std::lock_guard lock(playedMutex_);
+  played_.clear();
+}
