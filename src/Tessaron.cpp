@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMetaObject>
-#include <QPointer>
 #include <cstdio>
 #include <memory>
 
@@ -21,6 +20,22 @@ int main(int argc, char** argv) {
   app.setTitle("Tessaron");
   app.setWindowIcon(tessaronIcon());
 
+  // A terminating signal or the end of the session: every audio component completes an
+  // open recording first (its message is queued before the close), then the main
+  // window closes as it would from the menu and the program ends normally. Watched
+  // from the start, so a signal that comes while the windows are being built waits in
+  // the queue instead of killing the program.
+  ShutdownRequests shutdown([] {
+    NotifyWindow::broadcast(WM_QUERYENDSESSION);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [] {
+          if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+          if (Form1 != nullptr) Form1->close();
+        },
+        Qt::QueuedConnection);
+  });
+
   // The sound system is chosen once, here; say which one.
   std::fprintf(stderr, "Tessaron: sound driver \"%s\"\n", mmsystem::driver().name());
   std::fflush(stderr);
@@ -30,22 +45,6 @@ int main(int argc, char** argv) {
   auto about = std::make_unique<TForm2>(Form1);
   Form2 = about.get();
   about->hide();
-
-  // A terminating signal or the end of the session: every audio component completes an
-  // open recording first (its message is queued before the close), then the main
-  // window closes as it would from the menu and the program ends normally.
-  QPointer<TForm1> target = Form1;
-  ShutdownRequests shutdown([target] {
-    NotifyWindow::broadcast(WM_QUERYENDSESSION);
-    QMetaObject::invokeMethod(
-        target.data(),
-        [target] {
-          if (target.isNull()) return;
-          if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-          target->close();
-        },
-        Qt::QueuedConnection);
-  });
 
   mainWindow->show();
   const int result = app.exec();

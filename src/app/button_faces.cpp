@@ -117,26 +117,23 @@ class DrawnIconEngine : public QIconEngine {
 
   void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
     const qreal scale = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
-    painter->drawPixmap(rect, scaledPixmap(rect.size(), mode, state, scale));
+    QPixmap picture = pixmap((QSizeF(rect.size()) * scale).toSize(), mode, state);
+    picture.setDevicePixelRatio(scale);
+    painter->drawPixmap(rect, picture);
   }
 
-  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-    return scaledPixmap(size, mode, state, 1.0);
-  }
-
-  QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal scale) override {
-    const QSize pixels = (QSizeF(size) * scale).toSize();
-    QImage image(pixels.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+  // The picture drawn at exactly `size` pixels; the icon asks for the device's pixels
+  // when the screen is scaled, so nothing is ever enlarged from a smaller drawing.
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+    QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
       QPainter p(&image);
       p.setRenderHint(QPainter::Antialiasing);
-      drawing_(p, QRectF(QPointF(0, 0), QSizeF(pixels)));
+      drawing_(p, QRectF(QPointF(0, 0), QSizeF(image.size())));
     }
     if (mode == QIcon::Disabled) greyOut(image);
-    QPixmap pixmap = QPixmap::fromImage(image);
-    pixmap.setDevicePixelRatio(scale);
-    return pixmap;
+    return QPixmap::fromImage(image);
   }
 
   QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }

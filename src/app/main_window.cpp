@@ -224,25 +224,25 @@ void TForm1::createControls() {
   Label1 = label("0", panel, 50, 48, 34);
   Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   Label1->setToolTip(clipHint);
-  Label12 = label("0", panel, 125, 48, 34);
+  Label12 = label("0", panel, 125, 48, 30);
   Label12->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   Label12->setToolTip(clipHint);
 
   // Record level: two sliders (left, right) or one level slider with the balance.
-  Label7 = label("Le&vel", panel, 150, 6, 80);
-  Label9 = label("L", panel, 160, 22, 16);
+  Label7 = label("Le&vel", panel, 156, 6, 80);
+  Label9 = label("L", panel, 166, 22, 16);
   Label9->setAlignment(Qt::AlignCenter);
-  Label10 = label("R", panel, 196, 22, 16);
+  Label10 = label("R", panel, 202, 22, 16);
   Label10->setAlignment(Qt::AlignCenter);
-  TrackBar1 = place(slider(Qt::Vertical, panel, 100, 0, 10), 152, 38, 32, 140);
+  TrackBar1 = place(slider(Qt::Vertical, panel, 100, 0, 10), 158, 38, 32, 140);
   TrackBar1->setPageStep(10);
-  TrackBar2 = place(slider(Qt::Vertical, panel, 100, 0, 10), 188, 38, 32, 140);
+  TrackBar2 = place(slider(Qt::Vertical, panel, 100, 0, 10), 194, 38, 32, 140);
   TrackBar2->setPageStep(10);
-  TrackBar5 = place(slider(Qt::Vertical, panel, 100, 100, 10), 170, 38, 32, 140);
+  TrackBar5 = place(slider(Qt::Vertical, panel, 100, 100, 10), 176, 38, 32, 140);
   TrackBar5->hide();
   Label7->setFocusControl(TrackBar1);
-  Label11 = label("&Balance", panel, 150, 182, 80);
-  TrackBar4 = place(slider(Qt::Horizontal, panel, 100, 50, 10), 146, 198, 114, 28);
+  Label11 = label("&Balance", panel, 156, 182, 80);
+  TrackBar4 = place(slider(Qt::Horizontal, panel, 100, 50, 10), 152, 198, 112, 28);
   Label11->setFocusControl(TrackBar4);
 
   // The four picture buttons at the top right.

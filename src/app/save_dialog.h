@@ -9,10 +9,10 @@
 class QWidget;
 
 enum TOpenOption : uint32_t {
-  ofOverwritePrompt = 1u << 0,    // ask before replacing an existing file
-  ofHideReadOnly = 1u << 1,       // no "open read-only" box
-  ofNoReadOnlyReturn = 1u << 2,   // refuse a file that cannot be written
-  ofEnableSizing = 1u << 3,       // the dialog can be resized
+  ofOverwritePrompt = 1u << 0,   // ask before replacing an existing file
+  ofHideReadOnly = 1u << 1,      // no "open read-only" box
+  ofNoReadOnlyReturn = 1u << 2,  // refuse a file that cannot be written
+  ofEnableSizing = 1u << 3,      // the dialog can be resized
 };
 
 class TSaveDialog {

@@ -83,10 +83,9 @@ QString HelpSystem::pageOf(int context) {
 
 HelpWindow* HelpSystem::openWindow() {
   if (window_ == nullptr) {
+    // Closed by its frame the window is only hidden; the next command shows it again,
+    // and HELP_QUIT deletes it.
     window_ = new HelpWindow(topics());
-    window_->setAttribute(Qt::WA_DeleteOnClose);
-    // The user may close the window by its frame; the next command opens a new one.
-    QObject::connect(window_, &QObject::destroyed, [this] { window_ = nullptr; });
   }
   return window_;
 }
@@ -126,9 +125,7 @@ void setHelpContext(QObject* object, int context) {
   if (object != nullptr) object->setProperty(contextProperty, context);
 }
 
-int helpContext(const QObject* object) {
-  return object == nullptr ? 0 : object->property(contextProperty).toInt();
-}
+int helpContext(const QObject* object) { return object == nullptr ? 0 : object->property(contextProperty).toInt(); }
 
 int helpContextFor(const QWidget* widget) {
   for (const QWidget* w = widget; w != nullptr; w = w->parentWidget()) {

@@ -45,9 +45,8 @@ HelpWindow::HelpWindow(const std::vector<HelpTopic>& topics, QWidget* parent) : 
   for (const HelpTopic& topic : topics) {
     for (const QString& keyword : topic.keywords) entries.push_back({keyword, topic.page});
   }
-  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-    return QString::localeAwareCompare(a.text, b.text) < 0;
-  });
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const Entry& a, const Entry& b) { return QString::localeAwareCompare(a.text, b.text) < 0; });
   for (const Entry& entry : entries) {
     auto* item = new QListWidgetItem(entry.text, index_);
     item->setData(pageRole, entry.page);
