@@ -1,7 +1,6 @@
 // Program entry: the application object, its help file and title, the main window, the
 // hidden About window, and the message loop until the main window closes.
 #include <QApplication>
-#include <QDialog>
 #include <QMetaObject>
 #include <cstdio>
 #include <memory>
