@@ -1,9 +1,248 @@
-// The main window TForm1: every control, every private field, every handler.
+// The main window TForm1: every control, every field of the window's shared state and
+// every handler. The handlers live in files by concern: main_window.cpp (creation,
+// layout, menus), recording_control.cpp, block_analysis.cpp, timed_start.cpp,
+// settings_store.cpp, meter_sources.cpp, mixer_lines.cpp and level_control.cpp.
 #pragma once
 
 #include <QMainWindow>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/form_controls.h"
+#include "app/save_dialog.h"
+#include "audio/Audio.h"
+#include "controls/RackCtls.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QMenu;
+class QMenuBar;
+class QRadioButton;
+class QSlider;
+class QTimer;
+
+// One item of the meter-source list (ComboBox1): a mixer line with a peak meter, or the
+// recorded data itself.
+struct TMeterEntry {
+  int32_t device = 0;       // mixer device number
+  int32_t destination = 0;  // destination line, from 0
+  int32_t source = 0;       // 0 = the destination line, 1.. = its source lines
+  std::string caption;      // text of the item
+  bool wavedata = false;    // the "refer to wave data" entry
+  TMeterEntry* next = nullptr;
+};
+
+// One item of the level-control input list (ComboBox3): the mixer line whose record
+// volume the sliders and the automatic level control drive.
+struct TInputEntry {
+  int32_t device = 0;
+  int32_t destination = 0;
+  int32_t source = 0;
+  std::string caption;
+  TInputEntry* next = nullptr;
+};
 
 class TForm1 : public QMainWindow {
  public:
   explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // --- controls ---
+  TLabel* Label2;
+  TLabel* Label3;
+  QComboBox* ComboBox1;
+  TLabel* Label4;
+  QComboBox* ComboBox2;
+  TLabel* Label5;
+  QComboBox* ComboBox3;
+  TImage* Image1;
+  TImage* Image2;
+  TScrewPanel* ScrewPanel1;
+  TLabel* Label8;
+  TLEDMeter* LEDMeter3;
+  TLabel* Label6;
+  QSlider* TrackBar3;
+  QCheckBox* CheckBox1;
+  TLEDMeter* LEDMeter1;
+  TLEDMeter* LEDMeter2;
+  TLabel* Label1;
+  TLabel* Label12;
+  TLabel* Label9;
+  TLabel* Label10;
+  TLabel* Label11;
+  TLabel* Label7;
+  QSlider* TrackBar1;
+  QSlider* TrackBar2;
+  QSlider* TrackBar5;
+  QSlider* TrackBar4;
+  TBitBtn* BitBtn2;
+  TBitBtn* BitBtn4;
+  TBitBtn* BitBtn1;
+  TBitBtn* BitBtn3;
+  QGroupBox* GroupBox1;
+  QRadioButton* RadioButton1;
+  QRadioButton* RadioButton2;
+  QGroupBox* GroupBox2;
+  QRadioButton* RadioButton3;
+  QRadioButton* RadioButton4;
+  QRadioButton* RadioButton5;
+  TLabel* Label14;
+  TLEDDisplay* LEDDisplay1;
+  TLabel* Label13;
+  TLEDDisplay* LEDDisplay2;
+  TUpDown* UpDown2;
+  TUpDown* UpDown1;
+  QCheckBox* CheckBox2;
+  TLEDDisplay* LEDDisplay3;
+  TUpDown* UpDown4;
+  TUpDown* UpDown3;
+  std::unique_ptr<TAudio> Audio1;
+  std::unique_ptr<TAudio> Audio2;
+  QTimer* Timer1;
+  QTimer* Timer2;
+  QTimer* Timer3;
+  QTimer* Timer4;
+  TSaveDialog SaveDialog1;
+  QMenuBar* MainMenu1;
+  QMenu* Datei;
+  QAction* Beenden1;
+  QMenu* eee;
+  QAction* Sichern1;
+  QAction* Sichern2;
+  QAction* Uninstall1;
+  QMenu* ddd;
+  QAction* Index1;
+  QAction* ber1;
+
+  // --- creation, destruction, menus (main_window.cpp) ---
+  void FormCreate();
+  void FormDestroy();
+  void Beenden1Click(QObject* Sender);
+  void Index1Click(QObject* Sender);
+  void ber1Click(QObject* Sender);
+  void Sichern1Click(QObject* Sender);
+  // ComboBox2 item index to the device number given to Audio1: 0 ("Wavemapper") gives
+  // 10, which the component takes as the wave mapper; item k gives device k - 1.
+  int32_t devicefromindex(int32_t index) const;
+  // Opens the help topic of a control (its own help context or its nearest parent's).
+  void showHelpFor(QWidget* control);
+
+  // --- recording control (recording_control.cpp) ---
+  void BitBtn1Click(QObject* Sender);
+  void BitBtn2Click(QObject* Sender);
+  void BitBtn3Click(QObject* Sender);
+  void BitBtn4Click(QObject* Sender);
+  void togglemonitor();
+  void nach_klick();
+
+  // --- block analysis (block_analysis.cpp) ---
+  void Audio1Record(TObject* Sender, void* LP, void* RP, uint16_t BufferSize);
+
+  // --- timed start and recording length (timed_start.cpp) ---
+  void UpDown1Click(QObject* Sender, TUDBtnType Button);
+  void UpDown2Click(QObject* Sender, TUDBtnType Button);
+  void UpDown3Click(QObject* Sender, TUDBtnType Button);
+  void UpDown4Click(QObject* Sender, TUDBtnType Button);
+  void Timer4Timer(QObject* Sender);
+
+  // --- settings store (settings_store.cpp) ---
+  void optionsladen();
+  void Sichern2Click(QObject* Sender);
+  void Uninstall1Click(QObject* Sender);
+
+  // --- meter sources and meter polling (meter_sources.cpp) ---
+  void meterlist(int32_t device);
+  void ComboBox1Change(QObject* Sender);
+  void Timer1Timer(QObject* Sender);
+
+  // --- mixer lines, volume and balance (mixer_lines.cpp) ---
+  void volumlist(int32_t device);
+  void ComboBox2Change(QObject* Sender);
+  void ComboBox3Change(QObject* Sender);
+  void changetrack();
+  void trackchanged();
+  void TrackBar1Change(QObject* Sender);
+  void TrackBar2Change(QObject* Sender);
+  void TrackBar4Change(QObject* Sender);
+  void TrackBar5Change(QObject* Sender);
+  void RadioButton2Click(QObject* Sender);
+  void Audio2MixerChange(TObject* Sender, uint16_t Destination, uint16_t Source);
+  void Label3Click(QObject* Sender);
+  void Label4Click(QObject* Sender);
+  void Label5Click(QObject* Sender);
+  void Label6Click(QObject* Sender);
+  void Label7Click(QObject* Sender);
+  void Label11Click(QObject* Sender);
+
+  // --- automatic level control and trigger (level_control.cpp) ---
+  void RadioButton3Click(QObject* Sender);
+  void RadioButton4Click(QObject* Sender);
+  void RadioButton5Click(QObject* Sender);
+  void VUKup();
+  void Timer2Timer(QObject* Sender);
+  void Timer3Timer(QObject* Sender);
+  void TrackBar3Change(QObject* Sender);
+
+  // --- the window's shared state, all zero, nil or empty at creation. The handlers of
+  // every concern above read and write these; they are public so tests can check them.
+  TMeterEntry* meterfirst = nullptr;
+  TMeterEntry* meterlast = nullptr;
+  TMeterEntry* metersel = nullptr;
+  TInputEntry* volumfirst = nullptr;
+  TInputEntry* volumlast = nullptr;
+  TInputEntry* volumsel = nullptr;
+  QString recfilename;
+  int32_t blinkcount = 0;
+  int32_t savedmeter = 0;
+  int32_t savedvolume = 0;
+  QString savedfilename;
+  int32_t savedaudiodevice = 0;
+  int32_t savedtriggerlevel = 0;
+  bool savedtrigger = false;
+  uint8_t recbits = 0;
+  uint8_t recchannels = 0;
+  uint16_t recsamplerate = 0;
+  int32_t vukmode = 0;
+  int32_t levelmode = 0;
+  int32_t limit8 = 0;
+  int32_t limit16 = 0;
+  uint16_t volleft = 0;
+  uint16_t volright = 0;
+  uint16_t overleft = 0;
+  uint16_t overright = 0;
+  int32_t elapsedsec = 0;
+  int32_t elapsedmin = 0;
+  int32_t blockcount = 0;
+  int32_t lengthsec = 0;
+  int32_t lengthmin = 0;
+  uint16_t peakleft = 0;
+  uint16_t peakright = 0;
+  bool trackbusy = false;
+  int32_t trackwhich = 0;
+  uint16_t overhigh = 0;
+  uint16_t overlow = 0;
+  uint16_t nowhour = 0;
+  uint16_t nowmin = 0;
+  uint16_t nowsec = 0;
+  uint16_t nowmsec = 0;
+  int16_t lasthour = 0;
+  int16_t lastmin = 0;
+  int16_t lastsec = 0;
+  uint16_t starthour = 0;
+  uint16_t startmin = 0;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void createControls();
+  void createMenus();
+  void connectHandlers();
 };
+
+// The main window of the running program.
+extern TForm1* Form1;

@@ -1,0 +1,36 @@
+// The application object and the general error box.
+#include "app/application.h"
+
+#include <QEvent>
+#include <exception>
+
+#include "app/prompts.h"
+#include "platform/help_system.h"
+
+namespace {
+bool showHints = true;
+}
+
+bool ShowHint() { return showHints; }
+void setShowHint(bool v) { showHints = v; }
+
+bool deliverGuarded(const std::function<bool()>& deliver) {
+  try {
+    return deliver();
+  } catch (const std::exception& error) {
+    showErrorBox(QString::fromLocal8Bit(error.what()));
+  } catch (...) {
+    showErrorBox("An unexpected error ended the last command.");
+  }
+  return false;
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+QString TApplication::HelpFile() const { return HelpSystem::instance().helpFile(); }
+void TApplication::setHelpFile(const QString& v) { HelpSystem::instance().setHelpFile(v); }
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+  if (event->type() == QEvent::ToolTip && !showHints) return true;
+  return deliverGuarded([&] { return QApplication::notify(receiver, event); });
+}

@@ -1,0 +1,63 @@
+// Prompts that answer without a person and remember what they were asked.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <optional>
+#include <vector>
+
+#include "app/prompts.h"
+#include "app/save_dialog.h"
+
+class FakePrompts : public Prompts {
+ public:
+  struct Message {
+    QString text;
+    QString caption;
+    QMessageBox::StandardButtons buttons;
+  };
+  struct SaveRequest {
+    QString title;
+    QString proposed;
+  };
+
+  QMessageBox::StandardButton messageBox(QWidget*, const QString& text, const QString& caption,
+                                         QMessageBox::StandardButtons buttons, QMessageBox::Icon) override {
+    messages.push_back({text, caption, buttons});
+    return answer;
+  }
+  bool saveFileName(QWidget*, const TSaveDialog& dialog, QString& fileName) override {
+    saves.push_back({dialog.Title(), fileName});
+    if (!saveAnswer) return false;
+    fileName = *saveAnswer;
+    return true;
+  }
+  int execDialog(QDialog& dialog) override {
+    dialogs.push_back(&dialog);
+    return dialogResult;
+  }
+
+  QMessageBox::StandardButton answer = QMessageBox::Ok;
+  std::optional<QString> saveAnswer;
+  int dialogResult = QDialog::Accepted;
+  std::vector<Message> messages;
+  std::vector<SaveRequest> saves;
+  std::vector<QDialog*> dialogs;
+};
+
+// Installs a FakePrompts for the lifetime of the object.
+class ScopedFakePrompts {
+ public:
+  ScopedFakePrompts() {
+    auto fake = std::make_unique<FakePrompts>();
+    prompts_ = fake.get();
+    previous_ = installPrompts(std::move(fake));
+  }
+  ~ScopedFakePrompts() { installPrompts(std::move(previous_)); }
+  FakePrompts* operator->() const { return prompts_; }
+  FakePrompts& get() const { return *prompts_; }
+
+ private:
+  FakePrompts* prompts_;
+  std::unique_ptr<Prompts> previous_;
+};
