@@ -182,6 +182,8 @@ class TForm1 : public QMainWindow {
   void RadioButton4Click(QObject* Sender);
   void RadioButton5Click(QObject* Sender);
   void VUKup();
+  // The level-control part of the meter tick (down steps, hold check, write-back).
+  void levelControlTick();
   void Timer2Timer(QObject* Sender);
   void Timer3Timer(QObject* Sender);
   void TrackBar3Change(QObject* Sender);
