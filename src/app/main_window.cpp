@@ -16,6 +16,7 @@
 #include "app/application.h"
 #include "app/button_faces.h"
 #include "app/prompts.h"
+#include "app/recsetdlg.h"
 #include "app/tessaron1.h"
 #include "app/tessaron2.h"
 #include "platform/help_system.h"
@@ -127,6 +128,14 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   SaveDialog1.setDefaultExt("wav");
   SaveDialog1.setFilter("Wave-Datei|*.wav|Alle Dateien|*.*");
   SaveDialog1.setOptions(ofOverwritePrompt | ofHideReadOnly | ofNoReadOnlyReturn | ofEnableSizing);
+
+  recsetdlg1 = new Trecsetdlg(this);
+  recsetdlg1->samplerate = 44100;
+  recsetdlg1->channels = TChannels::Stereo;
+  recsetdlg1->BitsPerSample = TBPS::_16;
+  recsetdlg1->max16 = 0;
+  recsetdlg1->max8 = 0;
+  recsetdlg1->HelpContext = 8;
 
   createControls();
   createMenus();
@@ -453,7 +462,32 @@ void TForm1::ber1Click(QObject*) {
   if (Form2 != nullptr) prompts().execDialog(*Form2);
 }
 
-void TForm1::Sichern1Click(QObject*) {}
+void TForm1::Sichern1Click(QObject*) {
+  // The dialog shows the format of the next run: the recorder's, or one chosen earlier
+  // during a run and still waiting for the next start.
+  recsetdlg1->channels = static_cast<TChannels>(recchannels);
+  recsetdlg1->samplerate = recsamplerate;
+  recsetdlg1->BitsPerSample = static_cast<TBPS>(recbits);
+  recsetdlg1->max16 = limit16;
+  recsetdlg1->max8 = limit8;
+  recsetdlg1->HelpContext = 8;
+
+  if (recsetdlg1->execute()) {
+    recbits = static_cast<uint8_t>(recsetdlg1->BitsPerSample);
+    recchannels = static_cast<uint8_t>(recsetdlg1->channels);
+    recsamplerate = recsetdlg1->samplerate;
+    limit16 = recsetdlg1->max16;
+    limit8 = recsetdlg1->max8;
+  }
+  // The recorder's format changes only while it is closed; during a run the new format
+  // reaches it at the next start. The limits apply from the next block.
+  if (!formatHeldBack()) {
+    TRecorder& recorder = *Audio1->Recorder();
+    recorder.setBitsPerSample(static_cast<TBPS>(recbits));
+    recorder.setChannels(static_cast<TChannels>(recchannels));
+    recorder.setSampleRate(recsamplerate);
+  }
+}
 
 int32_t TForm1::devicefromindex(int32_t index) const { return index == 0 ? 10 : index - 1; }
 

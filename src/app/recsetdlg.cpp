@@ -7,6 +7,8 @@
 #include <cmath>
 #include <memory>
 
+#include "app/prompts.h"
+
 namespace {
 
 QLabel* makeLabel(QWidget* parent, const QString& caption, int top) {
@@ -123,7 +125,7 @@ bool Trecsetdlg::execute() {
     dialog->open();
     result = RunModal(this, dialog);
   } else {
-    result = dialog->exec();
+    result = prompts().execDialog(*dialog);
   }
 
   const bool ok = result == QDialog::Accepted;

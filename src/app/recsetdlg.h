@@ -72,6 +72,7 @@ class Trecsetdlg : public QObject {
   int32_t HelpContext = 8;
 
   // Runs the shown dialog in place of its modal loop (tests fill the controls and press
-  // a button) and returns the dialog's result. Unset: the dialog's own modal loop.
+  // a button) and returns the dialog's result. Unset: the program's prompts run it
+  // modally, like every other modal window.
   std::function<int(Trecsetdlg* Sender, TOKBottomDlg* dialog)> RunModal;
 };

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QTime>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,6 +25,7 @@ class QMenuBar;
 class QRadioButton;
 class QSlider;
 class QTimer;
+class Trecsetdlg;
 
 // One item of the meter-source list (ComboBox1): a mixer line with a peak meter, or the
 // recorded data itself.
@@ -106,6 +109,7 @@ class TForm1 : public QMainWindow {
   QTimer* Timer3;
   QTimer* Timer4;
   TSaveDialog SaveDialog1;
+  Trecsetdlg* recsetdlg1;
   QMenuBar* MainMenu1;
   QMenu* Datei;
   QAction* Beenden1;
@@ -147,11 +151,19 @@ class TForm1 : public QMainWindow {
   void UpDown3Click(QObject* Sender, TUDBtnType Button);
   void UpDown4Click(QObject* Sender, TUDBtnType Button);
   void Timer4Timer(QObject* Sender);
+  // starthour and startmin from the time LEDDisplay3 shows.
+  void takeStartTime();
+  // The local time of day the start clock reads (to the second); the system's clock
+  // unless replaced, as tests do.
+  std::function<QTime()> timeOfDay = [] { return QTime::currentTime(); };
 
   // --- settings store (settings_store.cpp) ---
   void optionsladen();
   void Sichern2Click(QObject* Sender);
   void Uninstall1Click(QObject* Sender);
+  // While the recorder is open (monitoring or recording) its format cannot change: a
+  // format chosen then waits in recbits, recchannels and recsamplerate for the next start.
+  bool formatHeldBack() const;
 
   // --- meter sources and meter polling (meter_sources.cpp) ---
   void meterlist(int32_t device);
