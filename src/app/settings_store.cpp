@@ -137,9 +137,8 @@ void TForm1::Sichern2Click(QObject*) {
   savedfilename = SaveDialog1.FileName();
   savedtrigger = CheckBox1->isChecked();
   savedtriggerlevel = TrackBar3->value();
-  // The format saved is the one the next run uses. recbits, recchannels and
-  // recsamplerate hold it: they equal the recorder's format, except for a format chosen
-  // during a run, which waits there for the next start.
+  // recbits, recchannels and recsamplerate already hold the format of the next run: the
+  // recorder's, or one chosen during a run that waits there for the next start.
   // A mode none of whose buttons is checked keeps its old value.
   if (RadioButton1->isChecked()) levelmode = 1;
   if (RadioButton2->isChecked()) levelmode = 2;

@@ -61,8 +61,8 @@ void TForm1::Timer4Timer(QObject*) {
     LEDDisplay3->setColorLED(clLime);
   }
 
-  // The first second of the start minute starts the recording; a minute already passed
-  // today comes round again tomorrow.
+  // The first new second seen within the start minute starts the recording; a minute
+  // already passed today comes round again tomorrow.
   if (nowhour == starthour && nowmin == startmin) {
     CheckBox2->setChecked(false);
     Timer4->stop();
