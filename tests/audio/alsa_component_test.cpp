@@ -7,6 +7,8 @@
 #include <sstream>
 #include <thread>
 
+#include <QThread>
+
 #include "alsa_test_support.h"
 
 #if defined(__SANITIZE_THREAD__)
@@ -118,7 +120,7 @@ TEST_F(AlsaComponent, LongRecordingLosesNoBlockWhileTheMachineIsBusy) {
   const double arrived = std::chrono::duration<double>(stopped - delivered.first()).count() + block;
   const double recorded = static_cast<double>(delivered.bytes().size()) / format.nAvgBytesPerSec;
   EXPECT_GE(arrived, 10.0);
-  EXPECT_LE(recorded, arrived + 0.02) << "blocks invented";
+  EXPECT_LE(recorded, arrived + 0.05) << "blocks invented";
   EXPECT_GE(recorded, arrived - block - 0.05) << "blocks lost";
   EXPECT_EQ(overruns, 0u);
   EXPECT_EQ(delivered.bytes().size() % (4410 * 4), 0u) << "only whole blocks reach OnRecord";
@@ -176,6 +178,17 @@ TEST_F(AlsaComponent, MixerReachesTheServersMasterAndCaptureVolume) {
     changes.emplace_back(destination, source);
   };
   auto changedWithinASecond = [&](const QStringList& pactl) {
+    // Change events of earlier changes (this test's own included) are let through
+    // first, so that only the change made now can pass.
+    size_t seen = ~size_t{0};
+    recorder_test::waitFor(
+        [&] {
+          if (changes.size() == seen) return true;
+          seen = changes.size();
+          QThread::msleep(300);
+          return false;
+        },
+        5000);
     changes.clear();
     if (run("pactl", pactl).exitCode != 0) return false;
     return recorder_test::waitFor([&] { return !changes.empty(); }, 1000) &&
