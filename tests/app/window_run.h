@@ -43,7 +43,7 @@ class WindowRun : public ::testing::Test {
   // Opens the window on `card` with 16-bit stereo 44100 Hz, limits 32000 and 120, and no
   // automatic level control, so the clip sums stay as the block analysis left them.
   TForm1& open(VirtualCard card) {
-    auto driver = std::make_unique<VirtualDriver>(std::move(card));
+    auto driver = std::make_unique<recorder_test::CountingDriver>(std::move(card));
     this->driver = driver.get();
     mmsystem::installDriver(std::move(driver));
     form = std::make_unique<TForm1>();
@@ -89,7 +89,7 @@ class WindowRun : public ::testing::Test {
 
   ScopedFakePrompts prompts;
   QTemporaryDir dir;
-  VirtualDriver* driver = nullptr;
+  recorder_test::CountingDriver* driver = nullptr;  // counts the buffers queued
   std::unique_ptr<TForm1> form;
   std::atomic<int> delivered{0};
 };
