@@ -30,11 +30,11 @@ class BlockHandover {
   // Delivering thread: scans one block and posts the result to the window thread.
   void post(const void* data, uint16_t size);
 
-  // Packing of a result into one message parameter (public for tests).
+ private:
+  // A result travels as one message parameter: two peaks and two runs of 16 bits.
+  static_assert(sizeof(LPARAM) >= 8);
   static LPARAM pack(const BlockScanResult& scan);
   static BlockScanResult unpack(LPARAM packed);
-
- private:
   void receive(WPARAM run, LPARAM packed);
 
   Deliver deliver_;
