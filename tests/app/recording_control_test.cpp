@@ -82,7 +82,7 @@ TEST_F(RecordingControl, MonitoringAndRecordingWalkThroughTheStates) {
 }
 
 TEST_F(RecordingControl, FormatTriggerAndLengthAreTakenAtTheStart) {
-  TForm1& f = openDefault();
+  TForm1& f = openWithInput(window_run::stereoBlock({}));  // silence: the trigger waits
   f.recbits = 0;
   f.recchannels = 0;
   f.recsamplerate = 22050;
