@@ -386,6 +386,7 @@ void TForm1::connectHandlers() {
   connect(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(Timer4); });
 
   Audio1->OnRecord = [this](TObject* sender, void* lp, void* rp, uint16_t size) { Audio1Record(sender, lp, rp, size); };
+  Audio1->OnRecordStopped = [this](TObject* sender) { Audio1RecordStopped(sender); };
   Audio2->OnMixerChange = [this](TObject* sender, uint16_t destination, uint16_t source) {
     Audio2MixerChange(sender, destination, source);
   };
@@ -404,7 +405,9 @@ void TForm1::FormCreate() {
   BitBtn4->Tag = 0;
 
   // 4. Every mixer device adds its meter sources and level-control inputs; the first
-  // device number the mixer does not know ends the list.
+  // device number the mixer does not know ends the list. The wave-data meter source
+  // needs no mixer, so it is there even without one.
+  addWaveDataEntry();
   Audio1->setMixerDeviceID(0);
   std::string name;
   std::string description;

@@ -1,9 +1,221 @@
 // The four picture buttons: choosing the file, monitoring, starting and stopping a run.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTimer>
+#include <cmath>
+
+#include "app/prompts.h"
 #include "app/tessaron1.h"
 
-void TForm1::BitBtn1Click(QObject*) {}
-void TForm1::BitBtn2Click(QObject*) {}
-void TForm1::BitBtn3Click(QObject*) {}
-void TForm1::BitBtn4Click(QObject*) {}
-void TForm1::togglemonitor() {}
-void TForm1::nach_klick() {}
+namespace {
+
+// Round(rate x factor), halves to the even neighbour.
+uint16_t roundedShare(uint16_t rate, long double factor) {
+  return static_cast<uint16_t>(std::nearbyint(static_cast<long double>(rate) * factor));
+}
+
+}  // namespace
+
+void TForm1::stopRun() {
+  Audio1->Recorder()->Stop();
+  // The recorder delivers nothing more; results of its blocks still on the way are dropped.
+  blockhandover.endRun();
+}
+
+void TForm1::BitBtn2Click(QObject*) {
+  if (!SaveDialog1.Execute(this)) return;
+  recfilename = SaveDialog1.FileName();
+  BitBtn1->setEnabled(true);
+}
+
+void TForm1::togglemonitor() {
+  if (BitBtn4->Tag == 0) {
+    BitBtn4->setGlyph(Image2->Picture());
+    BitBtn4->Tag = 1;
+  } else {
+    BitBtn4->setGlyph(Image1->Picture());
+    BitBtn4->Tag = 0;
+  }
+}
+
+void TForm1::BitBtn4Click(QObject*) {
+  // The block analysis calls this handler too, when the length of a run has run out.
+  if (!BitBtn4->isEnabled()) return;
+  togglemonitor();
+  nach_klick();
+}
+
+void TForm1::nach_klick() {
+  if (metersel == nullptr) return;
+  TRecorder* recorder = Audio1->Recorder();
+
+  if (BitBtn4->Tag != 1) {
+    stopRun();
+    blinkcount = 0;
+    LEDMeter3->setPosition(0);
+    Timer1->stop();
+    Timer2->stop();
+    Timer3->stop();
+    LEDMeter1->setPosition(0);
+    LEDMeter2->setPosition(0);
+    ComboBox1->setEnabled(true);
+    ComboBox2->setEnabled(true);
+    return;
+  }
+
+  Audio1->setMixerDeviceID(metersel->device);
+  Audio1->setAudioDeviceID(devicefromindex(ComboBox2->currentIndex()));
+  Timer1->start();
+  blinkcount = 0;
+  LEDMeter3->setPosition(0);
+  peakleft = 0;
+  peakright = 0;
+  blockcount = 0;
+  elapsedsec = 0;
+  elapsedmin = 0;
+  lengthsec = UpDown1->Position();
+  lengthmin = UpDown2->Position();
+  recorder->setBitsPerSample(static_cast<TBPS>(recbits));
+  recorder->setChannels(static_cast<TChannels>(recchannels));
+  recorder->setSampleRate(recsamplerate);
+  recorder->setNoSamples(static_cast<uint16_t>(recsamplerate / 10));
+  overhigh = roundedShare(recsamplerate, 0.001L);
+  overlow = roundedShare(recsamplerate, 0.00014L);
+  recorder->setTrigLevel(static_cast<uint16_t>(1000 - TrackBar3->value()));
+  recorder->Triggered = true;  // monitoring never waits for the trigger
+  if (RadioButton5->isChecked()) VUKup();
+
+  blockhandover.beginRun(recorder->BitsPerSample(), recorder->Channels(), limit8, limit16);
+  if (recorder->Start()) {
+    ComboBox1->setEnabled(false);
+    ComboBox2->setEnabled(false);
+    return;
+  }
+  blockhandover.endRun();
+  Timer1->stop();
+  Timer2->stop();
+  Timer3->stop();
+  prompts().messageBox(this, QString::fromStdString(Audio1->ErrorMessage), "Aufnahme", QMessageBox::Ok,
+                       QMessageBox::Warning);
+}
+
+void TForm1::BitBtn1Click(QObject*) {
+  const long double start = LEDDisplay3->Value();
+  starthour = static_cast<uint16_t>(std::trunc(start));
+  startmin = static_cast<uint16_t>(std::trunc((start - std::trunc(start)) * 100 + 0.2L));
+
+  if (CheckBox2->isChecked()) {
+    // Armed: the start clock calls this handler again at the start time. A monitoring
+    // run that is on stays on until then.
+    ComboBox1->setEnabled(false);
+    ComboBox2->setEnabled(false);
+    BitBtn4->setEnabled(false);
+    BitBtn2->setEnabled(false);
+    BitBtn1->setEnabled(false);
+    BitBtn3->setEnabled(true);
+    Timer4->start();
+    return;
+  }
+  if (metersel == nullptr) return;
+  TRecorder* recorder = Audio1->Recorder();
+
+  // A monitoring run ends first, also at an armed start, where the monitor button is
+  // disabled: the recorder is started afresh for the recording.
+  if (BitBtn4->Tag == 1) {
+    BitBtn4->setGlyph(Image1->Picture());
+    BitBtn4->Tag = 0;
+    stopRun();
+    blinkcount = 0;
+    LEDMeter3->setPosition(0);
+    peakleft = 0;
+    peakright = 0;
+    Timer1->stop();
+    Timer2->stop();
+    Timer3->stop();
+    LEDMeter1->setPosition(0);
+    LEDMeter2->setPosition(0);
+    ComboBox1->setEnabled(true);
+    ComboBox2->setEnabled(true);
+  }
+
+  Audio1->setMixerDeviceID(metersel->device);
+  Audio1->setAudioDeviceID(devicefromindex(ComboBox2->currentIndex()));
+  // A file that cannot be created raises EFCreateError; the application's error box
+  // shows it and the recording does not start.
+  recorder->CreateWaveFile(QFile::encodeName(recfilename).toStdString(), nullptr, nullptr);
+  recorder->setBitsPerSample(static_cast<TBPS>(recbits));
+  recorder->setChannels(static_cast<TChannels>(recchannels));
+  recorder->setSampleRate(recsamplerate);
+  recorder->setNoSamples(static_cast<uint16_t>(recsamplerate / 10));
+  overhigh = roundedShare(recsamplerate, 0.001L);
+  overlow = roundedShare(recsamplerate, 0.00014L);
+  blockcount = 0;
+  elapsedsec = 0;
+  elapsedmin = 0;
+  lengthsec = UpDown1->Position();
+  lengthmin = UpDown2->Position();
+  recorder->setTrigLevel(static_cast<uint16_t>(1000 - TrackBar3->value()));
+  recorder->Triggered = !CheckBox1->isChecked();
+  blinkcount = 0;
+  LEDMeter3->setPosition(0);
+
+  blockhandover.beginRun(recorder->BitsPerSample(), recorder->Channels(), limit8, limit16);
+  if (recorder->Start()) {
+    Timer1->start();
+    if (RadioButton5->isChecked()) VUKup();
+    ComboBox1->setEnabled(false);
+    ComboBox2->setEnabled(false);
+    BitBtn4->setEnabled(false);
+    BitBtn2->setEnabled(false);
+    BitBtn1->setEnabled(false);
+    BitBtn3->setEnabled(true);
+    return;
+  }
+  // The file holds only its header; it is completed and closed at once, so that no later
+  // run can append to it. The stop would replace the reason of the failure.
+  const QString reason = QString::fromStdString(Audio1->ErrorMessage);
+  stopRun();
+  Audio1->ErrorMessage = reason.toStdString();
+  Timer1->stop();
+  Timer2->stop();
+  Timer3->stop();
+  prompts().messageBox(this, reason, "Aufnahme", QMessageBox::Ok, QMessageBox::Warning);
+}
+
+void TForm1::BitBtn3Click(QObject*) {
+  stopRun();
+  blinkcount = 0;
+  LEDMeter3->setPosition(0);
+  LEDMeter1->setPosition(0);
+  LEDMeter2->setPosition(0);
+  Timer1->stop();
+  Timer2->stop();
+  Timer3->stop();
+  // A pending timed start is dropped, and the start time shows again in place of the clock.
+  CheckBox2->setChecked(false);
+  Timer4->stop();
+  LEDDisplay3->setValue(starthour + startmin / 100.0L);
+  LEDDisplay3->setColorLED(clLime);
+  ComboBox1->setEnabled(true);
+  ComboBox2->setEnabled(true);
+  BitBtn4->setEnabled(true);
+  BitBtn2->setEnabled(true);
+  BitBtn1->setEnabled(false);
+  BitBtn3->setEnabled(false);
+}
+
+void TForm1::Audio1RecordStopped(TObject*) {
+  // The recorder has already stopped and completed the file; the window follows. A
+  // monitoring run ends as its own button ends it, a recording as the stop button does.
+  const QString reason = QString::fromStdString(Audio1->ErrorMessage);
+  if (BitBtn4->isEnabled() && BitBtn4->Tag == 1) {
+    BitBtn4Click(BitBtn4);
+  } else {
+    BitBtn3Click(BitBtn3);
+  }
+  Audio1->ErrorMessage = reason.toStdString();
+  prompts().messageBox(this, reason, "Aufnahme", QMessageBox::Ok, QMessageBox::Warning);
+}

@@ -6,11 +6,13 @@
 
 #include <QMainWindow>
 #include <QTime>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "app/block_handover.h"
 #include "app/form_controls.h"
 #include "app/save_dialog.h"
 #include "audio/Audio.h"
@@ -141,9 +143,20 @@ class TForm1 : public QMainWindow {
   void BitBtn4Click(QObject* Sender);
   void togglemonitor();
   void nach_klick();
+  // The recorder ended a recording by itself (write failure, size limit, a buffer that
+  // could not be queued again): the reason is shown and the window returns to idle.
+  void Audio1RecordStopped(TObject* Sender);
+  // Ends the run of the recorder and forgets the blocks it still has on the way.
+  void stopRun();
 
   // --- block analysis (block_analysis.cpp) ---
+  // Runs on the recorder's delivering thread: scans the block and hands the result on.
   void Audio1Record(TObject* Sender, void* LP, void* RP, uint16_t BufferSize);
+  // Window thread, in block order: lamp, peaks, clip runs, clock, countdown and stop.
+  void blockAnalysed(const BlockScanResult& scan);
+  BlockHandover blockhandover{[this](const BlockScanResult& scan) { blockAnalysed(scan); }};
+  // The clip runs that Label1 and Label12 show, so their captions change only with them.
+  std::array<uint16_t, 2> shownruns{};
 
   // --- timed start and recording length (timed_start.cpp) ---
   void UpDown1Click(QObject* Sender, TUDBtnType Button);
@@ -167,6 +180,11 @@ class TForm1 : public QMainWindow {
 
   // --- meter sources and meter polling (meter_sources.cpp) ---
   void meterlist(int32_t device);
+  // Creates the "refer to wave data" entry as item 0, and selects it, when the list is
+  // still empty; it needs no mixer, so it is there even on a machine without one.
+  void addWaveDataEntry();
+  // Meter position of a peak value: Round(|value / 32767 x max|), halves to even.
+  static int32_t meterPosition(int32_t value, int32_t max);
   void ComboBox1Change(QObject* Sender);
   void Timer1Timer(QObject* Sender);
 

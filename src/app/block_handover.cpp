@@ -1,0 +1,60 @@
+#include "app/block_handover.h"
+
+namespace {
+
+// The message a scanned block is posted as.
+constexpr UINT kBlockScanned = 0x0400 + 10;
+
+}  // namespace
+
+BlockHandover::BlockHandover(Deliver deliver)
+    : deliver_(std::move(deliver)), window_([this](UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg == kBlockScanned) receive(wParam, lParam);
+      }) {}
+
+void BlockHandover::beginRun(TBPS bits, TChannels channels, int32_t limit8, int32_t limit16) {
+  bits_.store(bits, std::memory_order_relaxed);
+  channels_.store(channels, std::memory_order_relaxed);
+  setLimits(limit8, limit16);
+  // Released last: a delivering thread that sees the new run sees its format too.
+  const uint32_t run = run_.load(std::memory_order_relaxed);
+  run_.store((run | 1) == run ? run + 2 : run + 1, std::memory_order_release);
+}
+
+void BlockHandover::endRun() {
+  const uint32_t run = run_.load(std::memory_order_relaxed);
+  if (run & 1) run_.store(run + 1, std::memory_order_release);
+}
+
+void BlockHandover::setLimits(int32_t limit8, int32_t limit16) {
+  limit8_.store(limit8, std::memory_order_relaxed);
+  limit16_.store(limit16, std::memory_order_relaxed);
+}
+
+void BlockHandover::post(const void* data, uint16_t size) {
+  const uint32_t run = run_.load(std::memory_order_acquire);
+  if ((run & 1) == 0) return;  // no run is on: nobody waits for this block
+  const BlockScanResult scan =
+      scanBlock(data, size, bits_.load(std::memory_order_relaxed), channels_.load(std::memory_order_relaxed),
+                limit8_.load(std::memory_order_relaxed), limit16_.load(std::memory_order_relaxed));
+  window_.post(kBlockScanned, run, pack(scan));
+}
+
+void BlockHandover::receive(WPARAM run, LPARAM packed) {
+  if (run != run_.load(std::memory_order_relaxed)) return;  // a run that has ended
+  if (deliver_) deliver_(unpack(packed));
+}
+
+LPARAM BlockHandover::pack(const BlockScanResult& scan) {
+  const uint64_t bits = uint64_t{scan.peak[0]} | uint64_t{scan.peak[1]} << 16 | uint64_t{scan.longestRun[0]} << 32 |
+                        uint64_t{scan.longestRun[1]} << 48;
+  return static_cast<LPARAM>(bits);
+}
+
+BlockScanResult BlockHandover::unpack(LPARAM packed) {
+  const auto bits = static_cast<uint64_t>(packed);
+  BlockScanResult scan;
+  scan.peak = {static_cast<uint16_t>(bits), static_cast<uint16_t>(bits >> 16)};
+  scan.longestRun = {static_cast<uint16_t>(bits >> 32), static_cast<uint16_t>(bits >> 48)};
+  return scan;
+}

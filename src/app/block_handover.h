@@ -1,0 +1,48 @@
+// The hand-over of recorded blocks from the recorder's delivering thread to the window
+// thread. The delivering thread scans each block into a small result and posts it, tagged
+// with the run it belongs to; the window thread receives the results in block order and
+// drops those of a run that has ended. Nothing is allocated per block.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "app/block_scan.h"
+#include "audio/notify_window.h"
+
+class BlockHandover {
+ public:
+  using Deliver = std::function<void(const BlockScanResult& scan)>;
+
+  // Must be created on the window thread; `deliver` runs there for every block of the
+  // current run.
+  explicit BlockHandover(Deliver deliver);
+
+  // Window thread, before the recorder starts: the blocks delivered from now on belong to
+  // a new run recorded in this format; results still queued for an earlier run are dropped.
+  void beginRun(TBPS bits, TChannels channels, int32_t limit8, int32_t limit16);
+  // Window thread, after the recorder has stopped: results still queued are dropped.
+  void endRun();
+  // Window thread: clip limits for the blocks scanned from now on.
+  void setLimits(int32_t limit8, int32_t limit16);
+
+  // Delivering thread: scans one block and posts the result to the window thread.
+  void post(const void* data, uint16_t size);
+
+ private:
+  // A result travels as one message parameter: two peaks and two runs of 16 bits.
+  static_assert(sizeof(LPARAM) >= 8);
+  static LPARAM pack(const BlockScanResult& scan);
+  static BlockScanResult unpack(LPARAM packed);
+  void receive(WPARAM run, LPARAM packed);
+
+  Deliver deliver_;
+  // The current run; odd while a run is on, even between runs.
+  std::atomic<uint32_t> run_{0};
+  std::atomic<TBPS> bits_{TBPS::_16};
+  std::atomic<TChannels> channels_{TChannels::Stereo};
+  std::atomic<int32_t> limit8_{0};
+  std::atomic<int32_t> limit16_{0};
+  NotifyWindow window_;
+};
