@@ -7,8 +7,6 @@
 namespace leveltest {
 namespace {
 
-using Volumes = std::vector<WORD>;
-
 class LevelControlTest : public LevelWindowTest {
  protected:
   // A window on the "Recording" line at full volume, set up as a 44100 Hz run with the

@@ -19,6 +19,8 @@
 
 namespace leveltest {
 
+using Volumes = std::vector<WORD>;
+
 // Items of ComboBox3 on the level card.
 enum Item { RecordingItem = 0, LineInItem = 1, MicrophoneItem = 2 };
 // Source numbers of the level card's lines in destination 0.

@@ -7,8 +7,6 @@
 namespace leveltest {
 namespace {
 
-using Volumes = std::vector<WORD>;
-
 class MixerLinesTest : public LevelWindowTest {};
 
 TEST_F(MixerLinesTest, ListsEveryLineWithAVolumeControlAndStartsFromTheFirstLinesVolume) {
