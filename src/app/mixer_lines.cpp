@@ -28,6 +28,11 @@ TInputEntry* entryAt(TInputEntry* first, int index, TInputEntry* current) {
   return selected;
 }
 
+void setLineVolume(TAudio& audio, const TInputEntry& line, uint16_t left, uint16_t right, bool mute) {
+  audio.Mixer()->SetVolume(static_cast<uint16_t>(line.destination), static_cast<uint16_t>(line.source), left, right,
+                           mute);
+}
+
 }  // namespace
 
 void TForm1::volumlist(int32_t device) {
@@ -95,7 +100,7 @@ void TForm1::Audio2MixerChange(TObject*, uint16_t Destination, uint16_t Source) 
 
 std::optional<bool> TForm1::readSelectedLine(uint16_t& left, uint16_t& right) {
   if (volumsel == nullptr) return std::nullopt;
-  // A line without a mute control leaves `mute` alone; it is then never written either.
+  // A line without a mute control leaves `mute` as it is; no mute state is written to it.
   bool mute = volumsel->lastmute.value_or(false);
   uint8_t flags = 0;
   if (Audio2->Mixer()->GetVolume(static_cast<uint16_t>(volumsel->destination), static_cast<uint16_t>(volumsel->source),
@@ -110,9 +115,7 @@ void TForm1::writeSelectedLine() {
   uint16_t left = volleft;
   uint16_t right = volright;
   const std::optional<bool> mute = readSelectedLine(left, right);
-  if (!mute) return;
-  Audio2->Mixer()->SetVolume(static_cast<uint16_t>(volumsel->destination), static_cast<uint16_t>(volumsel->source),
-                             volleft, volright, *mute);
+  if (mute) setLineVolume(*Audio2, *volumsel, volleft, volright, *mute);
 }
 
 void TForm1::changetrack() {
@@ -160,10 +163,7 @@ void TForm1::trackchanged() {
   }
   // The sliders never change muting: the line is written with the mute state it has,
   // and not at all while that state is unknown.
-  if (volumsel != nullptr && mute) {
-    Audio2->Mixer()->SetVolume(static_cast<uint16_t>(volumsel->destination), static_cast<uint16_t>(volumsel->source),
-                               volleft, volright, *mute);
-  }
+  if (volumsel != nullptr && mute) setLineVolume(*Audio2, *volumsel, volleft, volright, *mute);
   trackbusy = false;
 }
 
