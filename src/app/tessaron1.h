@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/block_handover.h"
@@ -48,6 +49,9 @@ struct TInputEntry {
   int32_t source = 0;
   std::string caption;
   TInputEntry* next = nullptr;
+  // The line's mute state as last read from its mixer, none before the first good read.
+  // Volumes are always written back with it, so a failed read never unmutes the line.
+  std::optional<bool> lastmute;
 };
 
 class TForm1 : public QMainWindow {
@@ -206,6 +210,13 @@ class TForm1 : public QMainWindow {
   void Label6Click(QObject* Sender);
   void Label7Click(QObject* Sender);
   void Label11Click(QObject* Sender);
+  // Reads the selected line's volumes into `left` and `right` (kept as they were where
+  // the read fails) and returns the mute state to write back with them: the one just
+  // read, or after a failed read the last one read for the line; none if never read.
+  std::optional<bool> readSelectedLine(uint16_t& left, uint16_t& right);
+  // Writes volleft and volright to the selected line, keeping its mute state; nothing
+  // is written without a selected line or a known mute state.
+  void writeSelectedLine();
 
   // --- automatic level control and trigger (level_control.cpp) ---
   void RadioButton3Click(QObject* Sender);
