@@ -88,7 +88,7 @@ TEST_F(MainWindowTest, Audio1StartsOnTheWaveMapperWithTheRecorderFormat) {
   EXPECT_EQ(recorder->Channels(), TChannels::Stereo);
   EXPECT_EQ(recorder->SampleRate(), 44100);
   EXPECT_EQ(recorder->NoSamples(), 4096);
-  EXPECT_EQ(recorder->TrigLevel(), 0);
+  EXPECT_EQ(recorder->TrigLevel(), 200) << "the default trigger level slider stands at 800";
   EXPECT_FALSE(recorder->Triggered);
   EXPECT_EQ(f.Audio1->Player()->BitsPerSample(), TBPS::_16);
   EXPECT_EQ(f.Audio1->Player()->SampleRate(), 44100);
