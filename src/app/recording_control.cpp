@@ -19,6 +19,29 @@ uint16_t roundedShare(uint16_t rate, long double factor) {
 
 }  // namespace
 
+void TForm1::applyRunFormat() {
+  TRecorder* recorder = Audio1->Recorder();
+  recorder->setBitsPerSample(static_cast<TBPS>(recbits));
+  recorder->setChannels(static_cast<TChannels>(recchannels));
+  recorder->setSampleRate(recsamplerate);
+  recorder->setNoSamples(static_cast<uint16_t>(recsamplerate / 10));
+  overhigh = roundedShare(recsamplerate, 0.001L);
+  overlow = roundedShare(recsamplerate, 0.00014L);
+}
+
+void TForm1::endMonitoring() {
+  stopRun();
+  blinkcount = 0;
+  LEDMeter3->setPosition(0);
+  Timer1->stop();
+  Timer2->stop();
+  Timer3->stop();
+  LEDMeter1->setPosition(0);
+  LEDMeter2->setPosition(0);
+  ComboBox1->setEnabled(true);
+  ComboBox2->setEnabled(true);
+}
+
 void TForm1::stopRun() {
   Audio1->Recorder()->Stop();
   // The recorder delivers nothing more; results of its blocks still on the way are dropped.
@@ -53,16 +76,7 @@ void TForm1::nach_klick() {
   TRecorder* recorder = Audio1->Recorder();
 
   if (BitBtn4->Tag != 1) {
-    stopRun();
-    blinkcount = 0;
-    LEDMeter3->setPosition(0);
-    Timer1->stop();
-    Timer2->stop();
-    Timer3->stop();
-    LEDMeter1->setPosition(0);
-    LEDMeter2->setPosition(0);
-    ComboBox1->setEnabled(true);
-    ComboBox2->setEnabled(true);
+    endMonitoring();
     return;
   }
 
@@ -78,12 +92,7 @@ void TForm1::nach_klick() {
   elapsedmin = 0;
   lengthsec = UpDown1->Position();
   lengthmin = UpDown2->Position();
-  recorder->setBitsPerSample(static_cast<TBPS>(recbits));
-  recorder->setChannels(static_cast<TChannels>(recchannels));
-  recorder->setSampleRate(recsamplerate);
-  recorder->setNoSamples(static_cast<uint16_t>(recsamplerate / 10));
-  overhigh = roundedShare(recsamplerate, 0.001L);
-  overlow = roundedShare(recsamplerate, 0.00014L);
+  applyRunFormat();
   recorder->setTrigLevel(static_cast<uint16_t>(1000 - TrackBar3->value()));
   recorder->Triggered = true;  // monitoring never waits for the trigger
   if (RadioButton5->isChecked()) VUKup();
@@ -103,9 +112,7 @@ void TForm1::nach_klick() {
 }
 
 void TForm1::BitBtn1Click(QObject*) {
-  const long double start = LEDDisplay3->Value();
-  starthour = static_cast<uint16_t>(std::trunc(start));
-  startmin = static_cast<uint16_t>(std::trunc((start - std::trunc(start)) * 100 + 0.2L));
+  takeStartTime();
 
   if (CheckBox2->isChecked()) {
     // Armed: the start clock calls this handler again at the start time. A monitoring
@@ -127,31 +134,19 @@ void TForm1::BitBtn1Click(QObject*) {
   if (BitBtn4->Tag == 1) {
     BitBtn4->setGlyph(Image1->Picture());
     BitBtn4->Tag = 0;
-    stopRun();
-    blinkcount = 0;
-    LEDMeter3->setPosition(0);
+    endMonitoring();
     peakleft = 0;
     peakright = 0;
-    Timer1->stop();
-    Timer2->stop();
-    Timer3->stop();
-    LEDMeter1->setPosition(0);
-    LEDMeter2->setPosition(0);
-    ComboBox1->setEnabled(true);
-    ComboBox2->setEnabled(true);
   }
 
   Audio1->setMixerDeviceID(metersel->device);
   Audio1->setAudioDeviceID(devicefromindex(ComboBox2->currentIndex()));
+  // The format is set before the file is created, so that its header describes the
+  // blocks that follow even when a new format was chosen while a run was active.
+  applyRunFormat();
   // A file that cannot be created raises EFCreateError; the application's error box
   // shows it and the recording does not start.
   recorder->CreateWaveFile(QFile::encodeName(recfilename).toStdString(), nullptr, nullptr);
-  recorder->setBitsPerSample(static_cast<TBPS>(recbits));
-  recorder->setChannels(static_cast<TChannels>(recchannels));
-  recorder->setSampleRate(recsamplerate);
-  recorder->setNoSamples(static_cast<uint16_t>(recsamplerate / 10));
-  overhigh = roundedShare(recsamplerate, 0.001L);
-  overlow = roundedShare(recsamplerate, 0.00014L);
   blockcount = 0;
   elapsedsec = 0;
   elapsedmin = 0;

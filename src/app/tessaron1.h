@@ -152,6 +152,11 @@ class TForm1 : public QMainWindow {
   void Audio1RecordStopped(TObject* Sender);
   // Ends the run of the recorder and forgets the blocks it still has on the way.
   void stopRun();
+  // Sets the recorder to recbits/recchannels/recsamplerate with blocks of a tenth of a
+  // second, and the over-limit thresholds for that rate.
+  void applyRunFormat();
+  // Monitoring off: the recorder stops, lamp and meters go dark, the lists come back.
+  void endMonitoring();
 
   // --- block analysis (block_analysis.cpp) ---
   // Runs on the recorder's delivering thread: scans the block and hands the result on.

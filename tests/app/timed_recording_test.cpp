@@ -89,4 +89,33 @@ TEST_F(TimedRecording, StopRecordingDisarmsTheStart) {
   EXPECT_FALSE(QFile::exists(QString::fromStdString(path("never.wav"))));
 }
 
+// A format chosen in the settings dialog while monitoring reaches the recorder at the next
+// start; the new file's header must describe that format, not the one of the run before.
+TEST_F(TimedRecording, FormatChosenWhileMonitoringIsTheFormatOfTheNextFilesHeader) {
+  TForm1& f = window_run::WindowRun::openDefault();
+  f.BitBtn4Click(f.BitBtn4);
+  ASSERT_TRUE(f.Audio1->Recorder()->IsOpen);
+  {
+    ScopedDialogPrompts dialog;
+    dialog->onDialog = [](QDialog& d) {
+      auto& settings = dynamic_cast<TOKBottomDlg&>(d);
+      settings.ComboBox1->setCurrentIndex(0);
+      settings.ComboBox2->setCurrentIndex(0);
+      settings.ExtendEdit1->setValue(22050);
+      return int(QDialog::Accepted);
+    };
+    f.Sichern1Click(f.Sichern1);
+  }
+  chooseFile("m.wav");
+  f.BitBtn1Click(f.BitBtn1);
+  EXPECT_TRUE(waitBlocks(3));
+  f.BitBtn3Click(f.BitBtn3);
+  const std::string file = window_run::readFile(path("m.wav"));
+  EXPECT_EQ(window_run::readLE(file, 24, 4), 22050u);
+  EXPECT_EQ(window_run::readLE(file, 22, 2), 1u);
+  EXPECT_EQ(window_run::readLE(file, 34, 2), 8u);
+  // Whole blocks of 2205 one-byte frames follow the header.
+  EXPECT_EQ((file.size() - 44) % 2205, 0u);
+}
+
 }  // namespace
