@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "virtual_driver.h"
+#include "wave_common.h"
 
 namespace {
 
@@ -180,10 +181,7 @@ MMRESULT VirtualDriver::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFOR
   if (!resolveDevice(deviceId, card_.inputs.size(), index)) return MMSYSERR_BADDEVICEID;
   if (handle == nullptr || format == nullptr) return MMSYSERR_INVALPARAM;
   const WAVEFORMATEX& f = *format;
-  const bool pcm = f.wFormatTag == WAVE_FORMAT_PCM && (f.nChannels == 1 || f.nChannels == 2) &&
-                   (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) && f.nSamplesPerSec > 0 &&
-                   f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8;
-  if (!pcm) return WAVERR_BADFORMAT;
+  if (!plainPcm(f)) return WAVERR_BADFORMAT;
   if (card_.inputs[index].refuses && card_.inputs[index].refuses(f)) return WAVERR_BADFORMAT;
   if (!card_.fullDuplex && openOutputs_ > 0) return MMSYSERR_ALLOCATED;
 
@@ -219,9 +217,7 @@ MMRESULT VirtualDriver::waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UIN
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
   if (header == nullptr || cbHeader < sizeof(WAVEHDR) || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
   std::lock_guard lock(device->mutex);
-  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-  header->dwFlags |= WHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return markPrepared(*header);
 }
 
 MMRESULT VirtualDriver::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
@@ -230,9 +226,7 @@ MMRESULT VirtualDriver::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, U
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
   if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
   std::lock_guard lock(device->mutex);
-  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-  header->dwFlags &= ~WHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return markUnprepared(*header);
 }
 
 MMRESULT VirtualDriver::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
@@ -241,9 +235,7 @@ MMRESULT VirtualDriver::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT cb
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
   if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
   std::lock_guard lock(device->mutex);
-  if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-  header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+  if (MMRESULT r = markQueued(*header)) return r;
   header->dwBytesRecorded = 0;
   header->lpNext = nullptr;
   header->reserved = stampFromTime(Clock::now());  // when it was queued
@@ -351,7 +343,7 @@ void VirtualDriver::runWaveIn(WaveInDevice& device) {
     device.pop();
     lock.unlock();
     fillInput(device, *header, frames);
-    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    markDone(*header);
     device.call(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
     lock.lock();
   }
@@ -377,7 +369,7 @@ void VirtualDriver::returnQueuedHeaders(WaveInDevice& device, std::unique_lock<s
     first = false;
     lock.unlock();
     fillInput(device, *header, frames);
-    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    markDone(*header);
     device.call(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
     lock.lock();
   }

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "virtual_driver.h"
+#include "wave_common.h"
 
 namespace {
 
@@ -15,14 +16,8 @@ constexpr DWORD waveFormatQuery = 0x0001;  // only ask whether the format would 
 constexpr DWORD callbackTypeMask = 0x70000;
 constexpr DWORD callbackNull = 0x00000;
 
-bool validPcm(const WAVEFORMATEX& f) {
-  if (f.wFormatTag != WAVE_FORMAT_PCM) return false;
-  if (f.nChannels < 1 || f.nChannels > 2) return false;
-  if (f.wBitsPerSample != 8 && f.wBitsPerSample != 16) return false;
-  if (f.nSamplesPerSec == 0) return false;
-  if (f.nBlockAlign != f.nChannels * f.wBitsPerSample / 8) return false;
-  return f.nAvgBytesPerSec == f.nSamplesPerSec * f.nBlockAlign;
-}
+// Playback paces itself by the byte rate, so that has to match the format as well.
+bool validPcm(const WAVEFORMATEX& f) { return plainPcm(f) && f.nAvgBytesPerSec == f.nSamplesPerSec * f.nBlockAlign; }
 
 }  // namespace
 
@@ -88,7 +83,7 @@ void VirtualDriver::waveOutThread(OpenWaveOut* device) {
     } else {
       streamClock = Clock::now();  // a reset restarts the clock
     }
-    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    markDone(*header);
     device->inCallback = true;
     lock.unlock();
     device->notify(WOM_DONE, header);
@@ -163,9 +158,7 @@ MMRESULT VirtualDriver::waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, U
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
   if (header == nullptr || cbHeader < sizeof(WAVEHDR) || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
   std::lock_guard lock(device->mutex);
-  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-  header->dwFlags |= WHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return markPrepared(*header);
 }
 
 MMRESULT VirtualDriver::waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
@@ -178,9 +171,7 @@ MMRESULT VirtualDriver::waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT cbHe
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
   if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
   std::lock_guard lock(device->mutex);
-  if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-  header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+  if (MMRESULT r = markQueued(*header)) return r;
   device->queue.push_back(header);
   device->wake.notify_all();
   return MMSYSERR_NOERROR;
@@ -215,9 +206,7 @@ MMRESULT VirtualDriver::waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header,
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
   if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
   std::lock_guard lock(device->mutex);
-  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-  header->dwFlags &= ~WHDR_PREPARED;  // also fine for a header that was never prepared
-  return MMSYSERR_NOERROR;
+  return markUnprepared(*header);
 }
 
 MMRESULT VirtualDriver::waveOutClose(HWAVEOUT handle) {
