@@ -12,8 +12,8 @@
 #include <fstream>
 #include <iterator>
 #include <numbers>
-#include <thread>
 
+#include "virtual_device.h"
 #include "virtual_driver.h"
 #include "wave_common.h"
 
@@ -64,15 +64,13 @@ struct VirtualDriver::WaveInDevice : HWAVEIN__ {
   DWORD_PTR instance = 0;
   std::shared_ptr<const InputFile> file;
 
-  std::thread thread;
-  std::thread::id serviceThread;
+  virtual_card::ServiceThread thread;
   std::mutex mutex;
   std::condition_variable wake;     // the service thread waits here for work
-  std::condition_variable settled;  // open and reset wait here for the service thread
+  std::condition_variable settled;  // reset waits here for the service thread
   // Queued headers, linked through lpNext; the queue never allocates.
   WAVEHDR* head = nullptr;
   WAVEHDR* tail = nullptr;
-  bool opened = false;
   bool started = false;
   bool quit = false;
   uint64_t resetsAsked = 0;
@@ -97,8 +95,7 @@ struct VirtualDriver::WaveInDevice : HWAVEIN__ {
 
 VirtualDriver::WaveInDevice* VirtualDriver::findWaveIn(HWAVEIN handle) {
   std::lock_guard lock(waveInMutex_);
-  auto it = std::find(openWaveIns_.begin(), openWaveIns_.end(), handle);
-  return it == openWaveIns_.end() ? nullptr : *it;
+  return virtual_card::findOpen(openWaveIns_, handle);
 }
 
 MMRESULT VirtualDriver::loadInputFile(std::shared_ptr<const InputFile>& file) {
@@ -203,30 +200,18 @@ MMRESULT VirtualDriver::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFOR
   }
   ++openInputs_;
   *handle = device;
-  device->thread = std::thread([this, device] { runWaveIn(*device); });
-  // The open notification is the service thread's first act; wait for it so that the
-  // caller sees the device open before its own next step.
-  std::unique_lock lock(device->mutex);
-  device->settled.wait(lock, [device] { return device->opened; });
+  device->thread.start([device] { device->call(WIM_OPEN, 0); }, [this, device] { runWaveIn(*device); });
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT VirtualDriver::waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
   if (MMRESULT r = injected(VirtualCall::waveInPrepareHeader)) return r;
-  WaveInDevice* device = findWaveIn(handle);
-  if (device == nullptr) return MMSYSERR_INVALHANDLE;
-  if (header == nullptr || cbHeader < sizeof(WAVEHDR) || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
-  std::lock_guard lock(device->mutex);
-  return markPrepared(*header);
+  return virtual_card::prepareHeader(findWaveIn(handle), header, cbHeader);
 }
 
 MMRESULT VirtualDriver::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
   if (MMRESULT r = injected(VirtualCall::waveInUnprepareHeader)) return r;
-  WaveInDevice* device = findWaveIn(handle);
-  if (device == nullptr) return MMSYSERR_INVALHANDLE;
-  if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
-  std::lock_guard lock(device->mutex);
-  return markUnprepared(*header);
+  return virtual_card::unprepareHeader(findWaveIn(handle), header, cbHeader);
 }
 
 MMRESULT VirtualDriver::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
@@ -267,7 +252,7 @@ MMRESULT VirtualDriver::waveInReset(HWAVEIN handle) {
   WaveInDevice* device = findWaveIn(handle);
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
   std::unique_lock lock(device->mutex);
-  if (std::this_thread::get_id() == device->serviceThread) {
+  if (device->thread.isCurrent()) {
     // Called from inside one of this device's own callbacks: nothing else can be running,
     // so the headers are handed back right here.
     returnQueuedHeaders(*device, lock);
@@ -287,7 +272,7 @@ MMRESULT VirtualDriver::waveInClose(HWAVEIN handle) {
     std::lock_guard lock(device->mutex);
     if (device->head != nullptr) return WAVERR_STILLPLAYING;
     // The service thread cannot wait for its own end.
-    if (std::this_thread::get_id() == device->serviceThread) return MMSYSERR_ERROR;
+    if (device->thread.isCurrent()) return MMSYSERR_ERROR;
     device->quit = true;
     device->wake.notify_one();
   }
@@ -306,13 +291,6 @@ void VirtualDriver::runWaveIn(WaveInDevice& device) {
   const uint32_t rate = device.format.nSamplesPerSec;
   const bool realTime = card_.pacing == VirtualPacing::RealTime;
   std::unique_lock lock(device.mutex);
-  device.serviceThread = std::this_thread::get_id();
-  lock.unlock();
-  device.call(WIM_OPEN, 0);
-  lock.lock();
-  device.opened = true;
-  device.settled.notify_all();
-
   while (true) {
     if (device.resetsDone < device.resetsAsked) {
       const uint64_t asked = device.resetsAsked;

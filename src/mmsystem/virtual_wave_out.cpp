@@ -5,8 +5,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
-#include <thread>
 
+#include "virtual_device.h"
 #include "virtual_driver.h"
 #include "wave_common.h"
 
@@ -34,7 +34,7 @@ struct VirtualDriver::OpenWaveOut : HWAVEOUT__ {
   bool resetting = false;      // hand queued blocks back unplayed
   bool closing = false;
   bool inCallback = false;
-  std::thread thread;
+  virtual_card::ServiceThread thread;
 
   void notify(UINT msg, WAVEHDR* header) {
     if (callbackType == CALLBACK_FUNCTION && callback != 0) {
@@ -46,11 +46,9 @@ struct VirtualDriver::OpenWaveOut : HWAVEOUT__ {
   }
 };
 
-VirtualDriver::OpenWaveOut* VirtualDriver::openWaveOut(HWAVEOUT handle) const {
-  for (OpenWaveOut* open : openWaveOuts_) {
-    if (open == handle) return open;
-  }
-  return nullptr;
+VirtualDriver::OpenWaveOut* VirtualDriver::findWaveOut(HWAVEOUT handle) const {
+  std::lock_guard lock(waveOutMutex_);
+  return virtual_card::findOpen(openWaveOuts_, handle);
 }
 
 void VirtualDriver::waveOutThread(OpenWaveOut* device) {
@@ -127,47 +125,19 @@ MMRESULT VirtualDriver::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEF
     ++openOutputs_;
     openWaveOuts_.push_back(device);
   }
-  // The open notification has been delivered when the call returns.
-  std::mutex opened;
-  std::condition_variable openedSignal;
-  bool openNotified = false;
-  device->thread = std::thread([this, device, &opened, &openedSignal, &openNotified] {
-    device->notify(WOM_OPEN, nullptr);
-    {
-      std::lock_guard lock(opened);
-      openNotified = true;
-      openedSignal.notify_one();
-    }
-    waveOutThread(device);
-  });
-  {
-    std::unique_lock lock(opened);
-    openedSignal.wait(lock, [&] { return openNotified; });
-  }
+  device->thread.start([device] { device->notify(WOM_OPEN, nullptr); }, [this, device] { waveOutThread(device); });
   *handle = device;
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT VirtualDriver::waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
   if (MMRESULT r = injected(VirtualCall::waveOutPrepareHeader)) return r;
-  OpenWaveOut* device = nullptr;
-  {
-    std::lock_guard lock(waveOutMutex_);
-    device = openWaveOut(handle);
-  }
-  if (device == nullptr) return MMSYSERR_INVALHANDLE;
-  if (header == nullptr || cbHeader < sizeof(WAVEHDR) || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
-  std::lock_guard lock(device->mutex);
-  return markPrepared(*header);
+  return virtual_card::prepareHeader(findWaveOut(handle), header, cbHeader);
 }
 
 MMRESULT VirtualDriver::waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
   if (MMRESULT r = injected(VirtualCall::waveOutWrite)) return r;
-  OpenWaveOut* device = nullptr;
-  {
-    std::lock_guard lock(waveOutMutex_);
-    device = openWaveOut(handle);
-  }
+  OpenWaveOut* device = findWaveOut(handle);
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
   if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
   std::lock_guard lock(device->mutex);
@@ -179,13 +149,9 @@ MMRESULT VirtualDriver::waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT cbHe
 
 MMRESULT VirtualDriver::waveOutReset(HWAVEOUT handle) {
   if (MMRESULT r = injected(VirtualCall::waveOutReset)) return r;
-  OpenWaveOut* device = nullptr;
-  {
-    std::lock_guard lock(waveOutMutex_);
-    device = openWaveOut(handle);
-  }
+  OpenWaveOut* device = findWaveOut(handle);
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
-  if (device->thread.get_id() == std::this_thread::get_id()) return MMSYSERR_ERROR;  // from its own callback
+  if (device->thread.isCurrent()) return MMSYSERR_ERROR;  // from its own callback
   // Every queued block comes back (done, unplayed) through the done notification; the
   // call returns when no block is queued and no notification of the device is running.
   std::unique_lock lock(device->mutex);
@@ -198,15 +164,7 @@ MMRESULT VirtualDriver::waveOutReset(HWAVEOUT handle) {
 
 MMRESULT VirtualDriver::waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
   if (MMRESULT r = injected(VirtualCall::waveOutUnprepareHeader)) return r;
-  OpenWaveOut* device = nullptr;
-  {
-    std::lock_guard lock(waveOutMutex_);
-    device = openWaveOut(handle);
-  }
-  if (device == nullptr) return MMSYSERR_INVALHANDLE;
-  if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
-  std::lock_guard lock(device->mutex);
-  return markUnprepared(*header);
+  return virtual_card::unprepareHeader(findWaveOut(handle), header, cbHeader);
 }
 
 MMRESULT VirtualDriver::waveOutClose(HWAVEOUT handle) {
@@ -214,9 +172,9 @@ MMRESULT VirtualDriver::waveOutClose(HWAVEOUT handle) {
   OpenWaveOut* device = nullptr;
   {
     std::lock_guard lock(waveOutMutex_);
-    device = openWaveOut(handle);
+    device = virtual_card::findOpen(openWaveOuts_, handle);
     if (device == nullptr) return MMSYSERR_INVALHANDLE;
-    if (device->thread.get_id() == std::this_thread::get_id()) return MMSYSERR_ERROR;
+    if (device->thread.isCurrent()) return MMSYSERR_ERROR;
     std::lock_guard deviceLock(device->mutex);
     if (!device->queue.empty()) return WAVERR_STILLPLAYING;
     device->closing = true;
