@@ -4,6 +4,8 @@
 
 #include <alsa/asoundlib.h>
 
+#include <type_traits>
+
 #include "alsa_common.h"
 #include "alsa_mixer.h"
 #include "alsa_wave.h"
@@ -27,6 +29,26 @@ std::string cardName(snd_ctl_t* ctl, const std::string& fallback) {
   if (snd_ctl_card_info(ctl, info) < 0) return fallback;
   const char* name = snd_ctl_card_info_get_name(info);
   return name != nullptr && *name != '\0' ? name : fallback;
+}
+
+// Makes `call` on the open device behind a handle (null when the handle is not open).
+template <typename Device, typename Call, typename... Args>
+MMRESULT forward(Device* device, Call call, Args... args) {
+  return device != nullptr ? (device->*call)(args...) : alsa::fail(MMSYSERR_INVALHANDLE);
+}
+
+// Closes an open wave device once every header it was given has come back.
+template <typename Device, typename Handle>
+MMRESULT closeWave(alsa::OpenDevices<Device, Handle>& open, Handle handle) {
+  Device* device = open.find(handle);
+  if (device == nullptr) return alsa::fail(MMSYSERR_INVALHANDLE);
+  // The service thread cannot wait for itself to end.
+  if (device->onServiceThread()) return alsa::fail(MMSYSERR_NOTSUPPORTED);
+  if (device->hasQueued()) return alsa::fail(WAVERR_STILLPLAYING);
+  open.remove(handle);
+  device->shutdown();
+  delete device;
+  return MMSYSERR_NOERROR;
 }
 
 }  // namespace
@@ -70,18 +92,9 @@ AlsaDriver::AlsaDriver() : levels_(std::make_unique<alsa::LevelMemory>()) {
 
 AlsaDriver::~AlsaDriver() {
   // Devices the owner left open are closed here, so that no thread outlives the driver.
-  std::set<HWAVEIN> ins;
-  std::set<HWAVEOUT> outs;
-  std::set<HMIXER> mixers;
-  {
-    std::lock_guard lock(handlesMutex_);
-    ins.swap(waveIns_);
-    outs.swap(waveOuts_);
-    mixers.swap(mixerHandles_);
-  }
-  for (HWAVEIN h : ins) delete static_cast<alsa::WaveIn*>(h);
-  for (HWAVEOUT h : outs) delete static_cast<alsa::WaveOut*>(h);
-  for (HMIXER h : mixers) delete static_cast<alsa::Mixer*>(h);
+  waveIns_.closeAll();
+  waveOuts_.closeAll();
+  mixerHandles_.closeAll();
 }
 
 bool AlsaDriver::available() {
@@ -100,19 +113,26 @@ const AlsaDriver::PcmEntry* AlsaDriver::entry(const std::vector<PcmEntry>& list,
   return deviceId < list.size() ? &list[deviceId] : nullptr;
 }
 
-alsa::WaveIn* AlsaDriver::waveIn(HWAVEIN handle) {
-  std::lock_guard lock(handlesMutex_);
-  return waveIns_.count(handle) != 0 ? static_cast<alsa::WaveIn*>(handle) : nullptr;
-}
-
-alsa::WaveOut* AlsaDriver::waveOut(HWAVEOUT handle) {
-  std::lock_guard lock(handlesMutex_);
-  return waveOuts_.count(handle) != 0 ? static_cast<alsa::WaveOut*>(handle) : nullptr;
-}
-
-alsa::Mixer* AlsaDriver::mixer(HMIXEROBJ handle) {
-  std::lock_guard lock(handlesMutex_);
-  return mixerHandles_.count(handle) != 0 ? static_cast<alsa::Mixer*>(handle) : nullptr;
+template <typename Device, typename Handle>
+MMRESULT AlsaDriver::openWave(alsa::OpenDevices<Device, Handle>& open, Handle* handle, UINT deviceId,
+                              const WAVEFORMATEX* format, DWORD_PTR callback, DWORD_PTR instance, DWORD flags) {
+  constexpr bool capture = std::is_same_v<Device, alsa::WaveIn>;
+  if (handle == nullptr || format == nullptr) return alsa::fail(MMSYSERR_INVALPARAM);
+  const DWORD callbackType = flags & kCallbackMask;
+  if (callbackType != CALLBACK_FUNCTION && callbackType != kCallbackNull) return alsa::fail(MMSYSERR_INVALFLAG);
+  const PcmEntry* device = entry(capture ? inputs_ : outputs_, deviceId);
+  if (device == nullptr)
+    return alsa::failAlsa(MMSYSERR_BADDEVICEID,
+                          (capture ? "input device " : "output device ") + std::to_string(deviceId), -ENODEV);
+  snd_pcm_t* pcm = nullptr;
+  const MMRESULT result = alsa::openPcm(device->pcm, capture ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK, format,
+                                        capture ? kCaptureBufferUs : kPlaybackBufferUs, kPeriodUs, &pcm, nullptr);
+  if (result != MMSYSERR_NOERROR) return result;
+  auto* opened = new Device(pcm, *format, callbackType == CALLBACK_FUNCTION ? callback : 0, instance);
+  open.add(opened);
+  *handle = opened;
+  opened->launch();
+  return MMSYSERR_NOERROR;
 }
 
 std::string AlsaDriver::lastErrorText(MMRESULT error) { return alsa::lastText(error); }
@@ -134,68 +154,29 @@ MMRESULT AlsaDriver::waveInGetDevCaps(UINT_PTR deviceId, WAVEINCAPSA* caps, UINT
 
 MMRESULT AlsaDriver::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
                                 DWORD_PTR instance, DWORD flags) {
-  if (handle == nullptr || format == nullptr) return alsa::fail(MMSYSERR_INVALPARAM);
-  const DWORD callbackType = flags & kCallbackMask;
-  if (callbackType != CALLBACK_FUNCTION && callbackType != kCallbackNull) return alsa::fail(MMSYSERR_INVALFLAG);
-  const PcmEntry* device = entry(inputs_, deviceId);
-  if (device == nullptr)
-    return alsa::failAlsa(MMSYSERR_BADDEVICEID, "input device " + std::to_string(deviceId), -ENODEV);
-  snd_pcm_t* pcm = nullptr;
-  const MMRESULT result =
-      alsa::openPcm(device->pcm, SND_PCM_STREAM_CAPTURE, format, kCaptureBufferUs, kPeriodUs, &pcm, nullptr);
-  if (result != MMSYSERR_NOERROR) return result;
-  auto* in = new alsa::WaveIn(pcm, *format, callbackType == CALLBACK_FUNCTION ? callback : 0, instance);
-  {
-    std::lock_guard lock(handlesMutex_);
-    waveIns_.insert(in);
-  }
-  *handle = in;
-  in->launch();
-  return MMSYSERR_NOERROR;
+  return openWave(waveIns_, handle, deviceId, format, callback, instance, flags);
 }
 
 MMRESULT AlsaDriver::waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
-  alsa::WaveIn* in = waveIn(handle);
-  return in != nullptr ? in->prepare(header, cbHeader) : alsa::fail(MMSYSERR_INVALHANDLE);
+  return forward(waveIns_.find(handle), &alsa::WaveIn::prepare, header, cbHeader);
 }
 
 MMRESULT AlsaDriver::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
-  alsa::WaveIn* in = waveIn(handle);
-  return in != nullptr ? in->addBuffer(header, cbHeader) : alsa::fail(MMSYSERR_INVALHANDLE);
+  return forward(waveIns_.find(handle), &alsa::WaveIn::addBuffer, header, cbHeader);
 }
 
-MMRESULT AlsaDriver::waveInStart(HWAVEIN handle) {
-  alsa::WaveIn* in = waveIn(handle);
-  return in != nullptr ? in->start() : alsa::fail(MMSYSERR_INVALHANDLE);
-}
+MMRESULT AlsaDriver::waveInStart(HWAVEIN handle) { return forward(waveIns_.find(handle), &alsa::WaveIn::start); }
 
-MMRESULT AlsaDriver::waveInReset(HWAVEIN handle) {
-  alsa::WaveIn* in = waveIn(handle);
-  return in != nullptr ? in->reset() : alsa::fail(MMSYSERR_INVALHANDLE);
-}
+MMRESULT AlsaDriver::waveInReset(HWAVEIN handle) { return forward(waveIns_.find(handle), &alsa::WaveIn::reset); }
 
 MMRESULT AlsaDriver::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
-  alsa::WaveIn* in = waveIn(handle);
-  return in != nullptr ? in->unprepare(header, cbHeader) : alsa::fail(MMSYSERR_INVALHANDLE);
+  return forward(waveIns_.find(handle), &alsa::WaveIn::unprepare, header, cbHeader);
 }
 
-MMRESULT AlsaDriver::waveInClose(HWAVEIN handle) {
-  alsa::WaveIn* in = waveIn(handle);
-  if (in == nullptr) return alsa::fail(MMSYSERR_INVALHANDLE);
-  // The service thread cannot wait for itself to end.
-  if (in->onServiceThread()) return alsa::fail(MMSYSERR_NOTSUPPORTED);
-  if (in->hasQueued()) return alsa::fail(WAVERR_STILLPLAYING);
-  {
-    std::lock_guard lock(handlesMutex_);
-    waveIns_.erase(handle);
-  }
-  in->shutdown();
-  delete in;
-  return MMSYSERR_NOERROR;
-}
+MMRESULT AlsaDriver::waveInClose(HWAVEIN handle) { return closeWave(waveIns_, handle); }
 
 DWORD AlsaDriver::waveInOverruns(HWAVEIN handle) {
-  alsa::WaveIn* in = waveIn(handle);
+  alsa::WaveIn* in = waveIns_.find(handle);
   return in != nullptr ? in->xruns() : 0;
 }
 
@@ -224,62 +205,27 @@ MMRESULT AlsaDriver::waveOutGetDevCapsA(UINT_PTR deviceId, WAVEOUTCAPSA* caps, U
 
 MMRESULT AlsaDriver::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
                                  DWORD_PTR instance, DWORD flags) {
-  if (handle == nullptr || format == nullptr) return alsa::fail(MMSYSERR_INVALPARAM);
-  const DWORD callbackType = flags & kCallbackMask;
-  if (callbackType != CALLBACK_FUNCTION && callbackType != kCallbackNull) return alsa::fail(MMSYSERR_INVALFLAG);
-  const PcmEntry* device = entry(outputs_, deviceId);
-  if (device == nullptr)
-    return alsa::failAlsa(MMSYSERR_BADDEVICEID, "output device " + std::to_string(deviceId), -ENODEV);
-  snd_pcm_t* pcm = nullptr;
-  const MMRESULT result =
-      alsa::openPcm(device->pcm, SND_PCM_STREAM_PLAYBACK, format, kPlaybackBufferUs, kPeriodUs, &pcm, nullptr);
-  if (result != MMSYSERR_NOERROR) return result;
-  auto* out = new alsa::WaveOut(pcm, *format, callbackType == CALLBACK_FUNCTION ? callback : 0, instance);
-  {
-    std::lock_guard lock(handlesMutex_);
-    waveOuts_.insert(out);
-  }
-  *handle = out;
-  out->launch();
-  return MMSYSERR_NOERROR;
+  return openWave(waveOuts_, handle, deviceId, format, callback, instance, flags);
 }
 
 MMRESULT AlsaDriver::waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
-  alsa::WaveOut* out = waveOut(handle);
-  return out != nullptr ? out->prepare(header, cbHeader) : alsa::fail(MMSYSERR_INVALHANDLE);
+  return forward(waveOuts_.find(handle), &alsa::WaveOut::prepare, header, cbHeader);
 }
 
 MMRESULT AlsaDriver::waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
-  alsa::WaveOut* out = waveOut(handle);
-  return out != nullptr ? out->write(header, cbHeader) : alsa::fail(MMSYSERR_INVALHANDLE);
+  return forward(waveOuts_.find(handle), &alsa::WaveOut::write, header, cbHeader);
 }
 
-MMRESULT AlsaDriver::waveOutReset(HWAVEOUT handle) {
-  alsa::WaveOut* out = waveOut(handle);
-  return out != nullptr ? out->reset() : alsa::fail(MMSYSERR_INVALHANDLE);
-}
+MMRESULT AlsaDriver::waveOutReset(HWAVEOUT handle) { return forward(waveOuts_.find(handle), &alsa::WaveOut::reset); }
 
 MMRESULT AlsaDriver::waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
-  alsa::WaveOut* out = waveOut(handle);
-  return out != nullptr ? out->unprepare(header, cbHeader) : alsa::fail(MMSYSERR_INVALHANDLE);
+  return forward(waveOuts_.find(handle), &alsa::WaveOut::unprepare, header, cbHeader);
 }
 
-MMRESULT AlsaDriver::waveOutClose(HWAVEOUT handle) {
-  alsa::WaveOut* out = waveOut(handle);
-  if (out == nullptr) return alsa::fail(MMSYSERR_INVALHANDLE);
-  if (out->onServiceThread()) return alsa::fail(MMSYSERR_NOTSUPPORTED);
-  if (out->hasQueued()) return alsa::fail(WAVERR_STILLPLAYING);
-  {
-    std::lock_guard lock(handlesMutex_);
-    waveOuts_.erase(handle);
-  }
-  out->shutdown();
-  delete out;
-  return MMSYSERR_NOERROR;
-}
+MMRESULT AlsaDriver::waveOutClose(HWAVEOUT handle) { return closeWave(waveOuts_, handle); }
 
 DWORD AlsaDriver::waveOutUnderruns(HWAVEOUT handle) {
-  alsa::WaveOut* out = waveOut(handle);
+  alsa::WaveOut* out = waveOuts_.find(handle);
   return out != nullptr ? out->xruns() : 0;
 }
 
@@ -336,41 +282,31 @@ MMRESULT AlsaDriver::mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback
     delete opened;
     return result;
   }
-  {
-    std::lock_guard lock(handlesMutex_);
-    mixerHandles_.insert(opened);
-  }
+  mixerHandles_.add(opened);
   *handle = opened;
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT AlsaDriver::mixerGetLineInfoA(HMIXEROBJ handle, MIXERLINEA* line, DWORD flags) {
-  alsa::Mixer* m = mixer(handle);
-  return m != nullptr ? m->lineInfo(line, flags) : alsa::fail(MMSYSERR_INVALHANDLE);
+  return forward(mixerHandles_.find(handle), &alsa::Mixer::lineInfo, line, flags);
 }
 
 MMRESULT AlsaDriver::mixerGetLineControlsA(HMIXEROBJ handle, MIXERLINECONTROLSA* controls, DWORD flags) {
-  alsa::Mixer* m = mixer(handle);
-  return m != nullptr ? m->lineControls(controls, flags) : alsa::fail(MMSYSERR_INVALHANDLE);
+  return forward(mixerHandles_.find(handle), &alsa::Mixer::lineControls, controls, flags);
 }
 
 MMRESULT AlsaDriver::mixerGetControlDetailsA(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD flags) {
-  alsa::Mixer* m = mixer(handle);
-  return m != nullptr ? m->getDetails(details, flags) : alsa::fail(MMSYSERR_INVALHANDLE);
+  return forward(mixerHandles_.find(handle), &alsa::Mixer::getDetails, details, flags);
 }
 
 MMRESULT AlsaDriver::mixerSetControlDetails(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD flags) {
-  alsa::Mixer* m = mixer(handle);
-  return m != nullptr ? m->setDetails(details, flags) : alsa::fail(MMSYSERR_INVALHANDLE);
+  return forward(mixerHandles_.find(handle), &alsa::Mixer::setDetails, details, flags);
 }
 
 MMRESULT AlsaDriver::mixerClose(HMIXER handle) {
-  alsa::Mixer* m = mixer(handle);
+  alsa::Mixer* m = mixerHandles_.find(handle);
   if (m == nullptr) return alsa::fail(MMSYSERR_INVALHANDLE);
-  {
-    std::lock_guard lock(handlesMutex_);
-    mixerHandles_.erase(handle);
-  }
+  mixerHandles_.remove(handle);
   delete m;  // joins the event thread: nothing is posted after this returns
   return MMSYSERR_NOERROR;
 }

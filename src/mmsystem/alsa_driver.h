@@ -20,6 +20,39 @@ class LevelMemory;
 class WaveIn;
 class WaveOut;
 class Mixer;
+
+// The open devices of one kind (Device, given out as Handle), so that a call with a
+// handle that is not open, or no longer, is refused rather than followed.
+template <typename Device, typename Handle>
+class OpenDevices {
+ public:
+  void add(Device* device) {
+    std::lock_guard lock(mutex_);
+    open_.insert(device);
+  }
+  // The open device behind `handle`, or null.
+  Device* find(Handle handle) {
+    std::lock_guard lock(mutex_);
+    return open_.count(handle) != 0 ? static_cast<Device*>(handle) : nullptr;
+  }
+  void remove(Handle handle) {
+    std::lock_guard lock(mutex_);
+    open_.erase(handle);
+  }
+  // Closes every device still open.
+  void closeAll() {
+    std::set<Handle> left;
+    {
+      std::lock_guard lock(mutex_);
+      left.swap(open_);
+    }
+    for (Handle handle : left) delete static_cast<Device*>(handle);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::set<Handle> open_;
+};
 }  // namespace alsa
 
 class AlsaDriver : public Driver {
@@ -87,9 +120,11 @@ class AlsaDriver : public Driver {
  private:
   // The device entry for `deviceId` (WAVE_MAPPER: the default device), or null.
   const PcmEntry* entry(const std::vector<PcmEntry>& list, UINT_PTR deviceId) const;
-  alsa::WaveIn* waveIn(HWAVEIN handle);
-  alsa::WaveOut* waveOut(HWAVEOUT handle);
-  alsa::Mixer* mixer(HMIXEROBJ handle);
+  // Opens wave device `deviceId` of the direction Device serves: its PCM in `format`,
+  // the device registered in `open`, its service thread past the open callback.
+  template <typename Device, typename Handle>
+  MMRESULT openWave(alsa::OpenDevices<Device, Handle>& open, Handle* handle, UINT deviceId, const WAVEFORMATEX* format,
+                    DWORD_PTR callback, DWORD_PTR instance, DWORD flags);
   // Reads (`get`) or sets (`set`) the master playback volume of an output device.
   MMRESULT outputVolume(UINT_PTR deviceId, DWORD* get, const DWORD* set);
 
@@ -100,8 +135,7 @@ class AlsaDriver : public Driver {
   std::vector<MixerEntry> mixers_;
   std::unique_ptr<alsa::LevelMemory> levels_;
 
-  std::mutex handlesMutex_;
-  std::set<HWAVEIN> waveIns_;
-  std::set<HWAVEOUT> waveOuts_;
-  std::set<HMIXER> mixerHandles_;
+  alsa::OpenDevices<alsa::WaveIn, HWAVEIN> waveIns_;
+  alsa::OpenDevices<alsa::WaveOut, HWAVEOUT> waveOuts_;
+  alsa::OpenDevices<alsa::Mixer, HMIXER> mixerHandles_;
 };

@@ -369,17 +369,23 @@ MMRESULT Mixer::lineControls(MIXERLINECONTROLSA* controls, DWORD flags) {
   return MMSYSERR_NOERROR;
 }
 
+MMRESULT Mixer::detailsControl(const MIXERCONTROLDETAILS& details, Line*& line, bool& isVolume) {
+  line = findControl(details.dwControlID, &isVolume);
+  if (line == nullptr) return fail(MIXERR_INVALCONTROL);
+  if (line->side.elem == nullptr) return failAlsa(MMSYSERR_ERROR, line->name, -ENODEV);
+  const DWORD channels = isVolume ? line->side.channels() : 1;
+  if (details.cChannels == 0 || details.cChannels > channels) return fail(MMSYSERR_INVALPARAM);
+  return MMSYSERR_NOERROR;
+}
+
 MMRESULT Mixer::getDetails(MIXERCONTROLDETAILS* details, DWORD flags) {
   if (details == nullptr || details->paDetails == nullptr || details->cbDetails < sizeof(DWORD))
     return fail(MMSYSERR_INVALPARAM);
   if (flags != MIXER_GETCONTROLDETAILSF_VALUE) return fail(MMSYSERR_INVALFLAG);
   std::lock_guard lock(mutex_);
   bool isVolume = false;
-  Line* line = findControl(details->dwControlID, &isVolume);
-  if (line == nullptr) return fail(MIXERR_INVALCONTROL);
-  if (line->side.elem == nullptr) return failAlsa(MMSYSERR_ERROR, line->name, -ENODEV);
-  const DWORD channels = isVolume ? line->side.channels() : 1;
-  if (details->cChannels == 0 || details->cChannels > channels) return fail(MMSYSERR_INVALPARAM);
+  Line* line = nullptr;
+  if (MMRESULT r = detailsControl(*details, line, isVolume)) return r;
   auto* values = static_cast<char*>(details->paDetails);
   auto put = [&](DWORD index, DWORD value) { std::memcpy(values + index * details->cbDetails, &value, sizeof value); };
   if (isVolume) {
@@ -402,11 +408,8 @@ MMRESULT Mixer::setDetails(MIXERCONTROLDETAILS* details, DWORD flags) {
   if (flags != MIXER_SETCONTROLDETAILSF_VALUE) return fail(MMSYSERR_INVALFLAG);
   std::lock_guard lock(mutex_);
   bool isVolume = false;
-  Line* line = findControl(details->dwControlID, &isVolume);
-  if (line == nullptr) return fail(MIXERR_INVALCONTROL);
-  if (line->side.elem == nullptr) return failAlsa(MMSYSERR_ERROR, line->name, -ENODEV);
-  const DWORD channels = isVolume ? line->side.channels() : 1;
-  if (details->cChannels == 0 || details->cChannels > channels) return fail(MMSYSERR_INVALPARAM);
+  Line* line = nullptr;
+  if (MMRESULT r = detailsControl(*details, line, isVolume)) return r;
   const auto* values = static_cast<const char*>(details->paDetails);
   auto get = [&](DWORD index) {
     DWORD value = 0;

@@ -99,6 +99,10 @@ class Mixer : public HMIXER__ {
   const Line* findLine(DWORD lineId) const;
   // The line and the kind (volume or mute) of a control id.
   Line* findControl(DWORD controlId, bool* isVolume);
+  // The line and kind of the control a details record names, with mutex_ held. Fails
+  // when the control does not exist, its element has gone, or the record asks for no
+  // value or for more values than the control has channels.
+  MMRESULT detailsControl(const MIXERCONTROLDETAILS& details, Line*& line, bool& isVolume);
   void fillControl(const Line& line, bool isVolume, MIXERCONTROLA* control) const;
   static int elementEvent(snd_mixer_elem_t* elem, unsigned int mask);
   void watch();

@@ -2,6 +2,8 @@
 // format, the service thread, header preparation and the request hand-over.
 #include "alsa_wave.h"
 
+#include "wave_common.h"
+
 namespace alsa {
 
 namespace {
@@ -20,10 +22,7 @@ MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFOR
                  unsigned periodUs, snd_pcm_t** out, snd_pcm_uframes_t* periodFrames) {
   if (format == nullptr) return fail(MMSYSERR_INVALPARAM);
   const WAVEFORMATEX& f = *format;
-  if (f.wFormatTag != WAVE_FORMAT_PCM || (f.wBitsPerSample != 8 && f.wBitsPerSample != 16) ||
-      (f.nChannels != 1 && f.nChannels != 2) || f.nSamplesPerSec == 0 ||
-      f.nBlockAlign != f.nChannels * f.wBitsPerSample / 8)
-    return fail(WAVERR_BADFORMAT);
+  if (!plainPcm(f)) return fail(WAVERR_BADFORMAT);
 
   snd_pcm_t* pcm = nullptr;
   int err = snd_pcm_open(&pcm, name.c_str(), stream, SND_PCM_NONBLOCK);
@@ -107,16 +106,14 @@ void WaveDevice::run() {
 MMRESULT WaveDevice::prepare(WAVEHDR* header, UINT cb) {
   if (header == nullptr || cb < sizeof(WAVEHDR) || header->lpData == nullptr) return fail(MMSYSERR_INVALPARAM);
   std::lock_guard lock(mutex_);
-  if ((header->dwFlags & WHDR_INQUEUE) != 0) return fail(WAVERR_STILLPLAYING);
-  header->dwFlags |= WHDR_PREPARED;
+  if (MMRESULT r = markPrepared(*header)) return fail(r);
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT WaveDevice::unprepare(WAVEHDR* header, UINT cb) {
   if (header == nullptr || cb < sizeof(WAVEHDR)) return fail(MMSYSERR_INVALPARAM);
   std::lock_guard lock(mutex_);
-  if ((header->dwFlags & WHDR_INQUEUE) != 0) return fail(WAVERR_STILLPLAYING);
-  header->dwFlags &= ~WHDR_PREPARED;
+  if (MMRESULT r = markUnprepared(*header)) return fail(r);
   return MMSYSERR_NOERROR;
 }
 

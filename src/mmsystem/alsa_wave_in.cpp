@@ -2,6 +2,8 @@
 // header and raises the data callback for each one filled.
 #include "alsa_wave.h"
 
+#include "wave_common.h"
+
 namespace alsa {
 
 void WaveIn::raise(UINT message, DWORD_PTR param1) {
@@ -12,9 +14,7 @@ MMRESULT WaveIn::addBuffer(WAVEHDR* header, UINT cb) {
   if (header == nullptr || cb < sizeof(WAVEHDR) || header->lpData == nullptr) return fail(MMSYSERR_INVALPARAM);
   {
     std::lock_guard lock(mutex_);
-    if ((header->dwFlags & WHDR_PREPARED) == 0) return fail(WAVERR_UNPREPARED);
-    if ((header->dwFlags & WHDR_INQUEUE) != 0) return fail(WAVERR_STILLPLAYING);
-    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+    if (MMRESULT r = markQueued(*header)) return fail(r);
     header->dwBytesRecorded = 0;
     queue_.push_back(header);
   }
@@ -23,7 +23,7 @@ MMRESULT WaveIn::addBuffer(WAVEHDR* header, UINT cb) {
 }
 
 void WaveIn::complete(WAVEHDR* header, std::unique_lock<std::mutex>& lock) {
-  header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+  markDone(*header);
   lock.unlock();
   raise(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
   lock.lock();

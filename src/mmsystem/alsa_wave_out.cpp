@@ -3,6 +3,8 @@
 // that closing after the last done callback loses nothing.
 #include "alsa_wave.h"
 
+#include "wave_common.h"
+
 namespace alsa {
 
 void WaveOut::raise(UINT message, DWORD_PTR param1) {
@@ -13,9 +15,7 @@ MMRESULT WaveOut::write(WAVEHDR* header, UINT cb) {
   if (header == nullptr || cb < sizeof(WAVEHDR) || header->lpData == nullptr) return fail(MMSYSERR_INVALPARAM);
   {
     std::lock_guard lock(mutex_);
-    if ((header->dwFlags & WHDR_PREPARED) == 0) return fail(WAVERR_UNPREPARED);
-    if ((header->dwFlags & WHDR_INQUEUE) != 0) return fail(WAVERR_STILLPLAYING);
-    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+    if (MMRESULT r = markQueued(*header)) return fail(r);
     queue_.push_back(header);
     progress_.push_back({});
   }
@@ -79,7 +79,7 @@ void WaveOut::completePlayed(std::unique_lock<std::mutex>& lock) {
     queue_.pop_front();
     progress_.pop_front();
     --writing_;
-    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    markDone(*header);
     lock.unlock();
     raise(WOM_DONE, reinterpret_cast<DWORD_PTR>(header));
     lock.lock();
@@ -99,7 +99,7 @@ MMRESULT WaveOut::perform(Request request, std::unique_lock<std::mutex>& lock) {
   returned.swap(queue_);
   progress_.clear();
   for (WAVEHDR* header : returned) {
-    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    markDone(*header);
     lock.unlock();
     raise(WOM_DONE, reinterpret_cast<DWORD_PTR>(header));
     lock.lock();

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "virtual_device.h"
+
 VirtualCard VirtualCard::defaultCard() {
   VirtualCard card;
   VirtualWaveDevice device;
@@ -95,20 +97,13 @@ UINT VirtualDriver::waveInGetNumDevs() { return static_cast<UINT>(card_.inputs.s
 UINT VirtualDriver::waveOutGetNumDevs() { return static_cast<UINT>(card_.outputs.size()); }
 UINT VirtualDriver::mixerGetNumDevs() { return static_cast<UINT>(card_.mixers.size()); }
 
-namespace {
-void copyName(char* out, size_t size, const std::string& name) {
-  std::memset(out, 0, size);
-  std::strncpy(out, name.c_str(), size - 1);
-}
-}  // namespace
-
 MMRESULT VirtualDriver::waveInGetDevCaps(UINT_PTR deviceId, WAVEINCAPSA* caps, UINT cbCaps) {
   if (MMRESULT r = injected(VirtualCall::waveInGetDevCaps)) return r;
   size_t index = 0;
   if (!resolveDevice(static_cast<UINT>(deviceId), card_.inputs.size(), index)) return MMSYSERR_BADDEVICEID;
   if (caps == nullptr || cbCaps < sizeof(WAVEINCAPSA)) return MMSYSERR_INVALPARAM;
   std::memset(caps, 0, sizeof(*caps));
-  copyName(caps->szPname, sizeof(caps->szPname), card_.inputs[index].name);
+  virtual_card::copyName(caps->szPname, sizeof(caps->szPname), card_.inputs[index].name);
   caps->dwFormats = card_.inputs[index].formats;
   caps->wChannels = 2;
   caps->vDriverVersion = 0x0100;
@@ -121,7 +116,7 @@ MMRESULT VirtualDriver::waveOutGetDevCapsA(UINT_PTR deviceId, WAVEOUTCAPSA* caps
   if (!resolveDevice(static_cast<UINT>(deviceId), card_.outputs.size(), index)) return MMSYSERR_BADDEVICEID;
   if (caps == nullptr || cbCaps < sizeof(WAVEOUTCAPSA)) return MMSYSERR_INVALPARAM;
   std::memset(caps, 0, sizeof(*caps));
-  copyName(caps->szPname, sizeof(caps->szPname), card_.outputs[index].name);
+  virtual_card::copyName(caps->szPname, sizeof(caps->szPname), card_.outputs[index].name);
   caps->dwFormats = card_.outputs[index].formats;
   caps->dwSupport = card_.outputs[index].support;
   caps->wChannels = 2;
@@ -134,7 +129,7 @@ MMRESULT VirtualDriver::mixerGetDevCapsA(UINT_PTR deviceId, MIXERCAPSA* caps, UI
   if (deviceId >= card_.mixers.size()) return MMSYSERR_BADDEVICEID;
   if (caps == nullptr || cbCaps < sizeof(MIXERCAPSA)) return MMSYSERR_INVALPARAM;
   std::memset(caps, 0, sizeof(*caps));
-  copyName(caps->szPname, sizeof(caps->szPname), card_.mixers[deviceId].name);
+  virtual_card::copyName(caps->szPname, sizeof(caps->szPname), card_.mixers[deviceId].name);
   caps->cDestinations = static_cast<DWORD>(card_.mixers[deviceId].destinations.size());
   caps->vDriverVersion = 0x0100;
   return MMSYSERR_NOERROR;

@@ -204,6 +204,8 @@ class VirtualDriver : public Driver {
   void postControlChange(UINT mixer, DWORD controlId);
   struct OpenMixer;
   OpenMixer* openMixer(HMIXEROBJ handle) const;  // with mixerMutex_ held; nullptr when not open
+  // The mixer device a handle was opened on; false when the handle is not open.
+  bool mixerDevice(HMIXEROBJ handle, UINT& mixer) const;
   mutable std::mutex mixerMutex_;
   std::vector<std::vector<std::vector<LineState>>> lineState_;  // [mixer][destination][source]
   std::vector<OpenMixer*> openMixers_;
@@ -239,7 +241,8 @@ class VirtualDriver : public Driver {
 
  private:
   struct OpenWaveOut;
-  OpenWaveOut* openWaveOut(HWAVEOUT handle) const;  // with waveOutMutex_ held; nullptr when not open
+  // The open device behind a handle, or nullptr when the handle is not one of ours.
+  OpenWaveOut* findWaveOut(HWAVEOUT handle) const;
   void waveOutThread(OpenWaveOut* device);
   mutable std::mutex outVolumeMutex_;
   std::vector<DWORD> outVolume_;

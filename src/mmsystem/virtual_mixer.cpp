@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "virtual_device.h"
 #include "virtual_driver.h"
 
 namespace {
@@ -11,11 +12,6 @@ namespace {
 constexpr UINT maxMixers = 8;
 constexpr DWORD maxDestinations = 16;
 constexpr DWORD maxLinesPerDestination = 127;  // the destination line and 126 sources
-
-void copyText(char* out, size_t size, const std::string& text) {
-  std::memset(out, 0, size);
-  std::strncpy(out, text.c_str(), size - 1);
-}
 
 const char* controlName(DWORD kind) {
   switch (kind) {
@@ -76,10 +72,15 @@ bool VirtualDriver::hasControl(const VirtualLine& line, DWORD kind) const {
 }
 
 VirtualDriver::OpenMixer* VirtualDriver::openMixer(HMIXEROBJ handle) const {
-  for (OpenMixer* open : openMixers_) {
-    if (open == handle) return open;
-  }
-  return nullptr;
+  return virtual_card::findOpen(openMixers_, handle);
+}
+
+bool VirtualDriver::mixerDevice(HMIXEROBJ handle, UINT& mixer) const {
+  std::lock_guard lock(mixerMutex_);
+  const OpenMixer* open = openMixer(handle);
+  if (open == nullptr) return false;
+  mixer = open->mixer;
+  return true;
 }
 
 void VirtualDriver::postControlChange(UINT mixer, DWORD id) {
@@ -131,12 +132,7 @@ VirtualDriver::MixerReaper::~MixerReaper() {
 MMRESULT VirtualDriver::mixerGetLineInfoA(HMIXEROBJ handle, MIXERLINEA* line, DWORD flags) {
   if (MMRESULT r = injected(VirtualCall::mixerGetLineInfoA)) return r;
   UINT mixer = 0;
-  {
-    std::lock_guard lock(mixerMutex_);
-    OpenMixer* open = openMixer(handle);
-    if (open == nullptr) return MMSYSERR_INVALHANDLE;
-    mixer = open->mixer;
-  }
+  if (!mixerDevice(handle, mixer)) return MMSYSERR_INVALHANDLE;
   if (line == nullptr || line->cbStruct < sizeof(MIXERLINEA)) return MMSYSERR_INVALPARAM;
   if (flags != MIXER_GETLINEINFOF_DESTINATION && flags != MIXER_GETLINEINFOF_SOURCE) return MMSYSERR_INVALFLAG;
   const DWORD destination = line->dwDestination;
@@ -159,20 +155,15 @@ MMRESULT VirtualDriver::mixerGetLineInfoA(HMIXEROBJ handle, MIXERLINEA* line, DW
   for (DWORD kind = kindVolume; kind <= kindPeak; ++kind) {
     if (addressable && hasControl(*found, kind)) ++line->cControls;
   }
-  copyText(line->szShortName, sizeof(line->szShortName), found->name);
-  copyText(line->szName, sizeof(line->szName), found->name);
+  virtual_card::copyName(line->szShortName, sizeof(line->szShortName), found->name);
+  virtual_card::copyName(line->szName, sizeof(line->szName), found->name);
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT VirtualDriver::mixerGetLineControlsA(HMIXEROBJ handle, MIXERLINECONTROLSA* controls, DWORD flags) {
   if (MMRESULT r = injected(VirtualCall::mixerGetLineControlsA)) return r;
   UINT mixer = 0;
-  {
-    std::lock_guard lock(mixerMutex_);
-    OpenMixer* open = openMixer(handle);
-    if (open == nullptr) return MMSYSERR_INVALHANDLE;
-    mixer = open->mixer;
-  }
+  if (!mixerDevice(handle, mixer)) return MMSYSERR_INVALHANDLE;
   if (controls == nullptr || controls->cbStruct < sizeof(MIXERLINECONTROLSA)) return MMSYSERR_INVALPARAM;
   if (flags != MIXER_GETLINECONTROLSF_ALL) return MMSYSERR_INVALFLAG;
   const DWORD id = controls->dwLineID;
@@ -198,8 +189,8 @@ MMRESULT VirtualDriver::mixerGetLineControlsA(HMIXEROBJ handle, MIXERLINECONTROL
     control->cbStruct = sizeof(MIXERCONTROLA);
     control->dwControlID = controlId(mixer, destination, source, kind);
     control->dwControlType = controlType(kind);
-    copyText(control->szShortName, sizeof(control->szShortName), controlName(kind));
-    copyText(control->szName, sizeof(control->szName), found->name + " " + controlName(kind));
+    virtual_card::copyName(control->szShortName, sizeof(control->szShortName), controlName(kind));
+    virtual_card::copyName(control->szName, sizeof(control->szName), found->name + " " + controlName(kind));
     if (kind == kindVolume) {
       control->Bounds.dwMinimum = 0;
       control->Bounds.dwMaximum = 65535;

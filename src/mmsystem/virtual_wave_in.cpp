@@ -12,9 +12,10 @@
 #include <fstream>
 #include <iterator>
 #include <numbers>
-#include <thread>
 
+#include "virtual_device.h"
 #include "virtual_driver.h"
+#include "wave_common.h"
 
 namespace {
 
@@ -63,15 +64,13 @@ struct VirtualDriver::WaveInDevice : HWAVEIN__ {
   DWORD_PTR instance = 0;
   std::shared_ptr<const InputFile> file;
 
-  std::thread thread;
-  std::thread::id serviceThread;
+  virtual_card::ServiceThread thread;
   std::mutex mutex;
   std::condition_variable wake;     // the service thread waits here for work
-  std::condition_variable settled;  // open and reset wait here for the service thread
+  std::condition_variable settled;  // reset waits here for the service thread
   // Queued headers, linked through lpNext; the queue never allocates.
   WAVEHDR* head = nullptr;
   WAVEHDR* tail = nullptr;
-  bool opened = false;
   bool started = false;
   bool quit = false;
   uint64_t resetsAsked = 0;
@@ -96,8 +95,7 @@ struct VirtualDriver::WaveInDevice : HWAVEIN__ {
 
 VirtualDriver::WaveInDevice* VirtualDriver::findWaveIn(HWAVEIN handle) {
   std::lock_guard lock(waveInMutex_);
-  auto it = std::find(openWaveIns_.begin(), openWaveIns_.end(), handle);
-  return it == openWaveIns_.end() ? nullptr : *it;
+  return virtual_card::findOpen(openWaveIns_, handle);
 }
 
 MMRESULT VirtualDriver::loadInputFile(std::shared_ptr<const InputFile>& file) {
@@ -180,10 +178,7 @@ MMRESULT VirtualDriver::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFOR
   if (!resolveDevice(deviceId, card_.inputs.size(), index)) return MMSYSERR_BADDEVICEID;
   if (handle == nullptr || format == nullptr) return MMSYSERR_INVALPARAM;
   const WAVEFORMATEX& f = *format;
-  const bool pcm = f.wFormatTag == WAVE_FORMAT_PCM && (f.nChannels == 1 || f.nChannels == 2) &&
-                   (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) && f.nSamplesPerSec > 0 &&
-                   f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8;
-  if (!pcm) return WAVERR_BADFORMAT;
+  if (!plainPcm(f)) return WAVERR_BADFORMAT;
   if (card_.inputs[index].refuses && card_.inputs[index].refuses(f)) return WAVERR_BADFORMAT;
   if (!card_.fullDuplex && openOutputs_ > 0) return MMSYSERR_ALLOCATED;
 
@@ -205,34 +200,18 @@ MMRESULT VirtualDriver::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFOR
   }
   ++openInputs_;
   *handle = device;
-  device->thread = std::thread([this, device] { runWaveIn(*device); });
-  // The open notification is the service thread's first act; wait for it so that the
-  // caller sees the device open before its own next step.
-  std::unique_lock lock(device->mutex);
-  device->settled.wait(lock, [device] { return device->opened; });
+  device->thread.start([device] { device->call(WIM_OPEN, 0); }, [this, device] { runWaveIn(*device); });
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT VirtualDriver::waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
   if (MMRESULT r = injected(VirtualCall::waveInPrepareHeader)) return r;
-  WaveInDevice* device = findWaveIn(handle);
-  if (device == nullptr) return MMSYSERR_INVALHANDLE;
-  if (header == nullptr || cbHeader < sizeof(WAVEHDR) || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
-  std::lock_guard lock(device->mutex);
-  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-  header->dwFlags |= WHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return virtual_card::prepareHeader(findWaveIn(handle), header, cbHeader);
 }
 
 MMRESULT VirtualDriver::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
   if (MMRESULT r = injected(VirtualCall::waveInUnprepareHeader)) return r;
-  WaveInDevice* device = findWaveIn(handle);
-  if (device == nullptr) return MMSYSERR_INVALHANDLE;
-  if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
-  std::lock_guard lock(device->mutex);
-  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-  header->dwFlags &= ~WHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return virtual_card::unprepareHeader(findWaveIn(handle), header, cbHeader);
 }
 
 MMRESULT VirtualDriver::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
@@ -241,9 +220,7 @@ MMRESULT VirtualDriver::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT cb
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
   if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
   std::lock_guard lock(device->mutex);
-  if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-  header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+  if (MMRESULT r = markQueued(*header)) return r;
   header->dwBytesRecorded = 0;
   header->lpNext = nullptr;
   header->reserved = stampFromTime(Clock::now());  // when it was queued
@@ -275,7 +252,7 @@ MMRESULT VirtualDriver::waveInReset(HWAVEIN handle) {
   WaveInDevice* device = findWaveIn(handle);
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
   std::unique_lock lock(device->mutex);
-  if (std::this_thread::get_id() == device->serviceThread) {
+  if (device->thread.isCurrent()) {
     // Called from inside one of this device's own callbacks: nothing else can be running,
     // so the headers are handed back right here.
     returnQueuedHeaders(*device, lock);
@@ -295,7 +272,7 @@ MMRESULT VirtualDriver::waveInClose(HWAVEIN handle) {
     std::lock_guard lock(device->mutex);
     if (device->head != nullptr) return WAVERR_STILLPLAYING;
     // The service thread cannot wait for its own end.
-    if (std::this_thread::get_id() == device->serviceThread) return MMSYSERR_ERROR;
+    if (device->thread.isCurrent()) return MMSYSERR_ERROR;
     device->quit = true;
     device->wake.notify_one();
   }
@@ -314,13 +291,6 @@ void VirtualDriver::runWaveIn(WaveInDevice& device) {
   const uint32_t rate = device.format.nSamplesPerSec;
   const bool realTime = card_.pacing == VirtualPacing::RealTime;
   std::unique_lock lock(device.mutex);
-  device.serviceThread = std::this_thread::get_id();
-  lock.unlock();
-  device.call(WIM_OPEN, 0);
-  lock.lock();
-  device.opened = true;
-  device.settled.notify_all();
-
   while (true) {
     if (device.resetsDone < device.resetsAsked) {
       const uint64_t asked = device.resetsAsked;
@@ -351,7 +321,7 @@ void VirtualDriver::runWaveIn(WaveInDevice& device) {
     device.pop();
     lock.unlock();
     fillInput(device, *header, frames);
-    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    markDone(*header);
     device.call(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
     lock.lock();
   }
@@ -377,7 +347,7 @@ void VirtualDriver::returnQueuedHeaders(WaveInDevice& device, std::unique_lock<s
     first = false;
     lock.unlock();
     fillInput(device, *header, frames);
-    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    markDone(*header);
     device.call(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
     lock.lock();
   }

@@ -5,9 +5,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
-#include <thread>
 
+#include "virtual_device.h"
 #include "virtual_driver.h"
+#include "wave_common.h"
 
 namespace {
 
@@ -15,14 +16,8 @@ constexpr DWORD waveFormatQuery = 0x0001;  // only ask whether the format would 
 constexpr DWORD callbackTypeMask = 0x70000;
 constexpr DWORD callbackNull = 0x00000;
 
-bool validPcm(const WAVEFORMATEX& f) {
-  if (f.wFormatTag != WAVE_FORMAT_PCM) return false;
-  if (f.nChannels < 1 || f.nChannels > 2) return false;
-  if (f.wBitsPerSample != 8 && f.wBitsPerSample != 16) return false;
-  if (f.nSamplesPerSec == 0) return false;
-  if (f.nBlockAlign != f.nChannels * f.wBitsPerSample / 8) return false;
-  return f.nAvgBytesPerSec == f.nSamplesPerSec * f.nBlockAlign;
-}
+// Playback paces itself by the byte rate, so that has to match the format as well.
+bool validPcm(const WAVEFORMATEX& f) { return plainPcm(f) && f.nAvgBytesPerSec == f.nSamplesPerSec * f.nBlockAlign; }
 
 }  // namespace
 
@@ -39,7 +34,7 @@ struct VirtualDriver::OpenWaveOut : HWAVEOUT__ {
   bool resetting = false;      // hand queued blocks back unplayed
   bool closing = false;
   bool inCallback = false;
-  std::thread thread;
+  virtual_card::ServiceThread thread;
 
   void notify(UINT msg, WAVEHDR* header) {
     if (callbackType == CALLBACK_FUNCTION && callback != 0) {
@@ -51,11 +46,9 @@ struct VirtualDriver::OpenWaveOut : HWAVEOUT__ {
   }
 };
 
-VirtualDriver::OpenWaveOut* VirtualDriver::openWaveOut(HWAVEOUT handle) const {
-  for (OpenWaveOut* open : openWaveOuts_) {
-    if (open == handle) return open;
-  }
-  return nullptr;
+VirtualDriver::OpenWaveOut* VirtualDriver::findWaveOut(HWAVEOUT handle) const {
+  std::lock_guard lock(waveOutMutex_);
+  return virtual_card::findOpen(openWaveOuts_, handle);
 }
 
 void VirtualDriver::waveOutThread(OpenWaveOut* device) {
@@ -88,7 +81,7 @@ void VirtualDriver::waveOutThread(OpenWaveOut* device) {
     } else {
       streamClock = Clock::now();  // a reset restarts the clock
     }
-    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    markDone(*header);
     device->inCallback = true;
     lock.unlock();
     device->notify(WOM_DONE, header);
@@ -132,55 +125,23 @@ MMRESULT VirtualDriver::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEF
     ++openOutputs_;
     openWaveOuts_.push_back(device);
   }
-  // The open notification has been delivered when the call returns.
-  std::mutex opened;
-  std::condition_variable openedSignal;
-  bool openNotified = false;
-  device->thread = std::thread([this, device, &opened, &openedSignal, &openNotified] {
-    device->notify(WOM_OPEN, nullptr);
-    {
-      std::lock_guard lock(opened);
-      openNotified = true;
-      openedSignal.notify_one();
-    }
-    waveOutThread(device);
-  });
-  {
-    std::unique_lock lock(opened);
-    openedSignal.wait(lock, [&] { return openNotified; });
-  }
+  device->thread.start([device] { device->notify(WOM_OPEN, nullptr); }, [this, device] { waveOutThread(device); });
   *handle = device;
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT VirtualDriver::waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
   if (MMRESULT r = injected(VirtualCall::waveOutPrepareHeader)) return r;
-  OpenWaveOut* device = nullptr;
-  {
-    std::lock_guard lock(waveOutMutex_);
-    device = openWaveOut(handle);
-  }
-  if (device == nullptr) return MMSYSERR_INVALHANDLE;
-  if (header == nullptr || cbHeader < sizeof(WAVEHDR) || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
-  std::lock_guard lock(device->mutex);
-  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-  header->dwFlags |= WHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return virtual_card::prepareHeader(findWaveOut(handle), header, cbHeader);
 }
 
 MMRESULT VirtualDriver::waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
   if (MMRESULT r = injected(VirtualCall::waveOutWrite)) return r;
-  OpenWaveOut* device = nullptr;
-  {
-    std::lock_guard lock(waveOutMutex_);
-    device = openWaveOut(handle);
-  }
+  OpenWaveOut* device = findWaveOut(handle);
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
   if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
   std::lock_guard lock(device->mutex);
-  if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-  header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+  if (MMRESULT r = markQueued(*header)) return r;
   device->queue.push_back(header);
   device->wake.notify_all();
   return MMSYSERR_NOERROR;
@@ -188,13 +149,9 @@ MMRESULT VirtualDriver::waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT cbHe
 
 MMRESULT VirtualDriver::waveOutReset(HWAVEOUT handle) {
   if (MMRESULT r = injected(VirtualCall::waveOutReset)) return r;
-  OpenWaveOut* device = nullptr;
-  {
-    std::lock_guard lock(waveOutMutex_);
-    device = openWaveOut(handle);
-  }
+  OpenWaveOut* device = findWaveOut(handle);
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
-  if (device->thread.get_id() == std::this_thread::get_id()) return MMSYSERR_ERROR;  // from its own callback
+  if (device->thread.isCurrent()) return MMSYSERR_ERROR;  // from its own callback
   // Every queued block comes back (done, unplayed) through the done notification; the
   // call returns when no block is queued and no notification of the device is running.
   std::unique_lock lock(device->mutex);
@@ -207,17 +164,7 @@ MMRESULT VirtualDriver::waveOutReset(HWAVEOUT handle) {
 
 MMRESULT VirtualDriver::waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
   if (MMRESULT r = injected(VirtualCall::waveOutUnprepareHeader)) return r;
-  OpenWaveOut* device = nullptr;
-  {
-    std::lock_guard lock(waveOutMutex_);
-    device = openWaveOut(handle);
-  }
-  if (device == nullptr) return MMSYSERR_INVALHANDLE;
-  if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
-  std::lock_guard lock(device->mutex);
-  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-  header->dwFlags &= ~WHDR_PREPARED;  // also fine for a header that was never prepared
-  return MMSYSERR_NOERROR;
+  return virtual_card::unprepareHeader(findWaveOut(handle), header, cbHeader);
 }
 
 MMRESULT VirtualDriver::waveOutClose(HWAVEOUT handle) {
@@ -225,9 +172,9 @@ MMRESULT VirtualDriver::waveOutClose(HWAVEOUT handle) {
   OpenWaveOut* device = nullptr;
   {
     std::lock_guard lock(waveOutMutex_);
-    device = openWaveOut(handle);
+    device = virtual_card::findOpen(openWaveOuts_, handle);
     if (device == nullptr) return MMSYSERR_INVALHANDLE;
-    if (device->thread.get_id() == std::this_thread::get_id()) return MMSYSERR_ERROR;
+    if (device->thread.isCurrent()) return MMSYSERR_ERROR;
     std::lock_guard deviceLock(device->mutex);
     if (!device->queue.empty()) return WAVERR_STILLPLAYING;
     device->closing = true;
