@@ -231,6 +231,12 @@ class VirtualDriver : public Driver {
   std::mutex waveInMutex_;
   std::vector<WaveInDevice*> openWaveIns_;
   std::shared_ptr<const InputFile> inputFile_;
+  // Closes the inputs still open when the card goes away (their threads would otherwise
+  // go on running against a destroyed driver).
+  struct WaveInReaper {
+    VirtualDriver* driver;
+    ~WaveInReaper();
+  } waveInReaper_{this};
 
   // --- wave output state (virtual_wave_out.cpp) ---
  public:

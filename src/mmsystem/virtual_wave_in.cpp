@@ -286,6 +286,26 @@ MMRESULT VirtualDriver::waveInClose(HWAVEIN handle) {
   return MMSYSERR_NOERROR;
 }
 
+VirtualDriver::WaveInReaper::~WaveInReaper() {
+  // No fault injection here: every input still open hands its headers back and closes.
+  std::vector<WaveInDevice*> left;
+  {
+    std::lock_guard lock(driver->waveInMutex_);
+    left.swap(driver->openWaveIns_);
+  }
+  for (WaveInDevice* device : left) {
+    {
+      std::lock_guard lock(device->mutex);
+      ++device->resetsAsked;
+      device->quit = true;
+      device->wake.notify_one();
+    }
+    device->thread.join();
+    --driver->openInputs_;
+    delete device;
+  }
+}
+
 void VirtualDriver::runWaveIn(WaveInDevice& device) {
   const DWORD align = device.format.nBlockAlign;
   const uint32_t rate = device.format.nSamplesPerSec;

@@ -187,6 +187,22 @@ TEST_F(VirtualWaveInTest, ResetHandsEveryHeaderBackAndWaitsForARunningCallback) 
   EXPECT_EQ(fast.waveInClose(handle), MMSYSERR_NOERROR);
 }
 
+TEST_F(VirtualWaveInTest, AnInputLeftOpenIsClosedWhenTheCardGoesAway) {
+  Blocks blocks(3, 400);
+  {
+    VirtualDriver driver(cardWith(VirtualPacing::RealTime));
+    open(driver, pcm(2, 8000, 16));
+    queue(driver, blocks);
+    ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+  }
+  // Every queued header came back done and the close notification was the last.
+  std::lock_guard lock(sink.mutex);
+  ASSERT_FALSE(sink.events.empty());
+  EXPECT_EQ(sink.events.back().msg, WIM_CLOSE);
+  EXPECT_EQ(sink.dataCount(), blocks.headers.size());
+  for (const WAVEHDR& h : blocks.headers) EXPECT_TRUE(h.dwFlags & WHDR_DONE);
+}
+
 TEST_F(VirtualWaveInTest, HeadersAndHandlesAreChecked) {
   VirtualDriver driver(cardWith(VirtualPacing::AsFastAsQueued));
   open(driver, pcm(1, 8000, 8));
