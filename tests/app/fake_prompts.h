@@ -45,19 +45,22 @@ class FakePrompts : public Prompts {
   std::vector<QDialog*> dialogs;
 };
 
-// Installs a FakePrompts for the lifetime of the object.
-class ScopedFakePrompts {
+// Installs fake prompts of type `Fake` for the lifetime of the object.
+template <typename Fake>
+class ScopedPrompts {
  public:
-  ScopedFakePrompts() {
-    auto fake = std::make_unique<FakePrompts>();
+  ScopedPrompts() {
+    auto fake = std::make_unique<Fake>();
     prompts_ = fake.get();
     previous_ = installPrompts(std::move(fake));
   }
-  ~ScopedFakePrompts() { installPrompts(std::move(previous_)); }
-  FakePrompts* operator->() const { return prompts_; }
-  FakePrompts& get() const { return *prompts_; }
+  ~ScopedPrompts() { installPrompts(std::move(previous_)); }
+  Fake* operator->() const { return prompts_; }
+  Fake& get() const { return *prompts_; }
 
  private:
-  FakePrompts* prompts_;
+  Fake* prompts_;
   std::unique_ptr<Prompts> previous_;
 };
+
+using ScopedFakePrompts = ScopedPrompts<FakePrompts>;

@@ -49,20 +49,7 @@ class DialogPrompts : public FakePrompts {
   std::function<int(QDialog&)> onDialog;
 };
 
-class ScopedDialogPrompts {
- public:
-  ScopedDialogPrompts() {
-    auto fake = std::make_unique<DialogPrompts>();
-    prompts_ = fake.get();
-    previous_ = installPrompts(std::move(fake));
-  }
-  ~ScopedDialogPrompts() { installPrompts(std::move(previous_)); }
-  DialogPrompts* operator->() const { return prompts_; }
-
- private:
-  DialogPrompts* prompts_;
-  std::unique_ptr<Prompts> previous_;
-};
+using ScopedDialogPrompts = ScopedPrompts<DialogPrompts>;
 
 // A main window created on `card`, the way the program creates it.
 inline std::unique_ptr<TForm1> openForm(VirtualCard card = VirtualCard::defaultCard()) {

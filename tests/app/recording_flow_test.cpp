@@ -5,7 +5,8 @@
 #include <QSlider>
 
 #include "app/window_run.h"
-#include "mmsystem/alsa_pulse.h"
+#include "support/pulse_server.h"
+#include "support/signal_match.h"
 
 namespace {
 
@@ -14,8 +15,8 @@ using window_run::WindowRun;
 // Speech made with espeak-ng (22050 Hz, mono, 16 bit) in `dir`; empty when it failed.
 QString makeSpeech(const QTemporaryDir& dir) {
   const QString wav = dir.filePath("speech.wav");
-  const alsatest::Run r =
-      alsatest::run("espeak-ng", {"-w", wav, "Tessaron keeps the level right while the recording runs."});
+  const testsupport::Run r =
+      testsupport::run("espeak-ng", {"-w", wav, "Tessaron keeps the level right while the recording runs."});
   return r.exitCode == 0 ? wav : QString();
 }
 
@@ -87,11 +88,11 @@ TEST_F(RecordingFlow, SpeechFromTheVirtualInputReachesTheFileUnchanged) {
             expected.substr(0, std::min(later.size(), expected.size())));
 }
 
-class RecordingFlowAlsa : public alsatest::PulseTest {
+class RecordingFlowAlsa : public testsupport::PulseTest {
  protected:
   void TearDown() override {
     form.reset();
-    alsatest::PulseTest::TearDown();
+    testsupport::PulseTest::TearDown();
   }
   ScopedFakePrompts prompts;
   QTemporaryDir dir;
@@ -99,7 +100,7 @@ class RecordingFlowAlsa : public alsatest::PulseTest {
 };
 
 TEST_F(RecordingFlowAlsa, SpeechPlayedIntoTheSoundServerReachesTheFile) {
-  if (recorder_test::kThreadChecked) GTEST_SKIP() << "starts other programs (see recorder_test_support.h)";
+  if (testsupport::kThreadChecked) GTEST_SKIP() << "starts other programs (see support/programs.h)";
   const QString speech = makeSpeech(dir);
   ASSERT_FALSE(speech.isEmpty()) << "espeak-ng could not make the speech file";
   form = std::make_unique<TForm1>();
@@ -118,10 +119,7 @@ TEST_F(RecordingFlowAlsa, SpeechPlayedIntoTheSoundServerReachesTheFile) {
   ASSERT_TRUE(prompts->messages.empty()) << prompts->messages[0].text.toStdString();
   // The recording runs before the speech begins; the clock shows it.
   ASSERT_TRUE(window_run::waitFor([&] { return f.LEDDisplay1->Value() >= 0.01L; }, 30000));
-  QProcess play;
-  play.start("paplay", {"-d", alsatest::kSink, speech});
-  ASSERT_TRUE(window_run::waitFor([&] { return play.state() == QProcess::NotRunning; }, 60000));
-  EXPECT_EQ(play.exitCode(), 0);
+  ASSERT_EQ(testsupport::runWhileServing("paplay", {"-d", testsupport::kSink, speech}), 0);
   const long double end = f.LEDDisplay1->Value() + 0.01L;
   ASSERT_TRUE(window_run::waitFor([&] { return f.LEDDisplay1->Value() >= end; }, 30000));
   f.BitBtn3Click(f.BitBtn3);
@@ -130,18 +128,12 @@ TEST_F(RecordingFlowAlsa, SpeechPlayedIntoTheSoundServerReachesTheFile) {
   ASSERT_GT(file.size(), 44u);
   EXPECT_EQ(window_run::readLE(file, 40, 4), file.size() - 44);
   const std::vector<char> data(file.begin() + 44, file.end());
-  const std::vector<double> recorded = alsatest::monoSamples(data, alsatest::pcmFormat(2, 44100, 16));
+  const std::vector<double> recorded = testsupport::monoSamples(data, testsupport::pcmFormat(2, 44100, 16));
 
-  const QString raw = dir.filePath("reference.raw");
-  ASSERT_EQ(
-      alsatest::run("sox", {speech, "-t", "raw", "-r", "44100", "-c", "1", "-b", "16", "-e", "signed-integer", raw})
-          .exitCode,
-      0);
-  const std::string ref = window_run::readFile(raw.toStdString());
-  const std::vector<double> reference =
-      alsatest::monoSamples(std::vector<char>(ref.begin(), ref.end()), alsatest::pcmFormat(1, 44100, 16));
+  const std::vector<double> reference = testsupport::decodeMono(speech, 44100, dir.filePath("reference.raw"));
+  ASSERT_FALSE(reference.empty()) << "sox could not decode the speech";
   ASSERT_GT(recorded.size(), reference.size());
-  EXPECT_GE(alsatest::bestCorrelation(reference, recorded), 0.9);
+  EXPECT_GE(testsupport::bestCorrelation(reference, recorded), 0.9);
   EXPECT_TRUE(prompts->messages.empty());
 }
 

@@ -23,15 +23,8 @@ class TimedRecording : public WindowRun {
     f.BitBtn1Click(f.BitBtn1);
   }
 
-  QTime clock{6, 59, 50};
-};
-
-TEST_F(TimedRecording, StartsAtTheSetMinuteAndStopsAfterTheSetLengthWithACompleteFile) {
-  TForm1& f = openDefault();
-  // Two seconds, 8-bit mono at 22050 Hz chosen in the record settings dialog.
-  f.UpDown1->click(btNext);
-  f.UpDown1->click(btNext);
-  {
+  // Chooses 8-bit mono at 22050 Hz in the record settings dialog.
+  static void chooseMono8At22050(TForm1& f) {
     ScopedDialogPrompts dialog;
     dialog->onDialog = [](QDialog& d) {
       auto& settings = dynamic_cast<TOKBottomDlg&>(d);
@@ -42,6 +35,16 @@ TEST_F(TimedRecording, StartsAtTheSetMinuteAndStopsAfterTheSetLengthWithAComplet
     };
     f.Sichern1Click(f.Sichern1);
   }
+
+  QTime clock{6, 59, 50};
+};
+
+TEST_F(TimedRecording, StartsAtTheSetMinuteAndStopsAfterTheSetLengthWithACompleteFile) {
+  TForm1& f = openDefault();
+  // Two seconds, 8-bit mono at 22050 Hz.
+  f.UpDown1->click(btNext);
+  f.UpDown1->click(btNext);
+  chooseMono8At22050(f);
   chooseFile("timed.wav");
   arm(f, 7, 0);
   ASSERT_TRUE(f.Timer4->isActive());
@@ -95,17 +98,7 @@ TEST_F(TimedRecording, FormatChosenWhileMonitoringIsTheFormatOfTheNextFilesHeade
   TForm1& f = window_run::WindowRun::openDefault();
   f.BitBtn4Click(f.BitBtn4);
   ASSERT_TRUE(f.Audio1->Recorder()->IsOpen);
-  {
-    ScopedDialogPrompts dialog;
-    dialog->onDialog = [](QDialog& d) {
-      auto& settings = dynamic_cast<TOKBottomDlg&>(d);
-      settings.ComboBox1->setCurrentIndex(0);
-      settings.ComboBox2->setCurrentIndex(0);
-      settings.ExtendEdit1->setValue(22050);
-      return int(QDialog::Accepted);
-    };
-    f.Sichern1Click(f.Sichern1);
-  }
+  chooseMono8At22050(f);
   chooseFile("m.wav");
   f.BitBtn1Click(f.BitBtn1);
   EXPECT_TRUE(waitBlocks(3));

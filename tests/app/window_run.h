@@ -20,15 +20,17 @@
 #include "audio/recorder_test_support.h"
 #include "mmsystem/driver.h"
 #include "mmsystem/virtual_driver.h"
+#include "support/event_wait.h"
+#include "support/wave_files.h"
 
 namespace window_run {
 
-using recorder_test::readFile;
-using recorder_test::readLE;
-using recorder_test::samples16;
-using recorder_test::waitFor;
-using recorder_test::wavBytes;
-using recorder_test::writeFile;
+using testsupport::readFile;
+using testsupport::readLE;
+using testsupport::samples16;
+using testsupport::waitFor;
+using testsupport::wavBytes;
+using testsupport::writeFile;
 
 // One block of 4410 frames (a tenth of a second at 44100 Hz).
 constexpr int kFrames = 4410;

@@ -11,19 +11,6 @@
 
 #include "alsa_test_support.h"
 
-#if defined(__SANITIZE_THREAD__)
-// The PulseAudio client library and ALSA's pulse plugin are not instrumented: their
-// threaded main loop synchronises through primitives the thread checker cannot see.
-// The tests start pactl, paplay and sox through QProcess; the child only execs.
-extern "C" const char* __tsan_default_suppressions() {
-  return "called_from_lib:libpulse.so.0\n"
-         "called_from_lib:libpulsecommon-16.1.so\n"
-         "called_from_lib:libasound_module_pcm_pulse.so\n"
-         "called_from_lib:libasound_module_ctl_pulse.so\n";
-}
-extern "C" const char* __tsan_default_options() { return "die_after_fork=0"; }
-#endif
-
 namespace pulse_test {
 namespace {
 
@@ -67,7 +54,7 @@ TEST_F(AlsaComponent, RecordsSpeechIntoAWaveFile) {
     EXPECT_FALSE(rec.WaveFileOpen);
 
     // The whole file decodes; its header gives the format and as many samples as OnRecord saw.
-    const std::string info = recorder_test::soxInfo(file);
+    const std::string info = soxInfo(file);
     ASSERT_FALSE(info.empty()) << "sox cannot read the recording";
     const size_t frames = delivered.bytes().size() / rec.WaveFormat()->nBlockAlign;
     EXPECT_EQ(info, std::string(c.info) + " " + std::to_string(frames));
@@ -103,9 +90,9 @@ TEST_F(AlsaComponent, LongRecordingLosesNoBlockWhileTheMachineIsBusy) {
     // The length of the recording, not a wait for a condition; the owner's messages are
     // delivered meanwhile, as the program's event loop would.
     const auto end = delivered.first() + 10s;
-    recorder_test::waitFor([&] { return std::chrono::steady_clock::now() >= end; }, 30000);
+    waitFor([&] { return std::chrono::steady_clock::now() >= end; }, 30000);
   }
-  const DWORD overruns = alsa->waveInOverruns(rec.WaveIn);
+  const DWORD overruns = alsa_->waveInOverruns(rec.WaveIn);
   const auto stopped = std::chrono::steady_clock::now();
   ASSERT_TRUE(rec.Stop()) << audio->ErrorMessage;
   busy = false;
@@ -124,10 +111,10 @@ TEST_F(AlsaComponent, LongRecordingLosesNoBlockWhileTheMachineIsBusy) {
   EXPECT_GE(recorded, arrived - block - 0.05) << "blocks lost";
   EXPECT_EQ(overruns, 0u);
   EXPECT_EQ(delivered.bytes().size() % (4410 * 4), 0u) << "only whole blocks reach OnRecord";
-  const std::string bytes = recorder_test::readFile(file);
+  const std::string bytes = readFile(file);
   ASSERT_GE(bytes.size(), 44u);
   EXPECT_EQ(bytes.size() - 44, delivered.bytes().size()) << "the file holds every block OnRecord saw";
-  EXPECT_EQ(recorder_test::readLE(bytes, 40, 4), delivered.bytes().size());
+  EXPECT_EQ(readLE(bytes, 40, 4), delivered.bytes().size());
 }
 
 // The server's mixer through the component: its master and capture lines, a capture
@@ -135,8 +122,8 @@ TEST_F(AlsaComponent, LongRecordingLosesNoBlockWhileTheMachineIsBusy) {
 // back as OnMixerChange of the capture line.
 TEST_F(AlsaComponent, MixerReachesTheServersMasterAndCaptureVolume) {
   int server = -1;
-  for (size_t m = 0; m < alsa->mixers().size(); ++m) {
-    if (alsa->mixers()[m].ctl == "default") server = static_cast<int>(m);
+  for (size_t m = 0; m < alsa_->mixers().size(); ++m) {
+    if (alsa_->mixers()[m].ctl == "default") server = static_cast<int>(m);
   }
   ASSERT_GE(server, 0) << "the server's mixer is not listed";
   audio->setMixerDeviceID(server);
@@ -181,7 +168,7 @@ TEST_F(AlsaComponent, MixerReachesTheServersMasterAndCaptureVolume) {
     // Change events of earlier changes (this test's own included) are let through
     // first, so that only the change made now can pass.
     size_t seen = ~size_t{0};
-    recorder_test::waitFor(
+    waitFor(
         [&] {
           if (changes.size() == seen) return true;
           seen = changes.size();
@@ -191,7 +178,7 @@ TEST_F(AlsaComponent, MixerReachesTheServersMasterAndCaptureVolume) {
         5000);
     changes.clear();
     if (run("pactl", pactl).exitCode != 0) return false;
-    return recorder_test::waitFor([&] { return !changes.empty(); }, 1000) &&
+    return waitFor([&] { return !changes.empty(); }, 1000) &&
            std::all_of(changes.begin(), changes.end(), [](const auto& c) { return c.first == 1 && c.second == 0; });
   };
   EXPECT_TRUE(changedWithinASecond({"set-source-volume", kMonitor, "40%"}));
@@ -206,7 +193,7 @@ TEST_F(AlsaComponent, MixerReachesTheServersMasterAndCaptureVolume) {
 // A device number that does not exist fails with the component's text followed by
 // ALSA's; the recorder then records from the default device as before.
 TEST_F(AlsaComponent, MissingDeviceGivesTheSoundSystemsText) {
-  const UINT missing = alsa->waveInGetNumDevs();
+  const UINT missing = alsa_->waveInGetNumDevs();
   if (missing > 9) GTEST_SKIP() << "every device number the component takes exists here";
   setFormat(TBPS::_16, TChannels::Stereo, 44100, 4410);
   audio->setAudioDeviceID(static_cast<int32_t>(missing));
@@ -252,7 +239,7 @@ TEST_F(AlsaComponent, PlaybackReachesTheSink) {
   ASSERT_TRUE(delivered.waitBlocks(3));
 
   ASSERT_TRUE(audio->Player()->Play(std::make_unique<std::istringstream>(tone), 0)) << audio->ErrorMessage;
-  ASSERT_TRUE(recorder_test::waitFor([&] { return played > 0; }, 30000)) << "the playback did not end";
+  ASSERT_TRUE(waitFor([&] { return played > 0; }, 30000)) << "the playback did not end";
   EXPECT_FALSE(audio->Player()->IsOpen);
   ASSERT_TRUE(delivered.waitBlocks(delivered.blocks() + 5));
   ASSERT_TRUE(rec.Stop()) << audio->ErrorMessage;
@@ -279,7 +266,7 @@ TEST_F(AlsaComponent, DeviceInfoDescribesTheDefaultDevice) {
             "Volume");
   EXPECT_EQ(run("pactl", {"get-sink-volume", kSink}).out, volumeBefore);
   EXPECT_FALSE(audio->Recorder()->IsOpen);
-  EXPECT_TRUE(recorder_test::waitFor([&] { return !audio->Player()->IsOpen; })) << "the probe left the player open";
+  EXPECT_TRUE(waitFor([&] { return !audio->Player()->IsOpen; })) << "the probe left the player open";
 }
 
 }  // namespace

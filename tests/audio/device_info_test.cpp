@@ -2,25 +2,13 @@
 // follows a change, and whether output and input can be open at the same time.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QThread>
-#include <chrono>
-
 #include "audio/Audio.h"
 #include "mmsystem/virtual_driver.h"
+#include "support/event_wait.h"
 
 namespace {
 
-template <typename Condition>
-bool waitFor(Condition condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(1);
-  }
-  return true;
-}
+using testsupport::waitFor;
 
 VirtualCard probeCard(bool volumeFollows, bool fullDuplex) {
   VirtualCard card;

@@ -4,26 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QThread>
 #include <algorithm>
-#include <chrono>
 #include <thread>
 
 #include "audio/Audio.h"
 #include "mmsystem/virtual_driver.h"
+#include "support/event_wait.h"
 
 namespace {
 
-template <typename Condition>
-bool waitFor(Condition condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(1);
-  }
-  return true;
-}
+using testsupport::waitFor;
 
 VirtualLine lineOf(const std::string& name, DWORD channels, bool volume, bool mute, bool peak) {
   VirtualLine line;

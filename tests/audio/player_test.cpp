@@ -6,24 +6,18 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <sstream>
 #include <thread>
 
 #include "audio/Audio.h"
 #include "mmsystem/virtual_driver.h"
+#include "support/event_wait.h"
 
 namespace {
 
-template <typename Condition>
-bool waitFor(Condition condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(1);
-  }
-  return true;
-}
+// Playing whole streams through the ring takes longer than the other waits.
+bool waitFor(const std::function<bool()>& condition) { return testsupport::waitFor(condition, 30000); }
 
 VirtualCard playerCard(VirtualPacing pacing) {
   VirtualCard card;

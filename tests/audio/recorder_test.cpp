@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <QFileInfo>
 #include <optional>
 
 #include "audio/wave_file.h"

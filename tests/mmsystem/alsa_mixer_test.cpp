@@ -20,15 +20,11 @@ class AlsaMixer : public PulseTest {
       if (alsa_->mixers()[m].ctl == "default") device_ = m;
     }
     ASSERT_NE(device_, kNone) << "the server's mixer is not listed";
-    savedVolume_ = sourceVolume();
+    keepSourceVolume();
   }
   void TearDown() override {
     if (mixer_ != nullptr) {
       EXPECT_EQ(mixerClose(mixer_), MMSYSERR_NOERROR);
-    }
-    if (!savedVolume_.empty()) {
-      run("pactl", {"set-source-volume", kMonitor, QString::number(savedVolume_[0])});
-      run("pactl", {"set-source-mute", kMonitor, "0"});
     }
     PulseTest::TearDown();
   }
@@ -80,7 +76,6 @@ class AlsaMixer : public PulseTest {
   UINT device_ = kNone;
   HMIXER mixer_ = nullptr;
   Messages messages_;
-  std::vector<long> savedVolume_;
 };
 
 TEST_F(AlsaMixer, ListsTheServersMasterAndCaptureLines) {

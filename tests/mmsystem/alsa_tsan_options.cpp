@@ -1,16 +1,2 @@
-// ThreadSanitizer settings for this test program, read by the sanitizer at start when
-// it is built with TESSARON_TSAN (otherwise these functions are never called).
-//
-// The PulseAudio client library and ALSA's pulse plugin are not instrumented: their
-// threaded main loop synchronises through its own primitives, which the sanitizer
-// cannot see, so their frees look like races. The tests run pactl and paplay through
-// QProcess while driver threads run; the child only execs, so forking is safe.
-
-extern "C" const char* __tsan_default_suppressions() {
-  return "called_from_lib:libpulse.so.0\n"
-         "called_from_lib:libpulsecommon-16.1.so\n"
-         "called_from_lib:libasound_module_pcm_pulse.so\n"
-         "called_from_lib:libasound_module_ctl_pulse.so\n";
-}
-
-extern "C" const char* __tsan_default_options() { return "die_after_fork=0"; }
+// ThreadSanitizer settings of this test program (it reaches the PulseAudio server).
+#include "support/pulse_tsan_options.h"

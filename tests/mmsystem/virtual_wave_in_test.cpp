@@ -5,16 +5,19 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <condition_variable>
-#include <fstream>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "mmsystem/virtual_driver.h"
+#include "support/wave_files.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::pcmFormat;
+using testsupport::putLE;
+using testsupport::writeFile;
 
 struct Event {
   UINT msg;
@@ -53,17 +56,6 @@ struct Sink {
   }
 };
 
-WAVEFORMATEX pcm(WORD channels, DWORD rate, WORD bits) {
-  WAVEFORMATEX f{};
-  f.wFormatTag = WAVE_FORMAT_PCM;
-  f.nChannels = channels;
-  f.nSamplesPerSec = rate;
-  f.wBitsPerSample = bits;
-  f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-  f.nAvgBytesPerSec = rate * f.nBlockAlign;
-  return f;
-}
-
 VirtualCard cardWith(VirtualPacing pacing, const std::string& inputFile = {}) {
   VirtualCard card;
   VirtualWaveDevice input;
@@ -88,9 +80,10 @@ struct Blocks {
 
 class VirtualWaveInTest : public ::testing::Test {
  protected:
-  void open(VirtualDriver& driver, const WAVEFORMATEX& format) {
+  // Opens the device with its callbacks going to `target` (the fixture's sink if none).
+  void open(VirtualDriver& driver, const WAVEFORMATEX& format, Sink* target = nullptr) {
     ASSERT_EQ(driver.waveInOpen(&handle, 0, &format, reinterpret_cast<DWORD_PTR>(&Sink::CALLBACK),
-                                reinterpret_cast<DWORD_PTR>(&sink), CALLBACK_FUNCTION),
+                                reinterpret_cast<DWORD_PTR>(target != nullptr ? target : &sink), CALLBACK_FUNCTION),
               MMSYSERR_NOERROR);
   }
   void queue(VirtualDriver& driver, Blocks& blocks) {
@@ -122,7 +115,7 @@ class VirtualWaveInTest : public ::testing::Test {
 
 TEST_F(VirtualWaveInTest, QueuedHeadersComeBackFilledInOrderWithTheCallersInstance) {
   VirtualDriver driver(cardWith(VirtualPacing::AsFastAsQueued));
-  open(driver, pcm(2, 8000, 16));
+  open(driver, pcmFormat(2, 8000, 16));
   Blocks blocks(3, 400);
   queue(driver, blocks);
   std::this_thread::sleep_for(20ms);
@@ -149,7 +142,7 @@ TEST_F(VirtualWaveInTest, QueuedHeadersComeBackFilledInOrderWithTheCallersInstan
 
 TEST_F(VirtualWaveInTest, ResetHandsEveryHeaderBackAndWaitsForARunningCallback) {
   VirtualDriver driver(cardWith(VirtualPacing::RealTime));
-  open(driver, pcm(1, 8000, 16));
+  open(driver, pcmFormat(1, 8000, 16));
   Blocks blocks(3, 16000);  // one second each
   queue(driver, blocks);
   ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
@@ -169,11 +162,9 @@ TEST_F(VirtualWaveInTest, ResetHandsEveryHeaderBackAndWaitsForARunningCallback) 
   // A reset while a slow callback runs returns only after it.
   Sink slow;
   slow.delay = 300ms;
-  const WAVEFORMATEX format = pcm(1, 8000, 16);
+  const WAVEFORMATEX format = pcmFormat(1, 8000, 16);
   VirtualDriver fast(cardWith(VirtualPacing::AsFastAsQueued));
-  ASSERT_EQ(fast.waveInOpen(&handle, 0, &format, reinterpret_cast<DWORD_PTR>(&Sink::CALLBACK),
-                            reinterpret_cast<DWORD_PTR>(&slow), CALLBACK_FUNCTION),
-            MMSYSERR_NOERROR);
+  open(fast, format, &slow);
   Blocks two(2, 100);
   for (WAVEHDR& h : two.headers) {
     fast.waveInPrepareHeader(handle, &h, sizeof(h));
@@ -205,7 +196,7 @@ TEST_F(VirtualWaveInTest, AnInputLeftOpenIsClosedWhenTheCardGoesAway) {
 
 TEST_F(VirtualWaveInTest, HeadersAndHandlesAreChecked) {
   VirtualDriver driver(cardWith(VirtualPacing::AsFastAsQueued));
-  open(driver, pcm(1, 8000, 8));
+  open(driver, pcmFormat(1, 8000, 8));
   Blocks blocks(1, 100);
   WAVEHDR& h = blocks.headers[0];
   EXPECT_EQ(driver.waveInAddBuffer(handle, &h, sizeof(h)), WAVERR_UNPREPARED);
@@ -223,11 +214,12 @@ TEST_F(VirtualWaveInTest, FormatsAndDevicesThatCannotBeOpened) {
   card.inputs[0].refuses = [](const WAVEFORMATEX& f) { return f.nSamplesPerSec > 44100; };
   VirtualDriver driver(card);
   HWAVEIN h = nullptr;
-  WAVEFORMATEX bad = pcm(2, 8000, 16);
+  WAVEFORMATEX bad = pcmFormat(2, 8000, 16);
   bad.nBlockAlign = 2;
-  const WAVEFORMATEX refused[] = {pcm(1, 8000, 24), pcm(3, 8000, 16), pcm(1, 0, 8), bad, pcm(2, 48000, 16)};
+  const WAVEFORMATEX refused[] = {pcmFormat(1, 8000, 24), pcmFormat(3, 8000, 16), pcmFormat(1, 0, 8), bad,
+                                  pcmFormat(2, 48000, 16)};
   for (const WAVEFORMATEX& f : refused) EXPECT_EQ(driver.waveInOpen(&h, 0, &f, 0, 0, 0), WAVERR_BADFORMAT);
-  const WAVEFORMATEX good = pcm(2, 44100, 16);
+  const WAVEFORMATEX good = pcmFormat(2, 44100, 16);
   EXPECT_EQ(driver.waveInOpen(&h, 1, &good, 0, 0, 0), MMSYSERR_BADDEVICEID);
   EXPECT_EQ(driver.waveInOpen(&h, WAVE_MAPPER, &good, 0, 0, 0), MMSYSERR_NOERROR);
   EXPECT_EQ(driver.waveInClose(h), MMSYSERR_NOERROR);
@@ -242,7 +234,7 @@ TEST_F(VirtualWaveInTest, FormatsAndDevicesThatCannotBeOpened) {
 
 TEST_F(VirtualWaveInTest, EveryWaveInCallCanBeMadeToFail) {
   VirtualDriver driver(cardWith(VirtualPacing::AsFastAsQueued));
-  const WAVEFORMATEX format = pcm(1, 8000, 16);
+  const WAVEFORMATEX format = pcmFormat(1, 8000, 16);
   Blocks blocks(1, 100);
   WAVEHDR& h = blocks.headers[0];
   WAVEINCAPSA caps{};
@@ -268,7 +260,7 @@ TEST_F(VirtualWaveInTest, EveryWaveInCallCanBeMadeToFail) {
 
 TEST_F(VirtualWaveInTest, RealTimePacingDeliversNoFasterThanTheFormatsRate) {
   VirtualDriver driver(cardWith(VirtualPacing::RealTime));
-  open(driver, pcm(2, 8000, 16));
+  open(driver, pcmFormat(2, 8000, 16));
   Blocks blocks(4, 1600);  // 50 ms each
   queue(driver, blocks);
   const auto start = std::chrono::steady_clock::now();
@@ -281,7 +273,7 @@ TEST_F(VirtualWaveInTest, RealTimePacingDeliversNoFasterThanTheFormatsRate) {
 TEST_F(VirtualWaveInTest, TheGeneratorIsDeterministicAndClipsAtFullVolume) {
   VirtualDriver driver(cardWith(VirtualPacing::AsFastAsQueued));
   // Two seconds of 16-bit mono: the loud part of the first swell lies within them.
-  open(driver, pcm(1, 8000, 16));
+  open(driver, pcmFormat(1, 8000, 16));
   Blocks blocks(4, 8000);
   queue(driver, blocks);
   ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
@@ -297,20 +289,14 @@ TEST_F(VirtualWaveInTest, TheGeneratorIsDeterministicAndClipsAtFullVolume) {
   EXPECT_EQ(driver.inputLevel()[0], driver.inputLevel()[1]);
 
   Sink again;
-  const WAVEFORMATEX format = pcm(1, 8000, 16);
-  ASSERT_EQ(driver.waveInOpen(&handle, 0, &format, reinterpret_cast<DWORD_PTR>(&Sink::CALLBACK),
-                              reinterpret_cast<DWORD_PTR>(&again), CALLBACK_FUNCTION),
-            MMSYSERR_NOERROR);
+  const WAVEFORMATEX format = pcmFormat(1, 8000, 16);
+  open(driver, format, &again);
   Blocks second(1, 8000);
   queue(driver, second);
   driver.waveInStart(handle);
   ASSERT_TRUE(again.waitForData(1));
   close(driver, second);
   EXPECT_EQ(std::string(second.headers[0].lpData, 8000), first.substr(0, 8000));
-}
-
-void putLE(std::string& out, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
 TEST_F(VirtualWaveInTest, TheInputFileIsLoopedAndConvertedToTheOpenedFormat) {
@@ -339,11 +325,11 @@ TEST_F(VirtualWaveInTest, TheInputFileIsLoopedAndConvertedToTheOpenedFormat) {
   file += data;
   QTemporaryDir dir;
   const std::string path = dir.filePath("in.wav").toStdString();
-  std::ofstream(path, std::ios::binary) << file;
+  writeFile(path, file);
 
   // Same format: the frames as they are, looping after 100.
   VirtualDriver same(cardWith(VirtualPacing::AsFastAsQueued, path));
-  open(same, pcm(2, 4000, 16));
+  open(same, pcmFormat(2, 4000, 16));
   Blocks blocks(1, 150 * 4);
   queue(same, blocks);
   same.waveInStart(handle);
@@ -357,10 +343,8 @@ TEST_F(VirtualWaveInTest, TheInputFileIsLoopedAndConvertedToTheOpenedFormat) {
   // lie half way; the channels are averaged.
   Sink other;
   VirtualDriver converted(cardWith(VirtualPacing::AsFastAsQueued, path));
-  const WAVEFORMATEX format = pcm(1, 8000, 8);
-  ASSERT_EQ(converted.waveInOpen(&handle, 0, &format, reinterpret_cast<DWORD_PTR>(&Sink::CALLBACK),
-                                 reinterpret_cast<DWORD_PTR>(&other), CALLBACK_FUNCTION),
-            MMSYSERR_NOERROR);
+  const WAVEFORMATEX format = pcmFormat(1, 8000, 8);
+  open(converted, format, &other);
   Blocks mono(1, 200);
   queue(converted, mono);
   converted.waveInStart(handle);

@@ -9,19 +9,11 @@
 #include <vector>
 
 #include "mmsystem/virtual_driver.h"
+#include "support/wave_files.h"
 
 namespace {
 
-WAVEFORMATEX pcm(WORD channels, WORD bits, DWORD rate) {
-  WAVEFORMATEX f{};
-  f.wFormatTag = WAVE_FORMAT_PCM;
-  f.nChannels = channels;
-  f.wBitsPerSample = bits;
-  f.nSamplesPerSec = rate;
-  f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-  f.nAvgBytesPerSec = rate * f.nBlockAlign;
-  return f;
-}
+using testsupport::pcmFormat;
 
 // Notifications as the service thread delivers them.
 struct Events {
@@ -93,13 +85,13 @@ struct Block {
 
 TEST_F(VirtualWaveOutTest, OpenChecksDeviceFormatAndFlags) {
   HWAVEOUT h = nullptr;
-  WAVEFORMATEX f = pcm(2, 16, 44100);
+  WAVEFORMATEX f = pcmFormat(2, 44100, 16);
   EXPECT_EQ(waveOutOpen(&h, 3, &f, 0, 0, 0), MMSYSERR_BADDEVICEID);
   EXPECT_EQ(waveOutOpen(&h, 2, &f, 0, 0, 0), WAVERR_BADFORMAT);  // this device refuses stereo
   WAVEFORMATEX odd = f;
   odd.nBlockAlign = 3;
   EXPECT_EQ(waveOutOpen(&h, 0, &odd, 0, 0, 0), WAVERR_BADFORMAT);
-  WAVEFORMATEX wide = pcm(2, 24, 44100);
+  WAVEFORMATEX wide = pcmFormat(2, 44100, 24);
   EXPECT_EQ(waveOutOpen(&h, 0, &wide, 0, 0, 0), WAVERR_BADFORMAT);
   EXPECT_EQ(waveOutOpen(&h, 0, &f, 0, 0, 0x50000), MMSYSERR_INVALFLAG);
   EXPECT_EQ(waveOutOpen(&h, 0, nullptr, 0, 0, 0), MMSYSERR_INVALPARAM);
@@ -120,7 +112,7 @@ TEST_F(VirtualWaveOutTest, OpenChecksDeviceFormatAndFlags) {
 
 TEST_F(VirtualWaveOutTest, BlocksArePlayedInOrderAndReportedDone) {
   Events events;
-  HWAVEOUT h = open(0, pcm(1, 8, 11025), events);
+  HWAVEOUT h = open(0, pcmFormat(1, 11025, 8), events);
   std::vector<std::unique_ptr<Block>> blocks;
   for (char i = 0; i < 6; ++i) blocks.push_back(std::make_unique<Block>(std::vector<char>(100 + i, i)));
   EXPECT_EQ(waveOutWrite(h, &blocks[0]->header, sizeof(WAVEHDR)), WAVERR_UNPREPARED);
@@ -149,7 +141,7 @@ TEST_F(VirtualWaveOutTest, ResetHandsQueuedBlocksBackUnplayed) {
   install(VirtualPacing::RealTime);
   Events events;
   // One second per block: nothing finishes playing before the reset.
-  HWAVEOUT h = open(0, pcm(1, 8, 8000), events);
+  HWAVEOUT h = open(0, pcmFormat(1, 8000, 8), events);
   std::vector<std::unique_ptr<Block>> blocks;
   for (int i = 0; i < 3; ++i) {
     blocks.push_back(std::make_unique<Block>(std::vector<char>(8000, static_cast<char>(i))));
@@ -176,7 +168,7 @@ TEST_F(VirtualWaveOutTest, ResetHandsQueuedBlocksBackUnplayed) {
 TEST_F(VirtualWaveOutTest, RealTimePlayingTakesTheBlocksDuration) {
   install(VirtualPacing::RealTime);
   Events events;
-  HWAVEOUT h = open(0, pcm(1, 8, 8000), events);
+  HWAVEOUT h = open(0, pcmFormat(1, 8000, 8), events);
   Block a(std::vector<char>(2000, 1)), b(std::vector<char>(2000, 2));  // a quarter second each
   const auto start = std::chrono::steady_clock::now();
   for (Block* block : {&a, &b}) {
@@ -217,7 +209,7 @@ TEST(VirtualWaveOutLifetime, ACardGoingAwayClosesItsOpenOutputs) {
   {
     VirtualCard card = outputCard(VirtualPacing::RealTime);
     VirtualDriver driver(card);
-    WAVEFORMATEX f = pcm(1, 8, 8000);
+    WAVEFORMATEX f = pcmFormat(1, 8000, 8);
     HWAVEOUT h = nullptr;
     ASSERT_EQ(driver.waveOutOpen(&h, 0, &f, reinterpret_cast<DWORD_PTR>(&Events::proc),
                                  reinterpret_cast<DWORD_PTR>(&events), CALLBACK_FUNCTION),

@@ -3,23 +3,15 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QThread>
 #include <stdexcept>
 
 #include "platform/session.h"
+#include "support/event_wait.h"
 
 namespace {
 
-bool waitFor(const std::function<bool()>& condition, int milliseconds = 20000) {
-  QDeadlineTimer deadline(milliseconds);
-  while (!condition()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  return true;
-}
+using testsupport::waitFor;
 
 TEST(ShutdownRequests, EachSignalReachesTheWindowThreadAsARequest) {
   std::vector<Qt::HANDLE> threads;

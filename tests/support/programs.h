@@ -1,0 +1,71 @@
+// Running other programs from a test (pactl, paplay, espeak-ng, sox) and reading what
+// sox makes of a sound file.
+#pragma once
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QString>
+#include <QStringList>
+#include <string>
+
+#include "support/event_wait.h"
+
+namespace testsupport {
+
+// The thread checker reports false races in a process that has forked (QProcess), so the
+// tests that start other programs while service threads run skip under it.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kThreadChecked = true;
+#else
+constexpr bool kThreadChecked = false;
+#endif
+
+struct Run {
+  int exitCode = -1;
+  QString out;
+};
+
+// Runs a program to its end; exit code -1 when it did not start, crashed or hung.
+inline Run run(const QString& program, const QStringList& args, int timeoutMs = 30000) {
+  QProcess p;
+  p.start(program, args);
+  Run r;
+  if (!p.waitForStarted(10000)) return r;
+  if (!p.waitForFinished(timeoutMs)) {
+    p.kill();
+    p.waitForFinished(5000);
+    return r;
+  }
+  r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+  return r;
+}
+
+// Runs a program while the calling thread goes on delivering its events (so that a
+// recorder owned by it keeps re-queueing its buffers); the exit code, -1 as above.
+inline int runWhileServing(const QString& program, const QStringList& args, int timeoutMs = 60000) {
+  QProcess p;
+  p.start(program, args);
+  if (!p.waitForStarted(10000)) return -1;
+  if (!waitFor([&] { return p.state() == QProcess::NotRunning; }, timeoutMs)) {
+    p.kill();
+    p.waitForFinished(5000);
+    return -1;
+  }
+  return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+// What sox says about a file: "channels rate bits samples", or "" when it cannot read it.
+inline std::string soxInfo(const std::string& path) {
+  if (QStandardPaths::findExecutable("sox").isEmpty()) return "no sox";
+  const QString file = QString::fromStdString(path);
+  // Decoding the whole file proves sox can read every sample, not only the header.
+  if (run("sox", {file, "-n", "stat"}).exitCode != 0) return "";
+  auto ask = [&](const char* option) {
+    const Run r = run("sox", {"--i", option, file});
+    return r.exitCode != 0 ? std::string("?") : r.out.trimmed().toStdString();
+  };
+  return ask("-c") + " " + ask("-r") + " " + ask("-b") + " " + ask("-s");
+}
+
+}  // namespace testsupport

@@ -1,0 +1,104 @@
+// The PulseAudio test server reached through ALSA's pulse plugin: its null sink
+// "tessaron_test" and that sink's monitor as the source, the source volume as pactl
+// reports it, decoding with sox, and a fixture that holds the server for one test and
+// installs a fresh ALSA driver meanwhile.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mmsystem/alsa_driver.h"
+#include "mmsystem/driver.h"
+#include "support/programs.h"
+#include "support/signal_match.h"
+
+namespace testsupport {
+
+constexpr const char* kSink = "tessaron_test";
+constexpr const char* kMonitor = "tessaron_test.monitor";
+
+// Empty when the server is usable (its null sink loaded if it was missing), else why not.
+inline std::string prepareServer() {
+  if (run("pactl", {"info"}, 10000).exitCode != 0)
+    return "no PulseAudio server can be reached (start one with scripts/pulse-server start and export "
+           "XDG_RUNTIME_DIR)";
+  if (!run("pactl", {"list", "short", "sinks"}).out.contains(kSink))
+    run("pactl", {"load-module", "module-null-sink", QString("sink_name=") + kSink});
+  run("pactl", {"set-default-sink", kSink});
+  run("pactl", {"set-default-source", kMonitor});
+  return {};
+}
+
+// Per-channel volume of the test source as pactl reports it (raw, 65536 = 100 %).
+inline std::vector<long> sourceVolume() {
+  const QString text = run("pactl", {"get-source-volume", kMonitor}).out;
+  std::vector<long> values;
+  QRegularExpression re(R"(:\s*(\d+)\s*/)");
+  for (auto it = re.globalMatch(text); it.hasNext();) values.push_back(it.next().captured(1).toLong());
+  return values;
+}
+
+// Any sound file as sox decodes it: mono 16-bit samples at `rate` (empty when sox fails).
+inline std::vector<double> decodeMono(const QString& file, unsigned rate, const QString& scratch) {
+  if (run("sox",
+          {file, "-t", "raw", "-r", QString::number(rate), "-c", "1", "-b", "16", "-e", "signed-integer", scratch})
+          .exitCode != 0)
+    return {};
+  QFile f(scratch);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  const QByteArray bytes = f.readAll();
+  return mono16(bytes.constData(), static_cast<size_t>(bytes.size()), 1);
+}
+
+// Installs a fresh ALSA driver for each test and puts the previous one back after it,
+// holding the server for itself meanwhile: tests of this kind share its sink, source and
+// volumes, and CTest may run them in parallel processes. Skips when no PulseAudio server
+// can be reached.
+class PulseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string why = prepareServer();
+    if (!why.empty()) GTEST_SKIP() << why;
+    const QString lockPath =
+        QDir(qEnvironmentVariable("XDG_RUNTIME_DIR", QDir::tempPath())).filePath("tessaron-alsa-tests.lock");
+    lockFd_ = ::open(lockPath.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd_ >= 0) flock(lockFd_, LOCK_EX);
+    auto driver = std::make_unique<AlsaDriver>();
+    alsa_ = driver.get();
+    previous_ = mmsystem::installDriver(std::move(driver));
+    installed_ = true;
+  }
+  void TearDown() override {
+    if (!savedVolume_.empty()) {
+      run("pactl", {"set-source-volume", kMonitor, QString::number(savedVolume_[0])});
+      run("pactl", {"set-source-mute", kMonitor, "0"});
+    }
+    // Without an earlier driver this one stays installed, as the automatic choice would.
+    if (installed_ && previous_) mmsystem::installDriver(std::move(previous_));
+    if (lockFd_ >= 0) ::close(lockFd_);  // releases the lock
+  }
+
+  // Puts the source volume back, unmuted, after the test.
+  void keepSourceVolume() { savedVolume_ = sourceVolume(); }
+
+  AlsaDriver* alsa_ = nullptr;
+
+ private:
+  std::unique_ptr<Driver> previous_;
+  bool installed_ = false;
+  int lockFd_ = -1;
+  std::vector<long> savedVolume_;
+};
+
+}  // namespace testsupport
