@@ -182,7 +182,7 @@ TEST_F(VirtualWaveInTest, AnInputLeftOpenIsClosedWhenTheCardGoesAway) {
   Blocks blocks(3, 400);
   {
     VirtualDriver driver(cardWith(VirtualPacing::RealTime));
-    open(driver, pcm(2, 8000, 16));
+    open(driver, pcmFormat(2, 8000, 16));
     queue(driver, blocks);
     ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
   }
