@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QRadioButton>
 #include <QSlider>
+#include <cstdint>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -49,6 +50,22 @@ inline VirtualCard levelCard(VirtualPacing pacing = VirtualPacing::AsFastAsQueue
   return card;
 }
 
+// The ComboBox3 item of the level-control input (device, destination, source); -1 when
+// the list does not hold it.
+inline int levelItem(const TForm1& form, int32_t device, int32_t destination, int32_t source) {
+  int item = 0;
+  for (const TInputEntry* e = form.volumfirst; e != nullptr; e = e->next, ++item) {
+    if (e->device == device && e->destination == destination && e->source == source) return item;
+  }
+  return -1;
+}
+
+// Chooses the ComboBox3 item `item` as the user would.
+inline void chooseLevelItem(TForm1& form, int item) {
+  form.ComboBox3->setCurrentIndex(item);
+  form.ComboBox3Change(form.ComboBox3);
+}
+
 class LevelWindowTest : public ::testing::Test {
  protected:
   void TearDown() override { form.reset(); }
@@ -61,10 +78,7 @@ class LevelWindowTest : public ::testing::Test {
     return *form;
   }
   // Chooses an item of ComboBox3 as the user would.
-  void choose(int item) {
-    form->ComboBox3->setCurrentIndex(item);
-    form->ComboBox3Change(form->ComboBox3);
-  }
+  void choose(int item) { chooseLevelItem(*form, item); }
   // Delivers posted messages (the mixer's change notifications).
   static void pump() {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();

@@ -1,14 +1,17 @@
-// The closed loop: the virtual card's record volume scales its generated input, which
-// clips at full volume; the recorder's blocks are scanned as the block analysis does and
-// their peaks and runs handed to the tick, which lowers the volume. And the level slider
-// on a real sound server: moving it changes the capture volume the server reports.
+// The closed loop through the window: the virtual card's record volume scales its
+// generated input, which clips at full volume; monitoring started with the monitor button
+// scans each block on the delivering thread, hands it to the window thread, and the meter
+// tick lowers the volume of the chosen line until nothing clips. And the level slider on a
+// real sound server: moving it changes the capture volume the server reports.
 #include <QCoreApplication>
+#include <QSlider>
+#include <QTimer>
+#include <algorithm>
 #include <chrono>
-#include <deque>
-#include <mutex>
 
-#include "app/block_scan.h"
 #include "app/level_fixture.h"
+#include "app/level_math.h"
+#include "app/window_run.h"
 #include "mmsystem/alsa_pulse.h"
 
 namespace leveltest {
@@ -16,74 +19,80 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class LevelLoopTest : public LevelWindowTest {};
+class LevelLoopTest : public window_run::WindowRun {
+ protected:
+  // Blocks the window thread has analysed since the run started: ten make a second of
+  // the elapsed-time clock.
+  static int analysed(const TForm1& f) { return (f.elapsedmin * 60 + f.elapsedsec) * 10 + f.blockcount; }
+};
 
 TEST_F(LevelLoopTest, DownOnlyBringsAClippingInputUnderTheLimitWithinTwentySeconds) {
-  TForm1& f = open(levelCard(VirtualPacing::AsFastAsQueued));
-  choose(RecordingItem);
-  ASSERT_EQ(volume(kRecording), (Volumes{65535, 65535}));
-  ASSERT_TRUE(f.RadioButton4->isChecked());
-  f.limit16 = 32000;
-  f.limit8 = 120;
-  f.overhigh = 44;  // a run of 1 ms at 44100 Hz
-  f.overlow = 6;
+  TForm1& f = openDefault(VirtualPacing::AsFastAsQueued);
+  // The default card's "Recording" destination and its "Line In" both scale the input;
+  // the level control works on "Recording".
+  const int item = levelItem(f, 0, 1, 0);
+  ASSERT_GE(item, 0);
+  chooseLevelItem(f, item);
+  f.RadioButton2->setChecked(true);
+  f.RadioButton2Click(f.RadioButton2);
+  ASSERT_EQ(driver->lineVolume(0, 1, 0), (Volumes{65535, 65535}));
+  ASSERT_EQ(driver->lineVolume(0, 1, 1), (Volumes{65535, 65535}));
+  ASSERT_EQ(f.ComboBox1->currentIndex(), 0) << "the meters refer to the wave data";
+  f.RadioButton4->setChecked(true);
+  f.RadioButton4Click(f.RadioButton4);
 
-  // The scan runs on the delivering thread; the window thread takes its results in
-  // block order, as the block analysis hands them over.
-  std::mutex mutex;
-  std::deque<BlockScanResult> scanned;
-  f.Audio1->OnRecord = [&](TObject*, void* data, void*, uint16_t size) {
-    const BlockScanResult result = scanBlock(data, size, TBPS::_16, TChannels::Stereo, 120, 32000);
-    std::lock_guard lock(mutex);
-    scanned.push_back(result);
-  };
-  TRecorder* recorder = f.Audio1->Recorder();
-  f.Audio1->setAudioDeviceID(0);
-  recorder->setBitsPerSample(TBPS::_16);
-  recorder->setChannels(TChannels::Stereo);
-  recorder->setSampleRate(44100);
-  recorder->setNoSamples(4410);
-  recorder->Triggered = true;
-  ASSERT_TRUE(recorder->Start()) << f.Audio1->ErrorMessage;
+  f.BitBtn4Click(f.BitBtn4);
+  ASSERT_EQ(f.BitBtn4->Tag, 1);
+  ASSERT_TRUE(f.Timer1->isActive()) << "monitoring polls the meters";
+  ASSERT_EQ(f.overhigh, 44);
+  ASSERT_EQ(f.overlow, 6);
+  // The card delivers far faster than 25 ms per tick, so the test takes the timer's place:
+  // after the window has analysed what arrived, four ticks for each 0.1 s block of it.
+  f.Timer1->stop();
 
-  // 200 blocks of 0.1 s; four 25 ms ticks per block.
-  constexpr size_t kBlocks = 200;
-  std::vector<BlockScanResult> blocks;
+  constexpr int kBlocks = 200;  // 20 s of input
+  int seen = 0;
+  bool clippedEarly = false;
+  bool quietLastSecond = true;
+  uint16_t loudest = 0;  // the loudest block peak of the last four seconds
   const auto deadline = std::chrono::steady_clock::now() + 120s;
-  while (blocks.size() < kBlocks && std::chrono::steady_clock::now() < deadline) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    std::deque<BlockScanResult> arrived;
-    {
-      std::lock_guard lock(mutex);
-      arrived.swap(scanned);
+  while (seen < kBlocks && std::chrono::steady_clock::now() < deadline) {
+    QCoreApplication::processEvents();
+    const int now = analysed(f);
+    if (now == seen) continue;
+    if (seen < 40 && (f.overleft > 0 || f.overright > 0)) clippedEarly = true;
+    if (now > kBlocks - 40) loudest = std::max({loudest, f.peakleft, f.peakright});
+    if (now > kBlocks - 10) {
+      // The sums hold every run since the last tick; the labels show the last block's.
+      if (f.overleft != 0 || f.overright != 0 || f.Label1->text() != "0" || f.Label12->text() != "0") {
+        ADD_FAILURE() << "block " << now << ": sums " << f.overleft << "/" << f.overright << ", labels "
+                      << f.Label1->text().toStdString() << "/" << f.Label12->text().toStdString();
+        quietLastSecond = false;
+      }
     }
-    for (const BlockScanResult& block : arrived) {
-      if (blocks.size() == kBlocks) break;
-      blocks.push_back(block);
-      f.peakleft = block.peak[0];
-      f.peakright = block.peak[1];
-      f.overleft = static_cast<uint16_t>(f.overleft + block.longestRun[0]);
-      f.overright = static_cast<uint16_t>(f.overright + block.longestRun[1]);
-      for (int tick = 0; tick < 4; ++tick) f.levelControlTick();
-    }
+    for (int tick = 0; tick < 4 * (now - seen); ++tick) f.Timer1Timer(f.Timer1);
+    seen = now;
   }
-  recorder->Stop();
-  ASSERT_EQ(blocks.size(), kBlocks) << "the virtual input stalled";
+  f.BitBtn4Click(f.BitBtn4);
+  ASSERT_GE(seen, kBlocks) << "the virtual input stalled";
+  EXPECT_EQ(f.BitBtn4->Tag, 0);
+  EXPECT_FALSE(f.Timer1->isActive());
+  EXPECT_TRUE(prompts->messages.empty());
 
-  auto clipped = [](const BlockScanResult& b) { return b.longestRun[0] > 0 || b.longestRun[1] > 0; };
-  EXPECT_TRUE(std::any_of(blocks.begin(), blocks.begin() + 40, clipped)) << "full volume clips";
-  for (size_t i = kBlocks - 10; i < kBlocks; ++i) {
-    EXPECT_FALSE(clipped(blocks[i])) << "block " << i << ": " << blocks[i].longestRun[0] << "/"
-                                     << blocks[i].longestRun[1];
-  }
-  const Volumes lowered = volume(kRecording);
+  EXPECT_TRUE(clippedEarly) << "full volume clips";
+  EXPECT_TRUE(quietLastSecond);
+  const Volumes lowered = driver->lineVolume(0, 1, 0);
   EXPECT_LT(lowered[0], 65535);
   EXPECT_LT(lowered[1], 65535);
   EXPECT_EQ(lowered, (Volumes{f.volleft, f.volright})) << "the mixer holds the window's volumes";
-  EXPECT_GT(f.TrackBar1->value(), 0) << "the sliders follow";
+  EXPECT_EQ(driver->lineVolume(0, 1, 1), (Volumes{65535, 65535})) << "only the chosen line is lowered";
+  EXPECT_FALSE(driver->lineMuted(0, 1, 0));
+  // The sliders follow; they stand below the top.
+  EXPECT_EQ(f.TrackBar1->value(), level::sliderFromVolume(f.volleft, f.TrackBar1->maximum()));
+  EXPECT_EQ(f.TrackBar2->value(), level::sliderFromVolume(f.volright, f.TrackBar2->maximum()));
+  EXPECT_GT(f.TrackBar1->value(), 0);
+  EXPECT_GT(f.TrackBar2->value(), 0);
   // Lowered to fit, not crushed: the loud part of the last swells still reaches half scale.
-  uint16_t loudest = 0;
-  for (size_t i = kBlocks - 40; i < kBlocks; ++i) loudest = std::max({loudest, blocks[i].peak[0], blocks[i].peak[1]});
   EXPECT_GT(loudest, 16384);
 }
 
@@ -112,15 +121,9 @@ TEST_F(LevelSliderOnServerTest, MovingTheLeftLevelSliderChangesTheCaptureVolume)
 
   form = std::make_unique<TForm1>();
   TForm1& f = *form;
-  int item = 0;
-  TInputEntry* entry = f.volumfirst;
-  while (entry != nullptr && !(entry->device == device && entry->destination == 1 && entry->source == 0)) {
-    entry = entry->next;
-    ++item;
-  }
-  ASSERT_NE(entry, nullptr) << "the server's capture volume is no level-control input";
-  f.ComboBox3->setCurrentIndex(item);
-  f.ComboBox3Change(f.ComboBox3);
+  const int item = levelItem(f, device, 1, 0);
+  ASSERT_GE(item, 0) << "the server's capture volume is no level-control input";
+  chooseLevelItem(f, item);
   ASSERT_TRUE(f.RadioButton2->isChecked());
 
   f.TrackBar2->setValue(50);
