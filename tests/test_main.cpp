@@ -1,7 +1,7 @@
 // Test entry: a Qt application on the offscreen platform, so that widgets can be
 // rendered and posted messages delivered without a display.
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
