@@ -218,6 +218,13 @@ Mixer::~Mixer() {
     wake_.signal();
     events_.join();
   }
+  // Closing the session removes every element and reports each removal to its callback;
+  // by then this mixer's lines are gone, so the elements forget it first.
+  if (snd_mixer_t* mixer = session_.handle()) {
+    for (snd_mixer_elem_t* e = snd_mixer_first_elem(mixer); e != nullptr; e = snd_mixer_elem_next(e)) {
+      snd_mixer_elem_set_callback_private(e, nullptr);
+    }
+  }
 }
 
 MMRESULT Mixer::open(const std::string& ctl) {
