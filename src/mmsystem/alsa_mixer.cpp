@@ -94,32 +94,30 @@ DWORD ElementSide::channels() const {
   return (capture ? snd_mixer_selem_is_capture_mono(elem) : snd_mixer_selem_is_playback_mono(elem)) ? 1 : 2;
 }
 
-std::vector<long> ElementSide::rawVolume() const {
-  std::vector<long> raw;
-  if (!hasVolume()) return raw;
+namespace {
+// One value per present channel of an element's capture or playback side.
+template <typename T>
+std::vector<T> channelValues(snd_mixer_elem_t* elem, bool capture,
+                             int (*getCapture)(snd_mixer_elem_t*, snd_mixer_selem_channel_id_t, T*),
+                             int (*getPlayback)(snd_mixer_elem_t*, snd_mixer_selem_channel_id_t, T*)) {
+  std::vector<T> values;
   for (auto ch : presentChannels(elem, capture)) {
-    long value = 0;
-    if (capture)
-      snd_mixer_selem_get_capture_volume(elem, ch, &value);
-    else
-      snd_mixer_selem_get_playback_volume(elem, ch, &value);
-    raw.push_back(value);
-  }
-  return raw;
-}
-
-std::vector<int> ElementSide::switches() const {
-  std::vector<int> values;
-  if (!hasSwitch()) return values;
-  for (auto ch : presentChannels(elem, capture)) {
-    int value = 0;
-    if (capture)
-      snd_mixer_selem_get_capture_switch(elem, ch, &value);
-    else
-      snd_mixer_selem_get_playback_switch(elem, ch, &value);
+    T value = 0;
+    (capture ? getCapture : getPlayback)(elem, ch, &value);
     values.push_back(value);
   }
   return values;
+}
+}  // namespace
+
+std::vector<long> ElementSide::rawVolume() const {
+  if (!hasVolume()) return {};
+  return channelValues<long>(elem, capture, snd_mixer_selem_get_capture_volume, snd_mixer_selem_get_playback_volume);
+}
+
+std::vector<int> ElementSide::switches() const {
+  if (!hasSwitch()) return {};
+  return channelValues<int>(elem, capture, snd_mixer_selem_get_capture_switch, snd_mixer_selem_get_playback_switch);
 }
 
 std::array<DWORD, 2> ElementSide::levels(const LevelMemory& memory) const {
