@@ -41,6 +41,15 @@ using TNotifyMixerChange = std::function<void(TObject* Sender, uint16_t Destinat
 // that failed, a file about to outgrow its 32-bit size fields, a buffer that could not be
 // queued again). The file is complete; ErrorMessage holds the reason.
 using TNotifyRecordStoppedEvent = std::function<void(TObject* Sender)>;
+// Raised on the service thread, before the block's OnRecord, when the input device lost
+// input right before the block (Overruns recovered, FramesLost frames lost, 0 when the
+// driver cannot tell). While the file is written, the recorder has put FramesLost frames
+// of silence in their place, so the file's timeline follows the wall clock.
+using TNotifyDropoutEvent = std::function<void(TObject* Sender, uint32_t Overruns, uint32_t FramesLost)>;
+// Raised on the owner's thread when a recording continued in a next file because the
+// current one would have passed the 32-bit size limit; the previous file is complete and
+// FileName is the file written from now on.
+using TNotifyFileChangedEvent = std::function<void(TObject* Sender, const std::string& FileName)>;
 
 // A WAV file that cannot be created. Its text is "Datei <name> kann nicht erstellt werden".
 class EFCreateError : public std::runtime_error {
@@ -110,6 +119,10 @@ class TRecorder : public TAudioSettings {
   void setSplitChannels(bool v);
   uint16_t TrigLevel() const { return trigLevel_.load(); }
   void setTrigLevel(uint16_t v) { trigLevel_.store(v); }
+  // Milliseconds of input before the triggering block that a triggered recording keeps
+  // (0..5000, clamped; 0 keeps nothing).
+  int32_t PreTrigger() const { return preTrigger_; }
+  void setPreTrigger(int32_t v) { preTrigger_ = v < 0 ? 0 : (v > 5000 ? 5000 : v); }
 
   bool Open();
   bool Start();
@@ -145,6 +158,7 @@ class TRecorder : public TAudioSettings {
   void tellStopped();
   bool splitChannels_ = false;
   std::atomic<uint16_t> trigLevel_{0};
+  int32_t preTrigger_ = 0;
   std::unique_ptr<NotifyWindow> notifyWindow_;
   // True while the data notification runs; Stop waits for it to be false before it
   // completes the WAV file.
@@ -275,6 +289,8 @@ class TAudio : public TObject {
   TNotifyPlayedEvent OnPlayed;
   TNotifyMixerChange OnMixerChange;
   TNotifyRecordStoppedEvent OnRecordStopped;
+  TNotifyDropoutEvent OnDropout;
+  TNotifyFileChangedEvent OnRecordFileChanged;
   std::string ErrorMessage;
 
   // The shutdown query (the session ends, or a terminating signal): shuts the devices

@@ -44,6 +44,15 @@ constexpr UINT WOM_DONE = 957;
 constexpr UINT WIM_OPEN = 958;
 constexpr UINT WIM_CLOSE = 959;
 constexpr UINT WIM_DATA = 960;
+// A wave device failed for good (unplugged, sound server gone, an error it cannot
+// recover from). The device first hands back every queued header (WIM_DATA / WOM_DONE,
+// each with what it holds), then raises this message once: param1 is the result code,
+// param2 a `const char*` naming the device and the reason, valid only during the
+// callback. Afterwards the device still takes prepare, add/write, reset, unprepare and
+// close, so its owner closes it the usual way; headers queued after the failure come
+// back only through the reset.
+constexpr UINT WIM_ERROR = 992;
+constexpr UINT WOM_ERROR = 993;
 constexpr UINT MM_MIXM_LINE_CHANGE = 976;
 constexpr UINT MM_MIXM_CONTROL_CHANGE = 977;
 // The system's shutdown query, delivered to the audio component's window.
@@ -74,7 +83,8 @@ struct WAVEFORMATEX {
 static_assert(sizeof(WAVEFORMATEX) == 18);
 
 // A block handed to a wave device: data pointer, length, bytes recorded, user value,
-// flags, loop count, link and a reserved word.
+// flags, loop count, link and a reserved word; for input also what the device lost
+// right before the block.
 struct WAVEHDR {
   char* lpData;
   DWORD dwBufferLength;
@@ -84,6 +94,14 @@ struct WAVEHDR {
   DWORD dwLoops;
   WAVEHDR* lpNext;
   DWORD_PTR reserved;
+  // Input, set when the device hands the header back: the overruns it recovered from
+  // since it handed back the previous header, and the frames of input lost in them
+  // (0 when the driver cannot tell). Lost input always lies between two headers: a
+  // device that loses input hands back the header being filled with what it holds
+  // (dwBytesRecorded may then be short of the buffer), so the lost frames come right
+  // before this header's first frame.
+  DWORD dwOverruns;
+  DWORD dwFramesLost;
 };
 
 constexpr DWORD WHDR_DONE = 0x01;

@@ -108,6 +108,19 @@ class VirtualDriver : public Driver {
   // Fault injection for every call of `call` until cleared with MMSYSERR_NOERROR.
   void failAlways(VirtualCall call, MMRESULT result);
 
+  // Device faults while running. Every open wave device (input and output) fails for
+  // good as a real device does when it is unplugged: it hands back its queued headers and
+  // raises WIM_ERROR / WOM_ERROR with `result` and a text naming the device and `reason`.
+  void failOpenDevices(MMRESULT result, const std::string& reason);
+  // Stalls (true) or resumes (false) the service threads of the open input devices, as a
+  // machine too busy to read the card does. Time goes on meanwhile: with real-time pacing
+  // the frames of the stall are lost, and the first header handed back after it reports
+  // one overrun and those frames (dwOverruns, dwFramesLost).
+  void pauseInputs(bool paused);
+  // The next header an input device hands back reports one overrun in which `frames`
+  // frames were lost (either pacing; the signal skips them).
+  void loseInputFrames(DWORD frames);
+
   // A change made "from outside" (another program): sets a line's volume or mute and
   // posts the control-change message (977) to every open mixer of that device.
   void setVolumeFromOutside(UINT mixer, DWORD destination, DWORD source, WORD left, WORD right);
