@@ -17,6 +17,7 @@
 #include "app/button_faces.h"
 #include "app/prompts.h"
 #include "app/recsetdlg.h"
+#include "app/status_line.h"
 #include "app/tessaron1.h"
 #include "app/tessaron2.h"
 #include "platform/help_system.h"
@@ -161,6 +162,9 @@ void TForm1::createControls() {
   auto* client = new QWidget(this);
   client->setFixedSize(clientWidth, clientHeight);
   setCentralWidget(client);
+  // The status line sits under the client area: the window grows by its height.
+  StatusBar1 = new StatusLine(this);
+  setStatusBar(StatusBar1);
 
   Label2 = label("Tessaron", client, 8, 4, 200, 30);
   QFont titleFont = Label2->font();
@@ -387,6 +391,12 @@ void TForm1::connectHandlers() {
 
   Audio1->OnRecord = [this](TObject* sender, void* lp, void* rp, uint16_t size) { Audio1Record(sender, lp, rp, size); };
   Audio1->OnRecordStopped = [this](TObject* sender) { Audio1RecordStopped(sender); };
+  Audio1->OnDropout = [this](TObject* sender, uint32_t overruns, uint32_t framesLost) {
+    Audio1Dropout(sender, overruns, framesLost);
+  };
+  Audio1->OnRecordFileChanged = [this](TObject* sender, const std::string& fileName) {
+    Audio1RecordFileChanged(sender, fileName);
+  };
   Audio2->OnMixerChange = [this](TObject* sender, uint16_t destination, uint16_t source) {
     Audio2MixerChange(sender, destination, source);
   };
