@@ -7,6 +7,7 @@
 #include <cmath>
 #include <memory>
 
+#include "app/application.h"
 #include "app/prompts.h"
 
 namespace {
@@ -75,12 +76,12 @@ TOKBottomDlg::TOKBottomDlg(QWidget* owner) : QDialog(owner) {
   OKBtn = new QPushButton("OK", this);
   OKBtn->setGeometry(49, 220, 75, 25);
   OKBtn->setDefault(true);
-  connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(OKBtn); });
+  connect(OKBtn, &QPushButton::clicked, this, [this] { runGuarded([this] { OKBtnClick(OKBtn); }); });
 
   // Escape closes the dialog as Cancel through the dialog's own key handling.
   CancelBtn = new QPushButton("Abbrechen", this);
   CancelBtn->setGeometry(141, 220, 75, 25);
-  connect(CancelBtn, &QPushButton::clicked, this, [this] { CancelBtnClick(CancelBtn); });
+  connect(CancelBtn, &QPushButton::clicked, this, [this] { runGuarded([this] { CancelBtnClick(CancelBtn); }); });
 }
 
 std::optional<uint16_t> TOKBottomDlg::enteredSampleRate() const {
