@@ -95,6 +95,9 @@ void setTimeDisplay(TLEDDisplay* display, const QString& hint) {
 QTimer* timer(QObject* parent, int interval) {
   auto* t = new QTimer(parent);
   t->setInterval(interval);
+  // Never earlier than asked: a coarse timer may fire up to 5 % early, which would cut
+  // the level control's hold short.
+  t->setTimerType(Qt::PreciseTimer);
   return t;
 }
 
