@@ -435,7 +435,7 @@ void TForm1::FormCreate() {
     Audio1->setMixerDeviceID(device + 1);
   }
 
-  // 5. Recording devices: the wave mapper first, then the input devices. Device numbers
+  // Recording devices: the wave mapper first, then the input devices. Device numbers
   // above 9 address the wave mapper, so devices 0 to 9 are all that can be chosen, and
   // the list ends there even when more are present.
   Audio1->setAudioDeviceID(0);
@@ -446,11 +446,11 @@ void TForm1::FormCreate() {
     ComboBox2->addItem(QString::fromStdString(name));
   }
 
-  // 6. The wave mapper is chosen until the stored settings say otherwise.
+  // The wave mapper is chosen until the stored settings say otherwise.
   ComboBox2->setCurrentIndex(0);
   Audio1->setAudioDeviceID(10);
 
-  // 7, 8. The first level-control input is chosen and its volume read.
+  // The first level-control input is chosen and its volume read.
   if (ComboBox3->count() > 0) ComboBox3->setCurrentIndex(0);
   volumsel = volumfirst;
   if (volumsel != nullptr) {
@@ -458,13 +458,13 @@ void TForm1::FormCreate() {
     ComboBox3Change(this);
   }
 
-  // 9, 10. The stored settings, then the three selections take effect.
+  // The stored settings, then the three selections take effect.
   optionsladen();
   ComboBox1Change(this);
   ComboBox2Change(this);
   ComboBox3Change(this);
 
-  // 11. The start clock has not acted on any second yet.
+  // The start clock has not acted on any second yet.
   lasthour = 0;
   lastmin = 0;
   lastsec = 0;
