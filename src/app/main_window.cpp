@@ -491,6 +491,7 @@ void TForm1::Sichern1Click(QObject*) {
   recsetdlg1->BitsPerSample = static_cast<TBPS>(recbits);
   recsetdlg1->max16 = limit16;
   recsetdlg1->max8 = limit8;
+  recsetdlg1->pretrigger = pretrigger;
   recsetdlg1->HelpContext = 8;
 
   if (recsetdlg1->execute()) {
@@ -499,6 +500,7 @@ void TForm1::Sichern1Click(QObject*) {
     recsamplerate = recsetdlg1->samplerate;
     limit16 = recsetdlg1->max16;
     limit8 = recsetdlg1->max8;
+    pretrigger = recsetdlg1->pretrigger;
   }
   // The recorder's format changes only while it is closed; during a run the new format
   // reaches it at the next start. The limits apply from the next block.

@@ -3,6 +3,8 @@
 // The settings live in one key of the current user's store. Loading reads every value
 // into its field, checks them all, and applies them; a missing, unreadable or
 // out-of-range value discards the stored settings and applies the built-in defaults.
+// Values added in later versions (the pre-trigger time) may be missing: settings saved
+// by an older version load with their defaults.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QRadioButton>
@@ -10,6 +12,7 @@
 #include <array>
 
 #include "app/prompts.h"
+#include "app/recsetdlg.h"
 #include "app/tessaron1.h"
 #include "platform/registry.h"
 
@@ -73,6 +76,7 @@ void TForm1::optionsladen() {
     readBytes(store, "samplerate", recsamplerate);
     limit16 = store.readInteger("max16");
     limit8 = store.readInteger("max8");
+    pretrigger = store.valueExists("PreTrigger") ? store.readInteger("PreTrigger") : 0;
     store.closeKey();
     loaded = true;
   } catch (const RegistryError&) {
@@ -84,7 +88,8 @@ void TForm1::optionsladen() {
                         savedaudiodevice <= ComboBox2->count() - 1 && savedtriggerlevel <= 1000 && vukmode >= 1 &&
                         vukmode <= 3 && levelmode >= 1 && levelmode <= 2 && recbits <= 1 && recchannels <= 1 &&
                         recsamplerate >= lowestSampleRate && recsamplerate <= highestSampleRate && limit8 >= 0 &&
-                        limit8 <= 255 && limit16 >= 0 && limit16 <= 32767;
+                        limit8 <= 255 && limit16 >= 0 && limit16 <= 32767 && pretrigger >= 0 &&
+                        pretrigger <= TOKBottomDlg::kMaxPreTrigger;
   TRecorder& recorder = *Audio1->Recorder();
 
   if (accepted) {
@@ -128,6 +133,7 @@ void TForm1::optionsladen() {
   setBlockSizeFor(recorder, recsamplerate);
   limit8 = 120;
   limit16 = 32000;
+  pretrigger = 0;
 }
 
 void TForm1::Sichern2Click(QObject*) {
@@ -163,6 +169,7 @@ void TForm1::Sichern2Click(QObject*) {
   writeBytes(store, "samplerate", recsamplerate);
   store.writeInteger("max8", limit8);
   store.writeInteger("max16", limit16);
+  store.writeInteger("PreTrigger", pretrigger);
   store.closeKey();
 }
 

@@ -92,6 +92,7 @@ TEST_F(RecordingControl, FormatTriggerAndLengthAreTakenAtTheStart) {
   f.UpDown1->setPosition(7);
   f.elapsedmin = 3;
   f.blinkcount = 2;
+  f.pretrigger = 750;
   chooseFile("small.wav");
   f.BitBtn1Click(f.BitBtn1);
   const TRecorder* r = f.Audio1->Recorder();
@@ -101,6 +102,7 @@ TEST_F(RecordingControl, FormatTriggerAndLengthAreTakenAtTheStart) {
   EXPECT_EQ(r->NoSamples(), 2205);
   EXPECT_EQ(r->TrigLevel(), 200);
   EXPECT_FALSE(r->Triggered) << "a triggered recording waits";
+  EXPECT_EQ(r->PreTrigger(), 750);
   EXPECT_EQ(f.overhigh, 22);  // 22.05
   EXPECT_EQ(f.overlow, 3);    // 3.087
   EXPECT_EQ(f.lengthmin, 2);
@@ -108,6 +110,11 @@ TEST_F(RecordingControl, FormatTriggerAndLengthAreTakenAtTheStart) {
   EXPECT_EQ(f.elapsedmin, 0);
   EXPECT_EQ(f.blinkcount, 0);
   f.BitBtn3Click(f.BitBtn3);
+
+  // Monitoring never waits for the trigger, so it keeps nothing from before it.
+  f.BitBtn4Click(f.BitBtn4);
+  EXPECT_EQ(r->PreTrigger(), 0);
+  f.BitBtn4Click(f.BitBtn4);
 }
 
 TEST_F(RecordingControl, ArmingDisablesTheControlsAndTheStopDisarms) {
