@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTimer>
 #include <array>
 
 #include "app/prompts.h"
@@ -47,6 +48,20 @@ void writeBytes(Registry& store, const QString& name, T value) {
   store.writeBinaryData(name, bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
+// A settings file that could not be read was kept aside and the defaults apply: the user
+// learns where the old file is, once, when the window has come up.
+void tellStoreSetAside(TForm1& form) {
+  const QString keptAs = Registry::takeSetAside();
+  if (keptAs.isEmpty()) return;
+  const QString text =
+      QStringLiteral(
+          "The settings file could not be read, so the default settings apply.\nThe old file was kept as %1.")
+          .arg(keptAs);
+  QTimer::singleShot(0, &form, guarded<>([&form, text] {
+                       prompts().messageBox(&form, text, "Tessaron", QMessageBox::Ok, QMessageBox::Warning);
+                     }));
+}
+
 // Low rates get smaller blocks until the next start sets a tenth of a second.
 void setBlockSizeFor(TRecorder& recorder, uint16_t rate) {
   if (rate < 25000) recorder.setNoSamples(2048);
@@ -82,6 +97,7 @@ void TForm1::optionsladen() {
   } catch (const RegistryError&) {
     // Whatever was read so far stays; the defaults follow.
   }
+  tellStoreSetAside(*this);
 
   // Item indexes are compared as signed numbers: -1 (no selection) loads.
   const bool accepted = loaded && savedmeter <= ComboBox1->count() - 1 && savedvolume <= ComboBox3->count() - 1 &&

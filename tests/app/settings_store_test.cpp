@@ -16,6 +16,7 @@
 #include "app/form_under_test.h"
 #include "app/recsetdlg.h"
 #include "platform/registry.h"
+#include "support/event_wait.h"
 
 namespace {
 
@@ -449,11 +450,20 @@ TEST_F(SettingsStoreTest, AnUnreadableStoreIsKeptAsideAndTheDefaultsApply) {
   ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
   EXPECT_EQ(kept.readAll(), QByteArray("{ \"keys\": { \"Software\": "));
 
-  // Saving starts a fresh store that loads.
+  // The window says so once it is up, with the place of the old file.
+  EXPECT_TRUE(prompts->messages.empty()) << "not while the window is being built";
+  ASSERT_TRUE(testsupport::waitFor([&] { return !prompts->messages.empty(); }));
+  EXPECT_EQ(prompts->messages[0].caption, "Tessaron");
+  EXPECT_TRUE(prompts->messages[0].text.contains("could not be read"));
+  EXPECT_TRUE(prompts->messages[0].text.contains(config.storeFile() + ".corrupt"));
+
+  // Saving starts a fresh store that loads, and nothing is said again.
   f.Sichern2Click(f.Sichern2);
   form.reset();
   open();
   EXPECT_TRUE(makerKeyExists());
+  testsupport::waitFor([] { return false; }, 200);
+  EXPECT_EQ(prompts->messages.size(), 1u);
 }
 
 TEST_F(SettingsStoreTest, UninstallAsksAndRemovesTheMakersKeyOnlyOnYes) {
