@@ -18,7 +18,7 @@ uint32_t frameBytes(TBPS bits, TChannels channels) {
 }  // namespace
 
 void TForm1::Audio1Dropout(TObject*, uint32_t Overruns, uint32_t FramesLost) {
-  // Delivering thread: nothing here touches the window.
+  // Service thread: nothing here touches the window.
   blockhandover.postDropout(Overruns, FramesLost);
 }
 

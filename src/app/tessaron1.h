@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "app/application.h"
 #include "app/block_handover.h"
 #include "app/disk_space.h"
 #include "app/form_controls.h"
@@ -164,20 +165,22 @@ class TForm1 : public QMainWindow {
   void endMonitoring();
 
   // --- block analysis (block_analysis.cpp) ---
-  // Runs on the recorder's delivering thread: scans the block and hands the result on.
+  // Service thread: scans the block and hands the result to the window thread.
   void Audio1Record(TObject* Sender, void* LP, void* RP, uint16_t BufferSize);
   // Window thread, in block order: lamp, peaks, clip runs, clock, countdown and stop.
   void blockAnalysed(const BlockScanResult& scan);
   // One tenth of a second of run time, from a block or from input lost in a dropout:
   // ten make a second of elapsed time, by which the set length counts down.
   void clockTenth();
-  BlockHandover blockhandover{[this](const BlockScanResult& scan) { blockAnalysed(scan); },
-                              [this](uint32_t overruns, uint32_t framesLost) { dropoutArrived(overruns, framesLost); }};
+  BlockHandover blockhandover{
+      guarded<const BlockScanResult&>([this](const BlockScanResult& scan) { blockAnalysed(scan); }),
+      guarded<uint32_t, uint32_t>(
+          [this](uint32_t overruns, uint32_t framesLost) { dropoutArrived(overruns, framesLost); })};
   // The clip runs that Label1 and Label12 show, so their captions change only with them.
   std::array<uint16_t, 2> shownruns{};
 
   // --- status line and what it tells of a run (run_status.cpp) ---
-  // Delivering thread: the input lost data right before the next block; the counts go to
+  // Service thread: the input lost data right before the next block; the counts go to
   // the window thread the way the blocks go.
   void Audio1Dropout(TObject* Sender, uint32_t Overruns, uint32_t FramesLost);
   // Window thread, in block order: counts the dropout and puts the lost time on the clock,
@@ -315,6 +318,8 @@ class TForm1 : public QMainWindow {
   int16_t lastsec = 0;
   uint16_t starthour = 0;
   uint16_t startmin = 0;
+  // Milliseconds of sound before the trigger that a triggered recording keeps, 0..5000.
+  int32_t pretrigger = 0;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -1,6 +1,6 @@
 // The status line under the panel: the window's layout with it, and what it tells of a
 // run (file, dropouts, no signal, disk space) and after it (the summary), driven through
-// the window's handlers, with blocks and dropouts handed over from a delivering thread.
+// the window's handlers, with blocks and dropouts handed over from a service thread.
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -46,7 +46,7 @@ class StatusLineTest : public WindowRun {
     f.Audio1->OnRecord = nullptr;
     return f;
   }
-  // Hands `count` copies of `block` over from a delivering thread and lets the window
+  // Hands `count` copies of `block` over from a service thread and lets the window
   // thread take them.
   void feed(const std::string& block, int count) {
     std::thread([&] {
@@ -56,7 +56,7 @@ class StatusLineTest : public WindowRun {
     }).join();
     QCoreApplication::sendPostedEvents();
   }
-  // A dropout reported from a delivering thread, as the recorder reports it.
+  // A dropout reported from a service thread, as the recorder reports it.
   void dropout(uint32_t overruns, uint32_t framesLost) {
     std::thread([&] { form->Audio1->OnDropout(form->Audio1->Recorder(), overruns, framesLost); }).join();
     QCoreApplication::sendPostedEvents();
