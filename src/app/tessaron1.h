@@ -167,7 +167,8 @@ class TForm1 : public QMainWindow {
   // --- block analysis (block_analysis.cpp) ---
   // Service thread: scans the block and hands the result to the window thread.
   void Audio1Record(TObject* Sender, void* LP, void* RP, uint16_t BufferSize);
-  // Window thread, in block order: lamp, peaks, clip runs, clock, countdown and stop.
+  // Window thread, in block order: lamp, peaks, clip runs, no-signal watch, clock,
+  // countdown and stop.
   void blockAnalysed(const BlockScanResult& scan);
   // One tenth of a second of run time, from a block or from input lost in a dropout:
   // ten make a second of elapsed time, by which the set length counts down.
