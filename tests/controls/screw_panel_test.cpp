@@ -104,6 +104,34 @@ TEST(ScrewPanel, DesktopColourChangeKeepsHighlightAndShadowUntilColourIsSet) {
   QApplication::setPalette(saved);
 }
 
+TEST(ScrewPanel, WhatItShowsFollowsPropertiesSizeAndDesktopColours) {
+  const QPalette saved = QApplication::palette();
+  TScrewPanel p;
+  p.resize(60, 40);
+  p.setColor(clSilver);
+  EXPECT_EQ(at(p.grab().toImage(), 30, 20), hex(clSilver));
+  p.setColor(clRed);
+  QImage img = p.grab().toImage();
+  EXPECT_EQ(at(img, 30, 20), hex(clRed));
+  expectScrew(img, 3, 3, coloursOf(clRed));
+  p.setShowScrews(false);
+  EXPECT_EQ(at(p.grab().toImage(), 4, 3), hex(clRed)) << "the screw is gone";
+  p.setShowScrews(true);
+  p.resize(80, 50);
+  img = p.grab().toImage();
+  EXPECT_EQ(at(img, 79, 25), hex(128, 0, 0)) << "shadow along the new right edge";
+  expectScrew(img, 69, 39, coloursOf(clRed));
+
+  p.setColor(clBtnFace);
+  p.grab();
+  QPalette changed = saved;
+  changed.setColor(QPalette::Button, QColor(0, 0, 200));
+  QApplication::setPalette(changed);
+  QCoreApplication::processEvents();  // the widgets hear of the change
+  EXPECT_EQ(at(p.grab().toImage(), 30, 20), hex(0, 0, 200)) << "the face follows the desktop";
+  QApplication::setPalette(saved);
+}
+
 TEST(ScrewPanel, BevelsBorderAndMarginPlaceTheScrews) {
   TScrewPanel p;
   p.resize(100, 60);
