@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QPalette>
+#include <QScreen>
 
 #include "controls/RackCtls.h"
 #include "render.h"
@@ -234,4 +235,41 @@ TEST(ScrewPanel, PaintEventAndHighDpiStayCrisp) {
   // Slot pixel (4, 8) of the first screw covers device pixels 8..9 × 16..17.
   for (int dy = 0; dy < 2; ++dy)
     for (int dx = 0; dx < 2; ++dx) EXPECT_EQ(hex(two.pixelColor(8 + dx, 16 + dy)), hex(clGray));
+}
+
+TEST(ScrewPanel, MetersRepaintOverThePanelPixelForPixel) {
+  // The panel as the window has it, with a level meter (its top row left to the panel)
+  // and the lamp (opaque). What reaches the screen after the meters changed must be the
+  // panel's drawing with each meter's drawing over it.
+  TScrewPanel panel;
+  panel.setGeometry(8, 112, 433, 289);
+  TLEDMeter level(&panel);
+  level.setGeometry(88, 48, 17, 145);
+  level.setBevelStyle(bvNone);
+  level.setDirection(mdUp);
+  level.setMax(16);
+  level.setNumDigits(16);
+  TLEDMeter lamp(&panel);
+  lamp.setGeometry(96, 25, 17, 16);
+  lamp.setNumDigits(1);
+  panel.show();
+  QCoreApplication::processEvents();
+  for (int p : {16, 3, 9}) {
+    level.setPosition(p);
+    lamp.setPosition(p * 10);
+    QCoreApplication::processEvents();
+  }
+  const QImage screen = panel.screen()->grabWindow(panel.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(screen.size(), panel.size());
+  QImage expected = renderControl(panel);
+  QPainter painter(&expected);
+  for (const TLEDMeter* m : {&level, &lamp}) {
+    QImage meter = renderControl(*m);
+    for (int y = 0; y < meter.height(); ++y)
+      for (int x = 0; x < meter.width(); ++x)
+        if (meter.pixelColor(x, y) == kUnder) meter.setPixelColor(x, y, Qt::transparent);
+    painter.drawImage(m->pos(), meter);
+  }
+  painter.end();
+  EXPECT_EQ(screen, expected.convertToFormat(QImage::Format_RGB32));
 }
