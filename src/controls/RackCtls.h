@@ -85,6 +85,7 @@ class TLEDMeter : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void setColorLED(int index, TColor v);

@@ -1,4 +1,5 @@
 // LED bar meter: a row or column of segments lit up to the current position.
+#include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
@@ -163,12 +164,12 @@ void TLEDMeter::renderCache() {
   const qreal ratio = devicePixelRatioF();
   const QSize pixels = size() * ratio;
   if (pixels.isEmpty()) {
-    cachePainter_.end();
+    if (cachePainter_.isActive()) cachePainter_.end();
     cache_ = QImage();
     return;
   }
   if (cache_.size() != pixels || cache_.devicePixelRatio() != ratio) {
-    cachePainter_.end();
+    if (cachePainter_.isActive()) cachePainter_.end();
     cache_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
     cache_.setDevicePixelRatio(ratio);
     cachePainter_.begin(&cache_);
@@ -186,6 +187,16 @@ void TLEDMeter::redraw() {
 }
 
 void TLEDMeter::resizeEvent(QResizeEvent*) { setAttribute(Qt::WA_OpaquePaintEvent, paintsEveryPixel()); }
+
+void TLEDMeter::changeEvent(QEvent* event) {
+  // The bevel's colours, and any colour property that is a system colour, follow the
+  // desktop's palette.
+  if ((event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) && !cache_.isNull()) {
+    renderCache();
+    update();
+  }
+  QWidget::changeEvent(event);
+}
 
 void TLEDMeter::paintEvent(QPaintEvent*) {
   if (cache_.isNull() || cache_.size() != size() * devicePixelRatioF() ||

@@ -169,12 +169,11 @@ void TScrewPanel::redraw() {
 
 void TScrewPanel::changeEvent(QEvent* event) {
   // The face and the bevel colours may be system colours, the caption uses the font
-  // and the palette's text colour.
+  // and the palette's text colour. A change of the desktop's palette or font reaches
+  // the panel as a change of its own.
   switch (event->type()) {
     case QEvent::PaletteChange:
-    case QEvent::ApplicationPaletteChange:
     case QEvent::FontChange:
-    case QEvent::ApplicationFontChange:
     case QEvent::StyleChange: redraw(); break;
     default: break;
   }

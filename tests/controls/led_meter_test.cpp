@@ -1,6 +1,8 @@
 // LED bar meter: segment geometry and colours per range, the bevel, the setter rules.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+
 #include "controls/RackCtls.h"
 #include "render.h"
 
@@ -304,6 +306,20 @@ TEST(LEDMeter, EffectiveChangeIsDrawnBeforeTheSetterReturns) {
   EXPECT_EQ(hex(m.grab().toImage().pixelColor(8, 8)), hex(255, 0, 0));
   m.setPosition(0);
   EXPECT_EQ(hex(m.grab().toImage().pixelColor(8, 8)), hex(128, 0, 0));
+}
+
+TEST(LEDMeter, BevelFollowsTheDesktopPalette) {
+  const QPalette saved = QApplication::palette();
+  TLEDMeter lamp;
+  configureLamp(lamp);  // lowered bevel: the button shadow along the top
+  lamp.setPosition(100);
+  EXPECT_EQ(at(lamp.grab().toImage(), 8, 0), hex(clBtnShadow));
+  QPalette changed = saved;
+  changed.setColor(QPalette::Dark, QColor(0, 90, 0));
+  QApplication::setPalette(changed);
+  QCoreApplication::processEvents();  // the widgets hear of the change
+  EXPECT_EQ(at(lamp.grab().toImage(), 8, 0), hex(0, 90, 0));
+  QApplication::setPalette(saved);
 }
 
 TEST(LEDMeter, PaintEventShowsTheMeterOverItsParent) {
