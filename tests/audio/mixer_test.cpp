@@ -68,10 +68,7 @@ class MixerTest : public ::testing::Test {
     audio = std::make_unique<TAudio>();
     mixer = audio->Mixer();
   }
-  void TearDown() override {
-    audio.reset();
-    mmsystem::installDriver(nullptr);
-  }
+  void TearDown() override { audio.reset(); }
 
   WatchingDriver* card = nullptr;
   std::unique_ptr<TAudio> audio;

@@ -51,10 +51,7 @@ class PlayerTest : public ::testing::Test {
     };
   }
   void SetUp() override { start(VirtualPacing::AsFastAsQueued); }
-  void TearDown() override {
-    audio.reset();
-    mmsystem::installDriver(nullptr);
-  }
+  void TearDown() override { audio.reset(); }
 
   // A stream of `blocks` blocks of the player's block size (plus `extra` bytes), each
   // block with its own byte pattern.
