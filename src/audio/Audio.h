@@ -252,7 +252,8 @@ class TMixerSettings : public TObject {
   friend class TAudio;
   void releaseLines();
   const TMixerLine* findLine(uint16_t Destination, uint16_t Source) const;
-  void onControlChange(DWORD controlId);
+  // A change message of mixer `from`; one of a mixer closed since is dropped.
+  void onControlChange(HMIXER from, DWORD controlId);
   TAudio* owner_;
   std::vector<std::string> list_;
   std::unique_ptr<NotifyWindow> notifyWindow_;
