@@ -33,11 +33,20 @@ class TObject {
 enum class TBPS : uint8_t { _8 = 0, _16 = 1 };
 enum class TChannels : uint8_t { Mono = 0, Stereo = 1 };
 
+// Raised on the service thread for each block from the triggering block on (one whose
+// file write failed ends the run instead): LP the block (the left channel with
+// SplitChannels), RP the right channel or nullptr, BufferSize the bytes behind LP. The
+// memory is valid only during the call.
 using TNotifyAudioRecordEvent = std::function<void(TObject* Sender, void* LP, void* RP, uint16_t BufferSize)>;
+// Raised on the service thread after each played block while more blocks are queued.
 using TNotifyBufferPlayedEvent = std::function<void(TObject* Sender)>;
+// Raised on the window thread after the output device has closed: the stream has ended or
+// the player was stopped.
 using TNotifyPlayedEvent = std::function<void(TObject* Sender)>;
+// Raised on the window thread when the volume or mute of a line of the component's
+// current mixer changed.
 using TNotifyMixerChange = std::function<void(TObject* Sender, uint16_t Destination, uint16_t Source)>;
-// Raised on the owner's thread when the recorder stopped a recording by itself (a write
+// Raised on the window thread when the recorder stopped a recording by itself (a write
 // that failed, a file about to outgrow its 32-bit size fields, a buffer that could not be
 // queued again). The file is complete; ErrorMessage holds the reason.
 using TNotifyRecordStoppedEvent = std::function<void(TObject* Sender)>;
@@ -46,7 +55,7 @@ using TNotifyRecordStoppedEvent = std::function<void(TObject* Sender)>;
 // driver cannot tell). While the file is written, the recorder has put FramesLost frames
 // of silence in their place, so the file's timeline follows the wall clock.
 using TNotifyDropoutEvent = std::function<void(TObject* Sender, uint32_t Overruns, uint32_t FramesLost)>;
-// Raised on the owner's thread when a recording continued in a next file because the
+// Raised on the window thread when a recording continued in a next file because the
 // current one would have passed the 32-bit size limit; the previous file is complete and
 // FileName is the file written from now on.
 using TNotifyFileChangedEvent = std::function<void(TObject* Sender, const std::string& FileName)>;
@@ -64,7 +73,9 @@ extern Allocator allocate;
 void release(void* p);
 }  // namespace audio_memory
 
-// Format, buffers and ring indexes shared by the recorder and the player.
+// Format, buffers and ring indexes shared by the recorder and the player. A format set
+// while the device is open takes effect for the buffers once it has closed: until then
+// BufferSize, WaveFormat and the buffers stay those the open device works with.
 class TAudioSettings : public TObject {
  public:
   explicit TAudioSettings(TAudio* owner);
@@ -82,6 +93,9 @@ class TAudioSettings : public TObject {
   // Builds the format record and the four headers and buffers for the current format.
   bool AllocBuffers();
   void FreeBuffers();
+  // Rebuilds the buffers for the format now set; while the device is open (it may be
+  // filling or playing them) the rebuild waits until it has closed.
+  void reallocate();
 
   TAudio* Owner() const { return owner_; }
 
@@ -98,6 +112,8 @@ class TAudioSettings : public TObject {
   friend class TAudio;
   // Points each header at its buffer with the full length and everything else zero.
   void setupHeaders();
+  // Carries out a rebuild that waited for the device to close (window thread, closed).
+  void applyPendingFormat();
   // The format setters of TAudio change these directly, then reallocate.
   TAudio* owner_;
   TChannels channels_ = TChannels::Mono;
@@ -106,6 +122,7 @@ class TAudioSettings : public TObject {
   uint16_t noSamples_ = 8192;
   WAVEFORMATEX* waveFormat_ = nullptr;
   uint16_t bufferSize_ = 0;
+  bool reallocPending_ = false;
 };
 
 class TRecorder : public TAudioSettings {
@@ -115,7 +132,7 @@ class TRecorder : public TAudioSettings {
 
   uint16_t NoSamples() const { return noSamples_; }
   void setNoSamples(uint16_t v);
-  bool SplitChannels() const { return splitChannels_; }
+  bool SplitChannels() const { return splitChannels_.load(); }
   void setSplitChannels(bool v);
   uint16_t TrigLevel() const { return trigLevel_.load(); }
   void setTrigLevel(uint16_t v) { trigLevel_.store(v); }
@@ -151,12 +168,12 @@ class TRecorder : public TAudioSettings {
   bool triggerTest(const char* data, uint16_t n);
   void splitBlock(char* lp, char* rp, uint16_t n);
   // Service thread: the recording cannot go on (write failure, size limit); blocks are
-  // ignored from now on and the owner's thread is asked to stop and tell the owner.
+  // ignored from now on and the window thread is asked to stop and tell the owner.
   void endByItself(std::string reason);
-  // Owner's thread: the recorder's window.
+  // Window thread: the recorder's window.
   void onMessage(UINT msg, WPARAM wParam);
   void tellStopped();
-  bool splitChannels_ = false;
+  std::atomic<bool> splitChannels_{false};
   std::atomic<uint16_t> trigLevel_{0};
   int32_t preTrigger_ = 0;
   std::unique_ptr<NotifyWindow> notifyWindow_;
@@ -200,7 +217,7 @@ class TPlayer : public TAudioSettings {
 
  private:
   friend class TAudio;
-  // The done notification (service thread) and the refill (owner's thread) share the
+  // The done notification (service thread) and the refill (window thread) share the
   // ring indexes and counts under this lock.
   struct Sync;
   void onDone();

@@ -4,7 +4,7 @@
 //
 // Threads: the done notification runs on the driver's service thread; it only updates
 // the ring counts, raises OnBufferPlayed and posts messages. Reading the stream, writing
-// blocks, closing and restoring the format run on the owner's thread.
+// blocks, closing and restoring the format run on the window thread.
 #include <QCoreApplication>
 #include <istream>
 #include <mutex>
@@ -19,7 +19,7 @@ struct TPlayer::Sync {
   int32_t pendingFills = 0;
   bool streaming = false;    // a play stream is present (mirrors PlayStream for the service thread)
   bool stopping = false;     // Stop is handing the queued blocks back
-  bool writeFailed = false;  // the last FillBuffer could not queue its block (owner's thread)
+  bool writeFailed = false;  // the last FillBuffer could not queue its block (window thread)
 };
 
 TPlayer::TPlayer(TAudio* owner)
@@ -50,6 +50,7 @@ TPlayer::~TPlayer() {
 
 bool TPlayer::Open() {
   if (IsOpen) return true;
+  applyPendingFormat();
   {
     std::lock_guard lock(sync_->mutex);
     QueueIndex = 0;
@@ -92,6 +93,7 @@ void TPlayer::Close() {
   }
   WaveOut = nullptr;
   IsOpen = false;
+  applyPendingFormat();
   if (FormatSaved && PlayStream == nullptr) {
     setChannels(SavedChannels);
     setSampleRate(SavedSampleRate);

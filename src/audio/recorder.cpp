@@ -2,7 +2,6 @@
 // data notification (trigger, file append, OnRecord, re-queueing through the recorder's
 // window) and stopping, which completes the WAV file once nothing can append to it.
 #include <cstring>
-#include <thread>
 
 #include "audio/Audio.h"
 #include "audio/wave_file.h"
@@ -52,6 +51,7 @@ void TRecorder::tellStopped() {
 
 bool TRecorder::Open() {
   if (IsOpen) return true;
+  applyPendingFormat();
   QueueIndex = 0;
   DoneIndex = 0;
   ++run_;
@@ -98,7 +98,7 @@ bool TRecorder::Start() {
 bool TRecorder::Stop() {
   if (delivering == this) {
     // Asked from inside OnRecord: the blocks from now on are ignored, and the stop itself
-    // runs on the owner's thread once this delivery has returned.
+    // runs on the window thread once this delivery has returned.
     Active = false;
     notifyWindow_->post(kDeferredStop, run_, 0);
     return true;
@@ -107,7 +107,7 @@ bool TRecorder::Stop() {
   const bool result = Close();
   // Close has normally waited for the service thread already; when it failed, a block
   // may still be in delivery, and the file is completed only after it has left.
-  while (inData_) std::this_thread::yield();
+  while (inData_.load()) inData_.wait(true);
   if (WaveFileOpen) completeWaveFile(*this);
   return result;
 }
@@ -133,6 +133,7 @@ bool TRecorder::Close() {
   }
   WaveIn = nullptr;
   IsOpen = false;
+  applyPendingFormat();
   return true;
 }
 
@@ -163,6 +164,7 @@ void TRecorder::onData() {
   inData_ = true;
   if (!Active) {
     inData_ = false;
+    inData_.notify_all();
     return;
   }
   delivering = this;
@@ -188,7 +190,7 @@ void TRecorder::onData() {
     }
     const TNotifyAudioRecordEvent& onRecord = Owner()->OnRecord;
     if (kept && onRecord) {
-      if (splitChannels_) {
+      if (splitChannels_ && WaveFormat()->nChannels == 2) {
         splitBlock(lp, rp, n);
         onRecord(this, lp, rp, static_cast<uint16_t>(n / 2));
       } else {
@@ -202,6 +204,7 @@ void TRecorder::onData() {
   }
   delivering = nullptr;
   inData_ = false;
+  inData_.notify_all();
 }
 
 void TRecorder::endByItself(std::string reason) {
@@ -216,7 +219,7 @@ bool TRecorder::triggerTest(const char* data, uint16_t n) {
   const auto level = static_cast<int16_t>(TrigLevel());
   const auto* bytes = reinterpret_cast<const unsigned char*>(data);
   bool fired = false;
-  if (BitsPerSample() == TBPS::_8) {
+  if (WaveFormat()->wBitsPerSample == 8) {
     for (uint16_t i = 0; i < n && !fired; ++i) fired = static_cast<int16_t>(bytes[i]) >= level;
   } else {
     for (uint16_t i = 0; i + 1 < n && !fired; i += 2) {
@@ -231,7 +234,7 @@ bool TRecorder::triggerTest(const char* data, uint16_t n) {
 void TRecorder::splitBlock(char* lp, char* rp, uint16_t n) {
   // In place from the start: frame k is read from bytes at or after the k-th sample
   // position, which nothing has overwritten yet.
-  if (BitsPerSample() == TBPS::_8) {
+  if (WaveFormat()->wBitsPerSample == 8) {
     for (uint16_t k = 0; k < n / 2; ++k) {
       const char left = lp[2 * k];
       rp[k] = lp[2 * k + 1];

@@ -306,6 +306,48 @@ TEST_F(RecorderTest, ARecordingThatNeverTriggersLeavesAnEmptyValidFile) {
   EXPECT_EQ(readLE(bytes, 40, 4), 0u);
 }
 
+// A format set while the recorder runs must not pull the buffers from under the device
+// (under AddressSanitizer a freed buffer being filled stops the test): the run goes on in
+// its format, and the new one applies once the recorder has closed.
+TEST_F(RecorderTest, AFormatSetWhileRecordingWaitsUntilTheRecorderHasClosed) {
+  setFormat(TBPS::_16, TChannels::Stereo, 8000, 800);
+  rec().Triggered = true;
+  const std::string file = path("format.wav");
+  rec().CreateWaveFile(file, nullptr, nullptr);
+  std::atomic<int> blocks{0};
+  std::atomic<int> wrongSize{0};
+  audio->OnRecord = [&](TObject*, void*, void*, uint16_t n) {
+    if (n != 3200) ++wrongSize;
+    ++blocks;
+  };
+  ASSERT_TRUE(rec().Start());
+  ASSERT_TRUE(waitFor([&] { return blocks >= 3; }));
+  audio->setSeparateCtrls(false);
+  rec().setChannels(TChannels::Mono);
+  rec().setBitsPerSample(TBPS::_8);
+  rec().setSampleRate(22050);
+  rec().setNoSamples(100);
+  audio->setAudioDeviceID(0);
+  EXPECT_EQ(rec().SampleRate(), 22050);
+  EXPECT_EQ(rec().BufferSize(), 3200) << "the buffers the device fills stay until it closes";
+  const int before = blocks;
+  ASSERT_TRUE(waitFor([&] { return blocks >= before + 8; }));
+  ASSERT_TRUE(rec().Stop());
+  EXPECT_EQ(wrongSize, 0);
+  const std::string bytes = readFile(file);
+  EXPECT_EQ(readLE(bytes, 22, 2), 2u);
+  EXPECT_EQ(readLE(bytes, 40, 4), bytes.size() - 44);
+  EXPECT_EQ((bytes.size() - 44) % 3200, 0u);
+
+  // Closed, the recorder has the new format's buffers, and the next run records in it.
+  EXPECT_EQ(rec().BufferSize(), 100);
+  EXPECT_EQ(rec().WaveFormat()->nSamplesPerSec, 22050u);
+  EXPECT_EQ(rec().WaveFormat()->wBitsPerSample, 8);
+  std::vector<std::string> seen;
+  ASSERT_TRUE(recordBlocks(2, &seen)) << audio->ErrorMessage;
+  EXPECT_EQ(seen[0].size(), 100u);
+}
+
 TEST_F(RecorderTest, EveryFailureLeavesItsText) {
   const std::string service = std::string(" ") + mmsystem::resultText(MMSYSERR_NOMEM);
   setFormat(TBPS::_16, TChannels::Stereo, 8000, 800);
