@@ -40,8 +40,9 @@ enum class TChannels : uint8_t { Mono = 0, Stereo = 1 };
 using TNotifyAudioRecordEvent = std::function<void(TObject* Sender, void* LP, void* RP, uint16_t BufferSize)>;
 // Raised on the service thread after each played block while more blocks are queued.
 using TNotifyBufferPlayedEvent = std::function<void(TObject* Sender)>;
-// Raised on the window thread after the output device has closed: the stream has ended or
-// the player was stopped.
+// Raised on the window thread after the output device has closed: the stream has ended,
+// the player was stopped, or the output device failed (ErrorMessage then says why; the
+// player is closed and its stream dropped).
 using TNotifyPlayedEvent = std::function<void(TObject* Sender)>;
 // Raised on the window thread when the volume or mute of a line of the component's
 // current mixer changed.
@@ -217,6 +218,10 @@ class TPlayer : public TAudioSettings {
 
  private:
   friend class TAudio;
+  // The output device failed (service thread); the player then stops on the window thread
+  // and OnPlayed tells the owner, with ErrorMessage saying why.
+  void onFailure(MMRESULT code, const char* text);
+  void stopAfterFailure();
   // The done notification (service thread) and the refill (window thread) share the
   // ring indexes and counts under this lock.
   struct Sync;
@@ -226,6 +231,8 @@ class TPlayer : public TAudioSettings {
   void refill(bool fromMessage);
   std::unique_ptr<Sync> sync_;
   uint32_t closeRuns_ = 0;  // Close calls so far: tells Stop whether a pending close ran
+  std::string failure_;     // what the failed device said (service thread, then window thread)
+  bool failed_ = false;     // the close under way ends a playback whose device failed
   std::unique_ptr<NotifyWindow> notifyWindow_;
   std::unique_ptr<NotifyWindow> closeWindow_;
 };
