@@ -47,14 +47,16 @@ using TNotifyPlayedEvent = std::function<void(TObject* Sender)>;
 // Raised on the window thread when the volume or mute of a line of the component's
 // current mixer changed.
 using TNotifyMixerChange = std::function<void(TObject* Sender, uint16_t Destination, uint16_t Source)>;
-// Raised on the window thread when the recorder stopped a recording by itself (a write
-// that failed, a file about to outgrow its 32-bit size fields, a buffer that could not be
-// queued again). The file is complete; ErrorMessage holds the reason.
+// Raised on the window thread, once per run, when the recorder stopped a recording or a
+// monitoring run by itself (the input device failed, a write failed, a file about to
+// outgrow its 32-bit size fields, a buffer that could not be queued again). The file is
+// complete; ErrorMessage holds the reason.
 using TNotifyRecordStoppedEvent = std::function<void(TObject* Sender)>;
 // Raised on the service thread, before the block's OnRecord, when the input device lost
 // input right before the block (Overruns recovered, FramesLost frames lost, 0 when the
-// driver cannot tell). While the file is written, the recorder has put FramesLost frames
-// of silence in their place, so the file's timeline follows the wall clock.
+// driver cannot tell); also while monitoring or waiting for the trigger. While the file is
+// written, the recorder has put FramesLost frames of silence in their place, so the file's
+// timeline follows the wall clock.
 using TNotifyDropoutEvent = std::function<void(TObject* Sender, uint32_t Overruns, uint32_t FramesLost)>;
 // Raised on the window thread when a recording continued in a next file because the
 // current one would have passed the 32-bit size limit; the previous file is complete and
@@ -164,12 +166,20 @@ class TRecorder : public TAudioSettings {
 
  private:
   friend class TAudio;
-  // Service thread: one filled block.
+  // Service thread: one filled block, and what it brings (dropout, trigger, file, OnRecord).
   void onData();
+  void deliver(const WAVEHDR& header, char* lp, char* rp, uint16_t n);
   bool triggerTest(const char* data, uint16_t n);
   void splitBlock(char* lp, char* rp, uint16_t n);
-  // Service thread: the recording cannot go on (write failure, size limit); blocks are
-  // ignored from now on and the window thread is asked to stop and tell the owner.
+  // Service thread: appends to the file. False when the recording cannot go on (it then
+  // ends by itself).
+  bool writeToFile(const char* data, size_t size);
+  bool writeSilence(uint64_t frames);
+  // Window thread, before the device opens: the silence a run needs.
+  void prepareRun();
+  // Service thread: the recording cannot go on (the device failed, a write failed, the
+  // size limit); blocks are ignored from now on and the window thread is asked to stop and
+  // tell the owner.
   void endByItself(std::string reason);
   // Window thread: the recorder's window.
   void onMessage(UINT msg, WPARAM wParam);
@@ -183,8 +193,14 @@ class TRecorder : public TAudioSettings {
   std::atomic<bool> inData_{false};
   // Counts the opens, so a message posted for an earlier run is not applied to a later one.
   std::atomic<uint32_t> run_{0};
+  // The run is ending by itself: its buffers are not queued again.
+  std::atomic<bool> ending_{false};
+  // OnRecordStopped has been raised for this run (window thread).
+  bool toldStopped_ = false;
   // Why the recorder ended a run by itself (written before the stop message is posted).
   std::string stopReason_;
+  // Silence in the opened format, written in its place where input was lost.
+  std::vector<char> silence_;
 };
 
 class TPlayer : public TAudioSettings {

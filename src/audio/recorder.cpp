@@ -1,6 +1,7 @@
 // The wave-input recorder: opening the input device with its ring of four buffers, the
-// data notification (trigger, file append, OnRecord, re-queueing through the recorder's
-// window) and stopping, which completes the WAV file once nothing can append to it.
+// data notification (dropouts, trigger, file append, OnRecord, re-queueing through the
+// recorder's window), the device failing, and stopping, which completes the WAV file once
+// nothing can append to it.
 #include <cstring>
 
 #include "audio/Audio.h"
@@ -11,6 +12,10 @@ namespace {
 // Messages of the recorder's window besides the filled-block message (960).
 constexpr UINT kDeferredStop = 0x0400 + 1;  // a stop asked for while a block was delivered
 constexpr UINT kSelfStop = 0x0400 + 2;      // the recorder cannot go on with the recording
+
+// Silence written in its place where the device lost input: a whole number of frames of
+// every format.
+constexpr size_t kSilenceBytes = 65536;
 
 // The recorder whose data notification runs on this thread, if any.
 thread_local const TRecorder* delivering = nullptr;
@@ -28,15 +33,17 @@ void TRecorder::onMessage(UINT msg, WPARAM wParam) {
   switch (msg) {
     case WIM_DATA:
       // A block of an earlier run (stopped before its message arrived) is not queued
-      // again: its buffer may already be queued for the current run. A buffer that cannot
-      // be queued again has stopped the recording (AddBuffer).
-      if (wParam == run_ && IsOpen && !AddBuffer()) tellStopped();
+      // again: its buffer may already be queued for the current run. Nor is one of a run
+      // that is ending by itself. A buffer that cannot be queued again has stopped the
+      // recording (AddBuffer).
+      if (wParam == run_ && IsOpen && !ending_ && !AddBuffer()) tellStopped();
       break;
     case kDeferredStop:
       if (wParam == run_ && IsOpen) Stop();
       break;
     case kSelfStop:
-      if (wParam != run_) break;
+      // Once per run: a failed re-queue may have stopped it and told the owner already.
+      if (wParam != run_ || toldStopped_) break;
       if (IsOpen || WaveFileOpen) Stop();
       Owner()->ErrorMessage = stopReason_;
       tellStopped();
@@ -46,15 +53,20 @@ void TRecorder::onMessage(UINT msg, WPARAM wParam) {
 }
 
 void TRecorder::tellStopped() {
+  if (toldStopped_) return;
+  toldStopped_ = true;
   if (Owner()->OnRecordStopped) Owner()->OnRecordStopped(this);
 }
 
 bool TRecorder::Open() {
   if (IsOpen) return true;
   applyPendingFormat();
+  prepareRun();
   QueueIndex = 0;
   DoneIndex = 0;
   ++run_;
+  ending_ = false;
+  toldStopped_ = false;
   const MMRESULT opened = waveInOpen(&WaveIn, static_cast<UINT>(Owner()->AudioDeviceID()), WaveFormat(),
                                      reinterpret_cast<DWORD_PTR>(&TRecorder::CALLBACK_waveIn),
                                      reinterpret_cast<DWORD_PTR>(this), CALLBACK_FUNCTION | WAVE_ALLOWSYNC);
@@ -77,6 +89,12 @@ bool TRecorder::Open() {
     return false;
   }
   return true;
+}
+
+void TRecorder::prepareRun() {
+  const WAVEFORMATEX* format = WaveFormat();
+  if (format == nullptr) return;
+  silence_.assign(kSilenceBytes, format->wBitsPerSample == 8 ? static_cast<char>(0x80) : 0);
 }
 
 bool TRecorder::Start() {
@@ -138,6 +156,10 @@ bool TRecorder::Close() {
 }
 
 bool TRecorder::AddBuffer() {
+  // The device sets what it lost when it hands the header back; a driver that does not
+  // know these counts leaves them zero.
+  Headers[QueueIndex]->dwOverruns = 0;
+  Headers[QueueIndex]->dwFramesLost = 0;
   if (MMRESULT r = waveInAddBuffer(WaveIn, Headers[QueueIndex], sizeof(WAVEHDR))) {
     Stop();
     Owner()->setWaveInError("Error adding input buffer", r);
@@ -147,13 +169,23 @@ bool TRecorder::AddBuffer() {
   return true;
 }
 
-void TRecorder::CALLBACK_waveIn(HWAVEIN, UINT msg, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
+void TRecorder::CALLBACK_waveIn(HWAVEIN, UINT msg, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2) {
   auto* recorder = reinterpret_cast<TRecorder*>(instance);
   if (recorder == nullptr) return;
   switch (msg) {
     case WIM_OPEN: recorder->Active = true; break;
     case WIM_CLOSE: recorder->Active = false; break;
     case WIM_DATA: recorder->onData(); break;
+    case WIM_ERROR:
+      // The device has handed back its headers and gives up: the run ends by itself. A
+      // run that is stopping already, and the duplex probe, are left alone.
+      if (recorder->Active && !recorder->Probing) {
+        const char* text = reinterpret_cast<const char*>(param2);
+        recorder->endByItself("The input device failed: " + (text != nullptr && *text != '\0'
+                                                                 ? std::string(text)
+                                                                 : "error " + std::to_string(param1)));
+      }
+      break;
     default: break;
   }
 }
@@ -162,53 +194,65 @@ void TRecorder::onData() {
   // Announce the delivery before looking at Active; Stop clears Active before it waits
   // for inData_, so either this block sees the stop or Stop sees this block.
   inData_ = true;
-  if (!Active) {
-    inData_ = false;
-    inData_.notify_all();
-    return;
-  }
-  delivering = this;
-  const int32_t index = DoneIndex;
-  char* lp = Buffers[index];
-  char* rp = RightBuffers[index];
-  const auto n = static_cast<uint16_t>(Headers[index]->dwBytesRecorded & 0xFFFF);
-
-  if (!Probing && triggerTest(lp, n)) {
-    bool kept = true;
-    if (WaveFileOpen) {
-      switch (WaveStream->append(lp, n)) {
-        case WaveFileStream::Append::Written: break;
-        case WaveFileStream::Append::Failed:
-          endByItself(WaveStream->writeErrorText());
-          kept = false;
-          break;
-        case WaveFileStream::Append::SizeLimit:
-          endByItself(WaveStream->sizeLimitText());
-          kept = false;
-          break;
-      }
+  if (Active) {
+    delivering = this;
+    const int32_t index = DoneIndex;
+    const WAVEHDR& header = *Headers[index];
+    const auto n = static_cast<uint16_t>(header.dwBytesRecorded & 0xFFFF);
+    if (!Probing) deliver(header, Buffers[index], RightBuffers[index], n);
+    if (n > 0) {
+      notifyWindow_->post(WIM_DATA, run_, 0);
+      DoneIndex = (index + 1) % 4;
     }
-    const TNotifyAudioRecordEvent& onRecord = Owner()->OnRecord;
-    if (kept && onRecord) {
-      if (splitChannels_ && WaveFormat()->nChannels == 2) {
-        splitBlock(lp, rp, n);
-        onRecord(this, lp, rp, static_cast<uint16_t>(n / 2));
-      } else {
-        onRecord(this, lp, nullptr, n);
-      }
-    }
+    delivering = nullptr;
   }
-  if (n > 0) {
-    notifyWindow_->post(WIM_DATA, run_, 0);
-    DoneIndex = (index + 1) % 4;
-  }
-  delivering = nullptr;
   inData_ = false;
   inData_.notify_all();
 }
 
+void TRecorder::deliver(const WAVEHDR& header, char* lp, char* rp, uint16_t n) {
+  // What the device lost came right before this block.
+  const DWORD lost = header.dwFramesLost;
+  if ((header.dwOverruns != 0 || lost != 0) && Owner()->OnDropout) Owner()->OnDropout(this, header.dwOverruns, lost);
+  if (!Triggered) {
+    // Input lost before the triggering block lies before the file's start.
+    if (!triggerTest(lp, n)) return;
+  } else if (WaveFileOpen && !writeSilence(lost)) {
+    return;
+  }
+  if (WaveFileOpen && !writeToFile(lp, n)) return;
+  const TNotifyAudioRecordEvent& onRecord = Owner()->OnRecord;
+  if (!onRecord) return;
+  if (splitChannels_ && WaveFormat()->nChannels == 2) {
+    splitBlock(lp, rp, n);
+    onRecord(this, lp, rp, static_cast<uint16_t>(n / 2));
+  } else {
+    onRecord(this, lp, nullptr, n);
+  }
+}
+
+bool TRecorder::writeToFile(const char* data, size_t size) {
+  switch (WaveStream->append(data, size)) {
+    case WaveFileStream::Append::Written: return true;
+    case WaveFileStream::Append::Failed: endByItself(WaveStream->writeErrorText()); break;
+    case WaveFileStream::Append::SizeLimit: endByItself(WaveStream->sizeLimitText()); break;
+  }
+  return false;
+}
+
+bool TRecorder::writeSilence(uint64_t frames) {
+  uint64_t bytes = frames * WaveFormat()->nBlockAlign;
+  while (bytes > 0 && !silence_.empty()) {
+    const auto part = static_cast<size_t>(std::min<uint64_t>(bytes, silence_.size()));
+    if (!writeToFile(silence_.data(), part)) return false;
+    bytes -= part;
+  }
+  return true;
+}
+
 void TRecorder::endByItself(std::string reason) {
   stopReason_ = std::move(reason);
+  ending_ = true;
   Active = false;
   notifyWindow_->post(kSelfStop, run_, 0);
 }

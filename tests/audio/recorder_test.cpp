@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 
 #include <QFileInfo>
-#include <optional>
 
 #include "audio/wave_file.h"
 #include "recorder_test_support.h"
@@ -14,47 +13,7 @@ using namespace recorder_test;
 
 namespace {
 
-class RecorderTest : public ::testing::Test {
- protected:
-  void useCard(VirtualCard card) {
-    audio.reset();
-    auto driver = std::make_unique<CountingDriver>(std::move(card));
-    card_ = driver.get();
-    scope_.emplace(std::move(driver));
-    audio = std::make_unique<TAudio>();
-  }
-  void SetUp() override { useCard(plainCard(VirtualPacing::AsFastAsQueued)); }
-  void TearDown() override { audio.reset(); }
-
-  TRecorder& rec() { return *audio->Recorder(); }
-  void setFormat(TBPS bits, TChannels channels, uint16_t rate, uint16_t frames) {
-    audio->setSeparateCtrls(true);
-    rec().setBitsPerSample(bits);
-    rec().setChannels(channels);
-    rec().setSampleRate(rate);
-    rec().setNoSamples(frames);
-  }
-  std::string path(const char* name) const { return dir_.filePath(name).toStdString(); }
-
-  // Records until `blocks` blocks were reported (stopping from inside OnRecord), with
-  // `seen` receiving a copy of every reported block.
-  bool recordBlocks(int blocks, std::vector<std::string>* seen = nullptr) {
-    int count = 0;
-    audio->OnRecord = [&, blocks](TObject*, void* lp, void*, uint16_t size) {
-      if (seen != nullptr) seen->emplace_back(static_cast<const char*>(lp), size);
-      if (++count == blocks) rec().Stop();
-    };
-    if (!rec().Start()) return false;
-    const bool done = waitFor([&] { return !rec().IsOpen; });
-    audio->OnRecord = nullptr;
-    return done && count == blocks;
-  }
-
-  QTemporaryDir dir_;
-  CountingDriver* card_ = nullptr;
-  std::optional<DriverScope> scope_;
-  std::unique_ptr<TAudio> audio;
-};
+class RecorderTest : public RecorderFixture {};
 
 TEST_F(RecorderTest, TenBlocksOf16BitStereoGiveTheExactFile) {
   setFormat(TBPS::_16, TChannels::Stereo, 44100, 4410);
