@@ -48,9 +48,9 @@ using TNotifyPlayedEvent = std::function<void(TObject* Sender)>;
 // current mixer changed.
 using TNotifyMixerChange = std::function<void(TObject* Sender, uint16_t Destination, uint16_t Source)>;
 // Raised on the window thread, once per run, when the recorder stopped a recording or a
-// monitoring run by itself (the input device failed, a write failed, a file about to
-// outgrow its 32-bit size fields, a buffer that could not be queued again). The file is
-// complete; ErrorMessage holds the reason.
+// monitoring run by itself (the input device failed, a write failed, a next file could not
+// be created, a buffer could not be queued again). The file is complete; ErrorMessage holds
+// the reason.
 using TNotifyRecordStoppedEvent = std::function<void(TObject* Sender)>;
 // Raised on the service thread, before the block's OnRecord, when the input device lost
 // input right before the block (Overruns recovered, FramesLost frames lost, 0 when the
@@ -152,7 +152,12 @@ class TRecorder : public TAudioSettings {
 
   // Creates the WAV file; with Data nil it stays open for recording, otherwise the
   // stream(s) are written at once and the file is completed. Throws EFCreateError.
+  // A recording that would pass the 32-bit size limit goes on in "<name>-2.wav",
+  // "<name>-3.wav", ... beside it (OnRecordFileChanged).
   void CreateWaveFile(const std::string& FileName, std::istream* Data, std::istream* RightData);
+  // Lowers the data limit of every file of the following recordings (tests reach the
+  // 4 GiB limit without writing it).
+  void setMaxDataBytes(uint64_t limit) { maxDataBytes_ = limit; }
 
   std::atomic<bool> Probing{false};
   std::atomic<bool> Triggered{false};
@@ -171,18 +176,19 @@ class TRecorder : public TAudioSettings {
   void deliver(const WAVEHDR& header, char* lp, char* rp, uint16_t n);
   bool triggerTest(const char* data, uint16_t n);
   void splitBlock(char* lp, char* rp, uint16_t n);
-  // Service thread: appends to the file. False when the recording cannot go on (it then
-  // ends by itself).
+  // Service thread: appends whole frames to the recording, going on in the next file where
+  // the current one is full. False when the recording cannot go on (it then ends by itself).
   bool writeToFile(const char* data, size_t size);
   bool writeSilence(uint64_t frames);
+  bool nextFile();
   // Window thread, before the device opens: the silence a run needs.
   void prepareRun();
-  // Service thread: the recording cannot go on (the device failed, a write failed, the
-  // size limit); blocks are ignored from now on and the window thread is asked to stop and
-  // tell the owner.
+  // Service thread: the recording cannot go on (the device failed, a write failed, no next
+  // file); blocks are ignored from now on and the window thread is asked to stop and tell
+  // the owner.
   void endByItself(std::string reason);
   // Window thread: the recorder's window.
-  void onMessage(UINT msg, WPARAM wParam);
+  void onMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   void tellStopped();
   std::atomic<bool> splitChannels_{false};
   std::atomic<uint16_t> trigLevel_{0};
@@ -201,6 +207,11 @@ class TRecorder : public TAudioSettings {
   std::string stopReason_;
   // Silence in the opened format, written in its place where input was lost.
   std::vector<char> silence_;
+  // The file the recording began in, the number of the file written now, and the data
+  // limit of each file.
+  std::string firstFileName_;
+  uint32_t fileNumber_ = 1;
+  uint64_t maxDataBytes_;
 };
 
 class TPlayer : public TAudioSettings {

@@ -1,7 +1,8 @@
 // The wave-input recorder: opening the input device with its ring of four buffers, the
-// data notification (dropouts, trigger, file append, OnRecord, re-queueing through the
-// recorder's window), the device failing, and stopping, which completes the WAV file once
-// nothing can append to it.
+// data notification (dropouts, trigger, file append with the change to a next file,
+// OnRecord, re-queueing through the recorder's window), the device failing, and stopping,
+// which completes the WAV file once nothing can append to it.
+#include <cerrno>
 #include <cstring>
 
 #include "audio/Audio.h"
@@ -12,6 +13,7 @@ namespace {
 // Messages of the recorder's window besides the filled-block message (960).
 constexpr UINT kDeferredStop = 0x0400 + 1;  // a stop asked for while a block was delivered
 constexpr UINT kSelfStop = 0x0400 + 2;      // the recorder cannot go on with the recording
+constexpr UINT kFileChanged = 0x0400 + 3;   // the recording went on in file number lParam
 
 // Silence written in its place where the device lost input: a whole number of frames of
 // every format.
@@ -24,12 +26,13 @@ thread_local const TRecorder* delivering = nullptr;
 
 TRecorder::TRecorder(TAudio* owner)
     : TAudioSettings(owner),
-      notifyWindow_(
-          std::make_unique<NotifyWindow>([this](UINT msg, WPARAM wParam, LPARAM) { onMessage(msg, wParam); })) {}
+      notifyWindow_(std::make_unique<NotifyWindow>(
+          [this](UINT msg, WPARAM wParam, LPARAM lParam) { onMessage(msg, wParam, lParam); })),
+      maxDataBytes_(WaveFileStream::kMaxDataBytes) {}
 
 TRecorder::~TRecorder() = default;
 
-void TRecorder::onMessage(UINT msg, WPARAM wParam) {
+void TRecorder::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WIM_DATA:
       // A block of an earlier run (stopped before its message arrived) is not queued
@@ -47,6 +50,11 @@ void TRecorder::onMessage(UINT msg, WPARAM wParam) {
       if (IsOpen || WaveFileOpen) Stop();
       Owner()->ErrorMessage = stopReason_;
       tellStopped();
+      break;
+    case kFileChanged:
+      if (wParam == run_ && Owner()->OnRecordFileChanged) {
+        Owner()->OnRecordFileChanged(this, numberedFileName(firstFileName_, static_cast<uint32_t>(lParam)));
+      }
       break;
     default: break;
   }
@@ -232,12 +240,50 @@ void TRecorder::deliver(const WAVEHDR& header, char* lp, char* rp, uint16_t n) {
 }
 
 bool TRecorder::writeToFile(const char* data, size_t size) {
-  switch (WaveStream->append(data, size)) {
-    case WaveFileStream::Append::Written: return true;
-    case WaveFileStream::Append::Failed: endByItself(WaveStream->writeErrorText()); break;
-    case WaveFileStream::Append::SizeLimit: endByItself(WaveStream->sizeLimitText()); break;
+  const size_t frame = WaveStream->format().nBlockAlign;
+  while (size > 0) {
+    // Only whole frames go into a file; where the next would not fit, the file is full.
+    const uint64_t room = WaveStream->roomLeft() / frame * frame;
+    if (room == 0) {
+      if (WaveStream->dataBytes() == 0) {  // not even one frame fits a file
+        endByItself(WaveStream->sizeLimitText());
+        return false;
+      }
+      if (!nextFile()) return false;
+      continue;
+    }
+    const auto part = static_cast<size_t>(std::min<uint64_t>(size, room));
+    if (WaveStream->append(data, part) != WaveFileStream::Append::Written) {
+      endByItself(WaveStream->writeErrorText());
+      return false;
+    }
+    data += part;
+    size -= part;
   }
-  return false;
+  return true;
+}
+
+bool TRecorder::nextFile() {
+  // The first free number: an existing file is never touched.
+  uint32_t number = fileNumber_;
+  std::string name;
+  std::unique_ptr<WaveFileStream> next;
+  int error = EEXIST;
+  while (!next && error == EEXIST && number < UINT32_MAX) {
+    name = numberedFileName(firstFileName_, ++number);
+    next = WaveFileStream::create(name, WaveStream->format(), true);
+    error = errno;
+  }
+  if (!next) {
+    endByItself("The recording cannot go on in the next WAV file " + name + ": " + std::strerror(error));
+    return false;
+  }
+  next->setMaxDataBytes(maxDataBytes_);
+  WaveStream->complete();
+  WaveStream = std::move(next);
+  fileNumber_ = number;
+  notifyWindow_->post(kFileChanged, run_, static_cast<LPARAM>(number));
+  return true;
 }
 
 bool TRecorder::writeSilence(uint64_t frames) {

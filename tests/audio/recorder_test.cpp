@@ -5,6 +5,9 @@
 #include <sys/resource.h>
 
 #include <QFileInfo>
+#include <QThread>
+#include <cerrno>
+#include <cstring>
 
 #include "audio/wave_file.h"
 #include "recorder_test_support.h"
@@ -386,27 +389,69 @@ TEST_F(RecorderTest, AFailedRequeueStopsTheRecordingAndTellsTheOwner) {
   EXPECT_EQ((bytes.size() - 44) % 3200, 0u);
 }
 
-TEST_F(RecorderTest, AFileThatWouldOutgrowItsSizeFieldsIsStoppedInTime) {
+TEST_F(RecorderTest, ARecordingPastTheSizeLimitGoesOnInNumberedFiles) {
+  // 16-bit stereo at 8000 Hz in blocks of 800 frames (3200 bytes), every frame its own.
+  const std::string data = quietFrames16(10 * 800, 2);
+  const std::string input = path("counting.wav");
+  writeFile(input, wavBytes(2, 8000, 16, data));
+  useInput(input);
   setFormat(TBPS::_16, TChannels::Stereo, 8000, 800);
   rec().Triggered = true;
-  const std::string file = path("limit.wav");
-  rec().CreateWaveFile(file, nullptr, nullptr);
-  // The real limit is 4 GiB - 37 bytes; 3.5 blocks stand in for it here.
-  rec().WaveStream->setMaxDataBytes(3 * 3200 + 1600);
+  // The real limit is 4 GiB - 37 bytes; 3.5 blocks stand in for it here, for every file.
+  rec().setMaxDataBytes(3 * 3200 + 1600);
+  // Input lost before block 3 comes back as silence and fills a file like any data.
+  card_->dropoutAt(3, 1, 500);
+  // A file of the third one's name is there already: it stays, the next free number is taken.
+  writeFile(path("take-3.wav"), "somebody else's");
+  rec().CreateWaveFile(path("take.wav"), nullptr, nullptr);
+  std::vector<std::string> changes;
+  audio->OnRecordFileChanged = [&](TObject* sender, const std::string& name) {
+    EXPECT_EQ(sender, &rec());
+    EXPECT_TRUE(QThread::currentThread() == QCoreApplication::instance()->thread());
+    changes.push_back(name);
+  };
   int stopped = 0;
-  int reported = 0;
-  audio->OnRecord = [&](TObject*, void*, void*, uint16_t) { ++reported; };
+  audio->OnRecordStopped = [&](TObject*) { ++stopped; };
+  ASSERT_TRUE(recordBlocks(7)) << audio->ErrorMessage;
+
+  // Nothing lost, nothing twice: the files hold the input with the silence in its place,
+  // each a complete file whose size fields equal its data.
+  const std::string expected = data.substr(0, 3 * 3200) + silence(500 * 4, 16) + data.substr(3 * 3200, 4 * 3200);
+  EXPECT_EQ(changes, (std::vector<std::string>{path("take-2.wav"), path("take-4.wav")}));
+  EXPECT_EQ(readFile(path("take.wav")), wavBytes(2, 8000, 16, expected.substr(0, 11200)));
+  EXPECT_EQ(readFile(path("take-2.wav")), wavBytes(2, 8000, 16, expected.substr(11200, 11200)));
+  EXPECT_EQ(readFile(path("take-4.wav")), wavBytes(2, 8000, 16, expected.substr(22400)));
+  EXPECT_EQ(readFile(path("take-3.wav")), "somebody else's");
+  EXPECT_EQ(stopped, 0);
+  EXPECT_EQ(WaveFileStream::kMaxDataBytes + 36, 0xFFFFFFFFull);
+  if (kThreadChecked || soxInfo("") == "no sox") return;
+  EXPECT_EQ(soxInfo(path("take.wav")), "2 8000 16 2800");
+  EXPECT_EQ(soxInfo(path("take-2.wav")), "2 8000 16 2800");
+  EXPECT_EQ(soxInfo(path("take-4.wav")), "2 8000 16 500");
+}
+
+TEST_F(RecorderTest, ANextFileThatCannotBeCreatedEndsTheRunWithTheFullFileComplete) {
+  const std::string data = quietFrames16(10 * 800, 2);
+  const std::string input = path("counting.wav");
+  writeFile(input, wavBytes(2, 8000, 16, data));
+  useInput(input);
+  setFormat(TBPS::_16, TChannels::Stereo, 8000, 800);
+  rec().Triggered = true;
+  rec().setMaxDataBytes(2 * 3200);
+  // The first name just fits the file system's limit of 255 bytes; "-2" makes the next too long.
+  const std::string stem(251, 'n');
+  rec().CreateWaveFile(path(stem + ".wav"), nullptr, nullptr);
+  int stopped = 0;
   audio->OnRecordStopped = [&](TObject*) { ++stopped; };
   ASSERT_TRUE(rec().Start());
   ASSERT_TRUE(waitFor([&] { return stopped > 0; }));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(stopped, 1);
   EXPECT_FALSE(rec().IsOpen);
-  EXPECT_EQ(reported, 3);
-  EXPECT_NE(audio->ErrorMessage.find("4 GB"), std::string::npos) << audio->ErrorMessage;
-  const std::string bytes = readFile(file);
-  EXPECT_EQ(bytes.size(), 44u + 3 * 3200);
-  EXPECT_EQ(readLE(bytes, 4, 4), 36u + 3 * 3200);
-  EXPECT_EQ(readLE(bytes, 40, 4), 3u * 3200);
-  EXPECT_EQ(WaveFileStream::kMaxDataBytes + 36, 0xFFFFFFFFull);
+  EXPECT_FALSE(rec().WaveFileOpen);
+  EXPECT_EQ(audio->ErrorMessage, "The recording cannot go on in the next WAV file " + path(stem + "-2.wav") + ": " +
+                                     std::strerror(ENAMETOOLONG));
+  EXPECT_EQ(readFile(path(stem + ".wav")), wavBytes(2, 8000, 16, data.substr(0, 2 * 3200)));
 }
 
 TEST_F(RecorderTest, AFullFileSystemStopsTheRecordingWithACompleteFile) {
