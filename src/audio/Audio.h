@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/frame_ring.h"
 #include "audio/notify_window.h"
 #include "mmsystem/mmsystem.h"
 
@@ -181,7 +182,9 @@ class TRecorder : public TAudioSettings {
   bool writeToFile(const char* data, size_t size);
   bool writeSilence(uint64_t frames);
   bool nextFile();
-  // Window thread, before the device opens: the silence a run needs.
+  // Service thread: lost input while waiting for the trigger is kept as silence.
+  void keepSilence(uint64_t frames);
+  // Window thread, before the device opens: the kept input and the silence a run needs.
   void prepareRun();
   // Service thread: the recording cannot go on (the device failed, a write failed, no next
   // file); blocks are ignored from now on and the window thread is asked to stop and tell
@@ -205,6 +208,8 @@ class TRecorder : public TAudioSettings {
   bool toldStopped_ = false;
   // Why the recorder ended a run by itself (written before the stop message is posted).
   std::string stopReason_;
+  // The input before the triggering block (service thread during a run).
+  FrameRing kept_;
   // Silence in the opened format, written in its place where input was lost.
   std::vector<char> silence_;
   // The file the recording began in, the number of the file written now, and the data

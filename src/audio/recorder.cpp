@@ -1,8 +1,9 @@
 // The wave-input recorder: opening the input device with its ring of four buffers, the
-// data notification (dropouts, trigger, file append with the change to a next file,
-// OnRecord, re-queueing through the recorder's window), the device failing, and stopping,
-// which completes the WAV file once nothing can append to it.
+// data notification (dropouts, trigger with the input kept before it, file append with
+// the change to a next file, OnRecord, re-queueing through the recorder's window), the
+// device failing, and stopping, which completes the WAV file once nothing can append to it.
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #include "audio/Audio.h"
@@ -15,8 +16,8 @@ constexpr UINT kDeferredStop = 0x0400 + 1;  // a stop asked for while a block wa
 constexpr UINT kSelfStop = 0x0400 + 2;      // the recorder cannot go on with the recording
 constexpr UINT kFileChanged = 0x0400 + 3;   // the recording went on in file number lParam
 
-// Silence written in its place where the device lost input: a whole number of frames of
-// every format.
+// Silence written (or kept) in its place where the device lost input: a whole number of
+// frames of every format.
 constexpr size_t kSilenceBytes = 65536;
 
 // The recorder whose data notification runs on this thread, if any.
@@ -103,6 +104,14 @@ void TRecorder::prepareRun() {
   const WAVEFORMATEX* format = WaveFormat();
   if (format == nullptr) return;
   silence_.assign(kSilenceBytes, format->wBitsPerSample == 8 ? static_cast<char>(0x80) : 0);
+  // A recording that waits for its trigger keeps the last PreTrigger milliseconds of
+  // input, rounded to the nearest frame (halves to even).
+  size_t keep = 0;
+  if (WaveFileOpen && !Triggered && preTrigger_ > 0) {
+    const long double frames = std::nearbyintl(static_cast<long double>(preTrigger_) * format->nSamplesPerSec / 1000);
+    keep = static_cast<size_t>(frames) * format->nBlockAlign;
+  }
+  kept_.reset(keep);
 }
 
 bool TRecorder::Start() {
@@ -223,8 +232,13 @@ void TRecorder::deliver(const WAVEHDR& header, char* lp, char* rp, uint16_t n) {
   const DWORD lost = header.dwFramesLost;
   if ((header.dwOverruns != 0 || lost != 0) && Owner()->OnDropout) Owner()->OnDropout(this, header.dwOverruns, lost);
   if (!Triggered) {
-    // Input lost before the triggering block lies before the file's start.
-    if (!triggerTest(lp, n)) return;
+    keepSilence(lost);
+    if (!triggerTest(lp, n)) {
+      kept_.push(lp, n);
+      return;
+    }
+    // The input kept from before the triggering block goes first.
+    if (WaveFileOpen && !kept_.drain([this](const char* p, size_t size) { return writeToFile(p, size); })) return;
   } else if (WaveFileOpen && !writeSilence(lost)) {
     return;
   }
@@ -294,6 +308,16 @@ bool TRecorder::writeSilence(uint64_t frames) {
     bytes -= part;
   }
   return true;
+}
+
+void TRecorder::keepSilence(uint64_t frames) {
+  // Only the newest input is kept, so no more silence than the ring holds.
+  uint64_t bytes = std::min<uint64_t>(frames * WaveFormat()->nBlockAlign, kept_.capacity());
+  while (bytes > 0 && !silence_.empty()) {
+    const auto part = static_cast<size_t>(std::min<uint64_t>(bytes, silence_.size()));
+    kept_.push(silence_.data(), part);
+    bytes -= part;
+  }
 }
 
 void TRecorder::endByItself(std::string reason) {
