@@ -172,6 +172,9 @@ void TRecorder::CreateWaveFile(const std::string& FileName, std::istream* Data, 
   WaveStream = std::move(stream);
   firstFileName_ = FileName;
   fileNumber_ = 1;
+  // Messages of an earlier recording still on their way (a next file, a stop of its own)
+  // concern that recording, never this file.
+  if (!IsOpen) ++run_;
   WaveFileOpen = true;
   if (Data == nullptr) return;
 

@@ -86,11 +86,7 @@ TEST_F(RecorderFaults, DropoutsAreReportedWhileMonitoringToo) {
 // path as any run the recorder ends by itself, for a recording and for monitoring alike,
 // and the recorder can start again afterwards.
 TEST_F(RecorderFaults, AFailingInputEndsTheRunOnceWithTheFileComplete) {
-  const std::string data = quietFrames16(20 * 800, 2);
-  const std::string input = path("quiet.wav");
-  writeFile(input, wavBytes(2, 8000, 16, data));
-  useInput(input);
-  setFormat(TBPS::_16, TChannels::Stereo, 8000, 800);
+  const std::string data = useQuietStereo(20 * 800, 800);
   card_->failInputAfter(4, MMSYSERR_NODRIVER, "Test Card: the card was unplugged",
                         [this] { card_->failAlways(VirtualCall::waveInAddBuffer, MMSYSERR_NOMEM); });
   int stopped = 0;

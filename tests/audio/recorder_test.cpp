@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QThread>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "audio/wave_file.h"
@@ -391,11 +392,7 @@ TEST_F(RecorderTest, AFailedRequeueStopsTheRecordingAndTellsTheOwner) {
 
 TEST_F(RecorderTest, ARecordingPastTheSizeLimitGoesOnInNumberedFiles) {
   // 16-bit stereo at 8000 Hz in blocks of 800 frames (3200 bytes), every frame its own.
-  const std::string data = quietFrames16(10 * 800, 2);
-  const std::string input = path("counting.wav");
-  writeFile(input, wavBytes(2, 8000, 16, data));
-  useInput(input);
-  setFormat(TBPS::_16, TChannels::Stereo, 8000, 800);
+  const std::string data = useQuietStereo(10 * 800, 800);
   rec().Triggered = true;
   // The real limit is 4 GiB - 37 bytes; 3.5 blocks stand in for it here, for every file.
   rec().setMaxDataBytes(3 * 3200 + 1600);
@@ -431,11 +428,7 @@ TEST_F(RecorderTest, ARecordingPastTheSizeLimitGoesOnInNumberedFiles) {
 }
 
 TEST_F(RecorderTest, ANextFileThatCannotBeCreatedEndsTheRunWithTheFullFileComplete) {
-  const std::string data = quietFrames16(10 * 800, 2);
-  const std::string input = path("counting.wav");
-  writeFile(input, wavBytes(2, 8000, 16, data));
-  useInput(input);
-  setFormat(TBPS::_16, TChannels::Stereo, 8000, 800);
+  const std::string data = useQuietStereo(10 * 800, 800);
   rec().Triggered = true;
   rec().setMaxDataBytes(2 * 3200);
   // The first name just fits the file system's limit of 255 bytes; "-2" makes the next too long.
@@ -452,6 +445,30 @@ TEST_F(RecorderTest, ANextFileThatCannotBeCreatedEndsTheRunWithTheFullFileComple
   EXPECT_EQ(audio->ErrorMessage, "The recording cannot go on in the next WAV file " + path(stem + "-2.wav") + ": " +
                                      std::strerror(ENAMETOOLONG));
   EXPECT_EQ(readFile(path(stem + ".wav")), wavBytes(2, 8000, 16, data.substr(0, 2 * 3200)));
+}
+
+// The window thread may stop a recording and create the next file before it has handled
+// what the recording posted: news of the ended recording never names the new file.
+TEST_F(RecorderTest, NewsOfAnEndedRecordingIsNotTakenForTheNextOne) {
+  const std::string data = useQuietStereo(10 * 800, 800);
+  rec().Triggered = true;
+  rec().setMaxDataBytes(3200);
+  rec().CreateWaveFile(path("first.wav"), nullptr, nullptr);
+  std::vector<std::string> changes;
+  audio->OnRecordFileChanged = [&](TObject*, const std::string& name) { changes.push_back(name); };
+  ASSERT_TRUE(rec().Start());
+  // Without the window thread's events only the four queued buffers come back; from the
+  // second on each goes on in a next file.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (card_->inputBlocks() < 4 && std::chrono::steady_clock::now() < deadline) QThread::msleep(1);
+  ASSERT_EQ(card_->inputBlocks(), 4u);
+  ASSERT_TRUE(rec().Stop());
+  rec().CreateWaveFile(path("second.wav"), nullptr, nullptr);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(changes.empty());
+  EXPECT_TRUE(rec().WaveFileOpen) << "the new file is still open";
+  EXPECT_EQ(readFile(path("first-4.wav")), wavBytes(2, 8000, 16, data.substr(3 * 3200, 3200)));
+  EXPECT_TRUE(rec().Stop());
 }
 
 TEST_F(RecorderTest, AFullFileSystemStopsTheRecordingWithACompleteFile) {

@@ -94,6 +94,16 @@ class RecorderFixture : public ::testing::Test {
   }
   // A card delivering the WAV file `input` (looped) as fast as buffers are queued.
   void useInput(const std::string& input) { useCard(plainCard(VirtualPacing::AsFastAsQueued, input)); }
+  // A card delivering `frames` frames of quiet 16-bit stereo input at 8000 Hz (looped),
+  // recorded in that format in blocks of `block` frames; the input's data.
+  std::string useQuietStereo(size_t frames, uint16_t block) {
+    const std::string data = quietFrames16(frames, 2);
+    const std::string input = path("quiet.wav");
+    writeFile(input, wavBytes(2, 8000, 16, data));
+    useInput(input);
+    setFormat(TBPS::_16, TChannels::Stereo, 8000, block);
+    return data;
+  }
   void SetUp() override { useCard(plainCard(VirtualPacing::AsFastAsQueued)); }
   void TearDown() override { audio.reset(); }
 
