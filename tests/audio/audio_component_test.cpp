@@ -40,7 +40,7 @@ class AudioComponent : public ::testing::Test {
   void SetUp() override { mmsystem::installDriver(std::make_unique<VirtualDriver>(testCard())); }
 };
 
-TEST_F(AudioComponent, StartsWithTheDocumentedValues) {
+TEST_F(AudioComponent, StartsOnTheWaveMapperWith8BitMono11025HzAndBuffersForBothDevices) {
   TAudio audio;
   EXPECT_EQ(audio.AudioDeviceID(), -1);
   EXPECT_EQ(audio.MixerDeviceID(), 0);
