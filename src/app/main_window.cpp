@@ -17,6 +17,7 @@
 #include "app/button_faces.h"
 #include "app/prompts.h"
 #include "app/recsetdlg.h"
+#include "app/status_line.h"
 #include "app/tessaron1.h"
 #include "app/tessaron2.h"
 #include "platform/help_system.h"
@@ -164,6 +165,9 @@ void TForm1::createControls() {
   auto* client = new QWidget(this);
   client->setFixedSize(clientWidth, clientHeight);
   setCentralWidget(client);
+  // The status line sits under the client area: the window grows by its height.
+  StatusBar1 = new StatusLine(this);
+  setStatusBar(StatusBar1);
 
   Label2 = label("Tessaron", client, 8, 4, 200, 30);
   QFont titleFont = Label2->font();
@@ -400,10 +404,15 @@ void TForm1::connectHandlers() {
   on(Timer3, &QTimer::timeout, &TForm1::Timer3Timer);
   on(Timer4, &QTimer::timeout, &TForm1::Timer4Timer);
 
-  // The block event comes on the service thread and only hands the block on; what the
-  // window does with it runs guarded on the window thread (blockhandover).
+  // The block and dropout events come on the service thread and only hand their counts
+  // on; what the window does with them runs guarded on the window thread (blockhandover).
   Audio1->OnRecord = [this](TObject* sender, void* lp, void* rp, uint16_t size) { Audio1Record(sender, lp, rp, size); };
   Audio1->OnRecordStopped = guarded<TObject*>([this](TObject* sender) { Audio1RecordStopped(sender); });
+  Audio1->OnDropout = [this](TObject* sender, uint32_t overruns, uint32_t framesLost) {
+    Audio1Dropout(sender, overruns, framesLost);
+  };
+  Audio1->OnRecordFileChanged = guarded<TObject*, const std::string&>(
+      [this](TObject* sender, const std::string& fileName) { Audio1RecordFileChanged(sender, fileName); });
   Audio2->OnMixerChange =
       guarded<TObject*, uint16_t, uint16_t>([this](TObject* sender, uint16_t destination, uint16_t source) {
         Audio2MixerChange(sender, destination, source);
