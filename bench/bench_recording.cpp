@@ -8,28 +8,14 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "audio/Audio.h"
+#include "counting_new.h"
 #include "mmsystem/driver.h"
 #include "mmsystem/virtual_driver.h"
-
-namespace {
-std::atomic<uint64_t> allocations{0};
-}  // namespace
-
-void* operator new(size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size > 0 ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
