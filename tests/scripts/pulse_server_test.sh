@@ -4,10 +4,10 @@
 # answers leaves no process and no folder behind. Exit 77: skipped.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-command -v pulseaudio >/dev/null && command -v pactl >/dev/null || {
+if ! command -v pulseaudio >/dev/null || ! command -v pactl >/dev/null; then
   echo "pulseaudio and pactl are not installed"
   exit 77
-}
+fi
 
 fail() {
   echo "FAIL: $*" >&2
@@ -26,7 +26,7 @@ cleanup() {
   kill "$other_pid" 2>/dev/null || true
   wait "$other_pid" 2>/dev/null || true
   rm -rf "$other"
-  [[ -n "$ours" && -d "$ours" ]] && scripts/pulse-server stop "$ours" || true
+  if [[ -n "$ours" && -d "$ours" ]]; then scripts/pulse-server stop "$ours" || true; fi
 }
 trap cleanup EXIT
 for _ in $(seq 300); do
@@ -43,7 +43,7 @@ pid=$(cat "$ours/pid")
 # Stops that name anything but our folder are refused, the desktop's case above all:
 # XDG_RUNTIME_DIR naming the other server and no folder given.
 for refused in "" "$other" "$(dirname "$ours")"; do
-  if XDG_RUNTIME_DIR=$other scripts/pulse-server stop $refused 2>/dev/null; then
+  if XDG_RUNTIME_DIR=$other scripts/pulse-server stop "$refused" 2>/dev/null; then
     fail "stop '${refused:-(XDG_RUNTIME_DIR of the other server)}' was accepted"
   fi
 done
@@ -58,16 +58,14 @@ ours=""
 
 # A server that never answers: start ends it, says so and removes its folder.
 fake=$(mktemp -d)
-printf '#!/bin/sh\necho $$ >"%s/pid"\nexec sleep 600\n' "$fake" >"$fake/pulseaudio"
+printf '#!/bin/sh\necho "$XDG_RUNTIME_DIR" >"%s/dir"\necho $$ >"%s/pid"\nexec sleep 600\n' "$fake" "$fake" >"$fake/pulseaudio"
 chmod +x "$fake/pulseaudio"
-before=$(ls -d "${TMPDIR:-/tmp}"/tessaron-pulse.* 2>/dev/null | sort || true)
 if message=$(PATH=$fake:$PATH TESSARON_PULSE_WAIT=2 scripts/pulse-server start 2>&1 >/dev/null); then
   fail "start reported success for a server that never answered"
 fi
 grep -q "did not answer" <<<"$message" || fail "start did not say why it failed: $message"
 for _ in $(seq 50); do [[ -s "$fake/pid" ]] && break; sleep 0.1; done
 ! kill -0 "$(cat "$fake/pid")" 2>/dev/null || fail "start left the silent server running"
-after=$(ls -d "${TMPDIR:-/tmp}"/tessaron-pulse.* 2>/dev/null | sort || true)
-[[ "$before" == "$after" ]] || fail "start left a folder behind"
+[[ ! -e "$(cat "$fake/dir")" ]] || fail "start left its folder $(cat "$fake/dir") behind"
 rm -rf "$fake"
 echo "scripts/pulse-server ends only what it started"
