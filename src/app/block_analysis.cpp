@@ -1,12 +1,12 @@
 // The analysis of every recorded block: lamp, peaks, clip runs, elapsed time, countdown.
-// The scan runs on the recorder's delivering thread; everything else runs on the window
-// thread, block after block, with the result the scan handed over.
+// The scan runs on the service thread; everything else runs on the window thread, block
+// after block, with the result the scan handed over.
 #include <QString>
 
 #include "app/tessaron1.h"
 
 void TForm1::Audio1Record(TObject*, void* LP, void*, uint16_t BufferSize) {
-  // Delivering thread: nothing here touches the window.
+  // Service thread: nothing here touches the window.
   blockhandover.post(LP, BufferSize);
 }
 

@@ -16,7 +16,7 @@ void BlockHandover::beginRun(TBPS bits, TChannels channels, int32_t limit8, int3
   bits_.store(bits, std::memory_order_relaxed);
   channels_.store(channels, std::memory_order_relaxed);
   setLimits(limit8, limit16);
-  // Released last: a delivering thread that sees the new run sees its format too.
+  // Released last: a service thread that sees the new run sees its format too.
   const uint32_t run = run_.load(std::memory_order_relaxed);
   run_.store((run | 1) == run ? run + 2 : run + 1, std::memory_order_release);
 }

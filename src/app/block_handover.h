@@ -1,7 +1,7 @@
-// The hand-over of recorded blocks from the recorder's delivering thread to the window
-// thread. The delivering thread scans each block into a small result and posts it, tagged
-// with the run it belongs to; the window thread receives the results in block order and
-// drops those of a run that has ended. Nothing is allocated per block.
+// The hand-over of recorded blocks from the service thread to the window thread. The
+// service thread scans each block into a small result and posts it, tagged with the run
+// it belongs to; the window thread receives the results in block order and drops those
+// of a run that has ended. Nothing is allocated per block.
 #pragma once
 
 #include <atomic>
@@ -27,7 +27,7 @@ class BlockHandover {
   // Window thread: clip limits for the blocks scanned from now on.
   void setLimits(int32_t limit8, int32_t limit16);
 
-  // Delivering thread: scans one block and posts the result to the window thread.
+  // Service thread: scans one block and posts the result to the window thread.
   void post(const void* data, uint16_t size);
 
  private:

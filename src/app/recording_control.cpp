@@ -95,6 +95,7 @@ void TForm1::nach_klick() {
   applyRunFormat();
   recorder->setTrigLevel(static_cast<uint16_t>(1000 - TrackBar3->value()));
   recorder->Triggered = true;  // monitoring never waits for the trigger
+  recorder->setPreTrigger(0);  // so it has nothing to keep from before it
   if (RadioButton5->isChecked()) VUKup();
 
   blockhandover.beginRun(recorder->BitsPerSample(), recorder->Channels(), limit8, limit16);
@@ -154,6 +155,7 @@ void TForm1::BitBtn1Click(QObject*) {
   lengthmin = UpDown2->Position();
   recorder->setTrigLevel(static_cast<uint16_t>(1000 - TrackBar3->value()));
   recorder->Triggered = !CheckBox1->isChecked();
+  recorder->setPreTrigger(pretrigger);
   blinkcount = 0;
   LEDMeter3->setPosition(0);
 

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "app/application.h"
 #include "app/block_handover.h"
 #include "app/form_controls.h"
 #include "app/save_dialog.h"
@@ -159,11 +160,12 @@ class TForm1 : public QMainWindow {
   void endMonitoring();
 
   // --- block analysis (block_analysis.cpp) ---
-  // Runs on the recorder's delivering thread: scans the block and hands the result on.
+  // Service thread: scans the block and hands the result to the window thread.
   void Audio1Record(TObject* Sender, void* LP, void* RP, uint16_t BufferSize);
   // Window thread, in block order: lamp, peaks, clip runs, clock, countdown and stop.
   void blockAnalysed(const BlockScanResult& scan);
-  BlockHandover blockhandover{[this](const BlockScanResult& scan) { blockAnalysed(scan); }};
+  BlockHandover blockhandover{
+      guarded<const BlockScanResult&>([this](const BlockScanResult& scan) { blockAnalysed(scan); })};
   // The clip runs that Label1 and Label12 show, so their captions change only with them.
   std::array<uint16_t, 2> shownruns{};
 
@@ -281,6 +283,8 @@ class TForm1 : public QMainWindow {
   int16_t lastsec = 0;
   uint16_t starthour = 0;
   uint16_t startmin = 0;
+  // Milliseconds of sound before the trigger that a triggered recording keeps, 0..5000.
+  int32_t pretrigger = 0;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -19,6 +19,10 @@ constexpr DWORD kSrcWaveOut = 0x1008;
 constexpr DWORD kTargetWaveOut = 1;
 constexpr DWORD kTargetWaveIn = 2;
 constexpr DWORD kControlUniform = 0x1;
+// Destination numbers: the recording line first, so that the level control's first line
+// and the first mixer meter are capture lines.
+constexpr DWORD kRecording = 0;
+constexpr DWORD kPlayback = 1;
 
 std::vector<snd_mixer_selem_channel_id_t> presentChannels(snd_mixer_elem_t* elem, bool capture) {
   const bool mono = capture ? snd_mixer_selem_is_capture_mono(elem) : snd_mixer_selem_is_playback_mono(elem);
@@ -266,15 +270,15 @@ void Mixer::buildLines() {
     line.seenSwitch = side.switches();
     lines_.push_back(line);
   };
-  addLine("Playback", 0, 0, master);
-  lines_.back().connections = static_cast<DWORD>(playbackSources.size());
-  for (size_t i = 0; i < playbackSources.size(); ++i)
-    addLine(elementName(playbackSources[i].elem), 0, static_cast<DWORD>(i + 1), playbackSources[i]);
-  addLine("Recording", 1, 0, capture);
-  const size_t recordingIndex = lines_.size() - 1;
-  lines_[recordingIndex].connections = static_cast<DWORD>(captureSources.size());
-  for (size_t i = 0; i < captureSources.size(); ++i)
-    addLine(elementName(captureSources[i].elem), 1, static_cast<DWORD>(i + 1), captureSources[i]);
+  auto addDestination = [&](const std::string& name, DWORD destination, const ElementSide& own,
+                            const std::vector<ElementSide>& sources) {
+    addLine(name, destination, 0, own);
+    lines_.back().connections = static_cast<DWORD>(sources.size());
+    for (size_t i = 0; i < sources.size(); ++i)
+      addLine(elementName(sources[i].elem), destination, static_cast<DWORD>(i + 1), sources[i]);
+  };
+  addDestination("Recording", kRecording, capture, captureSources);
+  addDestination("Playback", kPlayback, master, playbackSources);
 
   for (const Line& line : lines_) {
     if (line.side.elem == nullptr) continue;
@@ -318,13 +322,14 @@ MMRESULT Mixer::lineInfo(MIXERLINEA* out, DWORD flags) {
   out->dwLineID = found->lineId();
   out->fdwLine = MIXERLINE_LINEF_ACTIVE | (source ? MIXERLINE_LINEF_SOURCE : 0);
   out->dwUser = 0;
-  out->dwComponentType = source ? sourceType(found->name) : (found->destination == 0 ? kDstSpeakers : kDstWaveIn);
+  out->dwComponentType =
+      source ? sourceType(found->name) : (found->destination == kPlayback ? kDstSpeakers : kDstWaveIn);
   out->cChannels = found->side.channels();
   out->cConnections = found->connections;
   out->cControls = found->controlCount();
   copyName(out->szShortName, sizeof out->szShortName, found->name);
   copyName(out->szName, sizeof out->szName, found->name);
-  out->Target.dwType = source ? 0 : (found->destination == 0 ? kTargetWaveOut : kTargetWaveIn);
+  out->Target.dwType = source ? 0 : (found->destination == kPlayback ? kTargetWaveOut : kTargetWaveIn);
   out->Target.dwDeviceID = 0;
   out->Target.wMid = 0;
   out->Target.wPid = 0;

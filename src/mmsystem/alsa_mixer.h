@@ -1,10 +1,11 @@
-// Mixer devices of the ALSA driver. Each mixer has two destination lines, "Playback"
-// and "Recording". The playback destination's own controls are the "Master" element,
-// its sources the other elements with a playback volume or switch; the recording
-// destination's own controls are the "Capture" element, its sources the other elements
-// with a capture volume or switch. Volumes are scaled linearly from the element's raw
-// range to 0..65535, mute is the inverted switch. Element events read from the mixer's
-// poll descriptors on a thread of the driver become control-change messages (977).
+// Mixer devices of the ALSA driver. Each mixer has two destination lines, "Recording"
+// (destination 0) and "Playback" (destination 1). The recording destination's own
+// controls are the "Capture" element, its sources the other elements with a capture
+// volume or switch; the playback destination's own controls are the "Master" element,
+// its sources the other elements with a playback volume or switch. Volumes are scaled
+// linearly from the element's raw range to 0..65535, mute is the inverted switch.
+// Element events read from the mixer's poll descriptors on a thread of the driver
+// become control-change messages (977).
 #pragma once
 
 #include <array>

@@ -25,8 +25,10 @@ VirtualCard VirtualCard::defaultCard() {
   recording.line = {.name = "Recording", .peak = true, .feedsInput = true, .initialVolume = 65535};
   recording.sources.push_back({.name = "Line In", .peak = true, .feedsInput = true, .initialVolume = 65535});
   recording.sources.push_back({.name = "Microphone", .channels = 1, .peak = true, .initialVolume = 32768});
-  mixer.destinations.push_back(std::move(playback));
+  // The recording line comes first: the level control's first line and the first mixer
+  // meter are then capture lines, never the speakers.
   mixer.destinations.push_back(std::move(recording));
+  mixer.destinations.push_back(std::move(playback));
   card.mixers.push_back(std::move(mixer));
 
   if (const char* file = std::getenv("TESSARON_VIRTUAL_INPUT"); file != nullptr && *file != '\0') {

@@ -60,8 +60,9 @@ struct VirtualCard {
   std::string inputFile;
 
   // The card the program uses: inputs and outputs "Virtual Sound Card", one mixer with
-  // "Playback" (sources "Wave", "Line In") and "Recording" (sources "Line In" stereo,
-  // "Microphone" one-channel), volume, mute and a peak meter on the recording lines.
+  // "Recording" (sources "Line In" stereo, "Microphone" one-channel; volume, mute and a
+  // peak meter on each) as destination 0 and "Playback" (sources "Wave", "Line In") as
+  // destination 1.
   // TESSARON_VIRTUAL_INPUT names the input file.
   static VirtualCard defaultCard();
 };

@@ -23,7 +23,7 @@ TEST_F(MeterSources, ListsTheWaveDataFirstThenEveryLineWithAReadableMeter) {
   ASSERT_NE(mic, nullptr);
   EXPECT_FALSE(mic->wavedata);
   EXPECT_EQ(mic->device, 0);
-  EXPECT_EQ(mic->destination, 1);
+  EXPECT_EQ(mic->destination, 0);
   EXPECT_EQ(mic->source, 2);
   EXPECT_EQ(mic->next, nullptr);
 

@@ -129,7 +129,7 @@ TEST_F(AlsaComponent, MixerReachesTheServersMasterAndCaptureVolume) {
   audio->setMixerDeviceID(server);
   TMixerSettings& mixer = *audio->Mixer();
   ASSERT_TRUE(mixer.Valid);
-  EXPECT_EQ(mixer.GetDestinations(), (std::vector<std::string>{"Playback", "Recording"}));
+  EXPECT_EQ(mixer.GetDestinations(), (std::vector<std::string>{"Recording", "Playback"}));
   std::string name, description;
   ASSERT_TRUE(mixer.GetMixerInfo(name, description));
   EXPECT_FALSE(name.empty());
@@ -142,11 +142,11 @@ TEST_F(AlsaComponent, MixerReachesTheServersMasterAndCaptureVolume) {
     EXPECT_EQ(flags & 0x20, 0x20) << "the line has a volume";
     EXPECT_EQ(flags & 0x80, 0) << "the line has a mute";
     EXPECT_EQ(flags & 0x10, 0) << "ALSA elements have no peak meter";
-    EXPECT_EQ(mixer.GetSources(destination).at(0), destination == 0 ? "Playback" : "Recording");
+    EXPECT_EQ(mixer.GetSources(destination).at(0), destination == 0 ? "Recording" : "Playback");
   }
 
   // 50 % and 20 %; the server's scale is 0..65536 (100 %).
-  ASSERT_TRUE(mixer.SetVolume(1, 0, 32768, 13107, false)) << audio->ErrorMessage;
+  ASSERT_TRUE(mixer.SetVolume(0, 0, 32768, 13107, false)) << audio->ErrorMessage;
   const std::vector<long> reported = sourceVolume();
   ASSERT_EQ(reported.size(), 2u);
   EXPECT_NEAR(reported[0], 32768 * 65536.0 / 65535, 1);
@@ -154,7 +154,7 @@ TEST_F(AlsaComponent, MixerReachesTheServersMasterAndCaptureVolume) {
   uint16_t left = 0, right = 0;
   bool mute = true;
   uint8_t flags = 0;
-  ASSERT_TRUE(mixer.GetVolume(1, 0, left, right, mute, flags));
+  ASSERT_TRUE(mixer.GetVolume(0, 0, left, right, mute, flags));
   EXPECT_EQ(left, 32768);
   EXPECT_EQ(right, 13107);
   EXPECT_FALSE(mute);
@@ -179,14 +179,14 @@ TEST_F(AlsaComponent, MixerReachesTheServersMasterAndCaptureVolume) {
     changes.clear();
     if (run("pactl", pactl).exitCode != 0) return false;
     return waitFor([&] { return !changes.empty(); }, 1000) &&
-           std::all_of(changes.begin(), changes.end(), [](const auto& c) { return c.first == 1 && c.second == 0; });
+           std::all_of(changes.begin(), changes.end(), [](const auto& c) { return c.first == 0 && c.second == 0; });
   };
   EXPECT_TRUE(changedWithinASecond({"set-source-volume", kMonitor, "40%"}));
-  ASSERT_TRUE(mixer.GetVolume(1, 0, left, right, mute, flags));
+  ASSERT_TRUE(mixer.GetVolume(0, 0, left, right, mute, flags));
   EXPECT_NEAR(left, 0.4 * 65535, 2);
   EXPECT_NEAR(right, 0.4 * 65535, 2);
   EXPECT_TRUE(changedWithinASecond({"set-source-mute", kMonitor, "1"}));
-  ASSERT_TRUE(mixer.GetVolume(1, 0, left, right, mute, flags));
+  ASSERT_TRUE(mixer.GetVolume(0, 0, left, right, mute, flags));
   EXPECT_TRUE(mute);
 }
 

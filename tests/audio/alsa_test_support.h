@@ -27,7 +27,7 @@ class PulseComponentTest : public PulseTest {
   void SetUp() override {
     PulseTest::SetUp();
     if (IsSkipped()) return;
-    keepSourceVolume();
+    keepVolumes();
     audio = std::make_unique<TAudio>();
   }
   void TearDown() override {

@@ -41,7 +41,7 @@ class AudioComponent : public ::testing::Test {
   void TearDown() override { mmsystem::installDriver(nullptr); }
 };
 
-TEST_F(AudioComponent, StartsWithTheDocumentedValues) {
+TEST_F(AudioComponent, StartsOnTheWaveMapperWith8BitMono11025HzAndBuffersForBothDevices) {
   TAudio audio;
   EXPECT_EQ(audio.AudioDeviceID(), -1);
   EXPECT_EQ(audio.MixerDeviceID(), 0);

@@ -20,7 +20,7 @@ class AlsaMixer : public PulseTest {
       if (alsa_->mixers()[m].ctl == "default") device_ = m;
     }
     ASSERT_NE(device_, kNone) << "the server's mixer is not listed";
-    keepSourceVolume();
+    keepVolumes();
   }
   void TearDown() override {
     if (mixer_ != nullptr) {
@@ -85,8 +85,8 @@ TEST_F(AlsaMixer, ListsTheServersMasterAndCaptureLines) {
   EXPECT_GT(std::strlen(caps.szPname), 0u);
   ASSERT_EQ(mixerOpen(&mixer_, device_, reinterpret_cast<DWORD_PTR>(&messages_), 0, CALLBACK_WINDOW), MMSYSERR_NOERROR);
   std::string playback, recording;
-  const Control master = controls(0, 0, &playback);
-  const Control capture = controls(1, 0, &recording);
+  const Control capture = controls(0, 0, &recording);
+  const Control master = controls(1, 0, &playback);
   EXPECT_EQ(playback, "Playback");
   EXPECT_EQ(recording, "Recording");
   for (const Control& c : {master, capture}) {
@@ -108,7 +108,7 @@ TEST_F(AlsaMixer, ListsTheServersMasterAndCaptureLines) {
 // What the mixer sets is what the server then reports, and reads back unchanged.
 TEST_F(AlsaMixer, CaptureVolumeSetIsWhatTheServerReports) {
   ASSERT_EQ(mixerOpen(&mixer_, device_, 0, 0, 0), MMSYSERR_NOERROR);
-  const Control capture = controls(1, 0);
+  const Control capture = controls(0, 0);
   DWORD set[2] = {32768, 13107};  // 50 % and 20 %
   ASSERT_EQ(details(capture.volumeId, 2, set, true), MMSYSERR_NOERROR);
   const std::vector<long> reported = sourceVolume();
@@ -138,7 +138,7 @@ TEST_F(AlsaMixer, CaptureVolumeSetIsWhatTheServerReports) {
 // the control that changed; after mixerClose nothing more is posted.
 TEST_F(AlsaMixer, OutsideChangesArePostedUntilClose) {
   ASSERT_EQ(mixerOpen(&mixer_, device_, reinterpret_cast<DWORD_PTR>(&messages_), 0, CALLBACK_WINDOW), MMSYSERR_NOERROR);
-  const Control capture = controls(1, 0);
+  const Control capture = controls(0, 0);
   ASSERT_EQ(run("pactl", {"set-source-volume", kMonitor, "40%"}).exitCode, 0);
   EXPECT_TRUE(messages_.waitFor([&](const auto& all) { return posted(all, capture.volumeId); }, 5s));
   DWORD got[2] = {0, 0};

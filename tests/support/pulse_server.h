@@ -1,6 +1,6 @@
 // The PulseAudio test server reached through ALSA's pulse plugin: its null sink
-// "tessaron_test" and that sink's monitor as the source, the source volume as pactl
-// reports it, decoding with sox, and a fixture that holds the server for one test and
+// "tessaron_test" and that sink's monitor as the source, their volumes as pactl reports
+// them, decoding with sox, and a fixture that holds the server for one test and
 // installs a fresh ALSA driver meanwhile.
 #pragma once
 
@@ -40,14 +40,16 @@ inline std::string prepareServer() {
   return {};
 }
 
-// Per-channel volume of the test source as pactl reports it (raw, 65536 = 100 %).
-inline std::vector<long> sourceVolume() {
-  const QString text = run("pactl", {"get-source-volume", kMonitor}).out;
+// Per-channel volume of the test source or sink as pactl reports it (raw, 65536 = 100 %).
+inline std::vector<long> pactlVolume(const char* what, const char* name) {
+  const QString text = run("pactl", {QString("get-%1-volume").arg(what), name}).out;
   std::vector<long> values;
   QRegularExpression re(R"(:\s*(\d+)\s*/)");
   for (auto it = re.globalMatch(text); it.hasNext();) values.push_back(it.next().captured(1).toLong());
   return values;
 }
+inline std::vector<long> sourceVolume() { return pactlVolume("source", kMonitor); }
+inline std::vector<long> sinkVolume() { return pactlVolume("sink", kSink); }
 
 // Any sound file as sox decodes it: mono 16-bit samples at `rate` (empty when sox fails).
 inline std::vector<double> decodeMono(const QString& file, unsigned rate, const QString& scratch) {
@@ -80,17 +82,24 @@ class PulseTest : public ::testing::Test {
     installed_ = true;
   }
   void TearDown() override {
-    if (!savedVolume_.empty()) {
-      run("pactl", {"set-source-volume", kMonitor, QString::number(savedVolume_[0])});
+    if (!savedSource_.empty()) {
+      run("pactl", {"set-source-volume", kMonitor, QString::number(savedSource_[0])});
       run("pactl", {"set-source-mute", kMonitor, "0"});
+    }
+    if (!savedSink_.empty()) {
+      run("pactl", {"set-sink-volume", kSink, QString::number(savedSink_[0])});
+      run("pactl", {"set-sink-mute", kSink, "0"});
     }
     // Without an earlier driver this one stays installed, as the automatic choice would.
     if (installed_ && previous_) mmsystem::installDriver(std::move(previous_));
     if (lockFd_ >= 0) ::close(lockFd_);  // releases the lock
   }
 
-  // Puts the source volume back, unmuted, after the test.
-  void keepSourceVolume() { savedVolume_ = sourceVolume(); }
+  // Puts the source and sink volumes back, unmuted, after the test.
+  void keepVolumes() {
+    savedSource_ = sourceVolume();
+    savedSink_ = sinkVolume();
+  }
 
   AlsaDriver* alsa_ = nullptr;
 
@@ -98,7 +107,8 @@ class PulseTest : public ::testing::Test {
   std::unique_ptr<Driver> previous_;
   bool installed_ = false;
   int lockFd_ = -1;
-  std::vector<long> savedVolume_;
+  std::vector<long> savedSource_;
+  std::vector<long> savedSink_;
 };
 
 }  // namespace testsupport
