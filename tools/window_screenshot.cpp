@@ -3,7 +3,6 @@
 //   window_screenshot FILE.png
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise, and with settings
 // of its own (a fresh XDG_CONFIG_HOME), so that the picture shows the defaults.
-#include <QApplication>
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QRadioButton>
@@ -12,7 +11,9 @@
 #include <QThread>
 #include <cstdio>
 #include <memory>
+#include "app/application.h"
 
+#include "app/application.h"
 #include "app/tessaron1.h"
 #include "controls/RackCtls.h"
 #include "mmsystem/driver.h"
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QTemporaryDir config;
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-  QApplication app(argc, argv);
+  TApplication app(argc, argv);
   if (argc != 2) {
     std::fprintf(stderr, "usage: window_screenshot FILE.png\n");
     return 2;
