@@ -548,33 +548,19 @@ TEST_F(RecorderTest, StartAndStopAHundredTimesWithBlocksInFlight) {
   }
 }
 
-// The child of the next test: records 16-bit stereo in real time until it is killed.
-TEST_F(RecorderTest, ChildRecordingUntilKilled) {
-  const QByteArray file = qgetenv("TESSARON_TEST_RECORD_UNTIL_KILLED");
-  if (file.isEmpty()) GTEST_SKIP() << "runs only as the child of KilledRecordingLeavesAReadableFile";
-  useCard(plainCard(VirtualPacing::RealTime));
-  setFormat(TBPS::_16, TChannels::Stereo, 44100, 4410);
-  rec().Triggered = true;
-  rec().CreateWaveFile(file.toStdString(), nullptr, nullptr);
-  ASSERT_TRUE(rec().Start());
-  waitFor([] { return false; }, 120000);
-}
-
 TEST_F(RecorderTest, KilledRecordingLeavesAReadableFile) {
   if (kThreadChecked) GTEST_SKIP() << "starts a child process, which the thread checker cannot follow";
   const std::string file = path("killed.wav");
+  // The child records 16-bit stereo in real time until it is killed.
   QProcess child;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("TESSARON_TEST_RECORD_UNTIL_KILLED", QString::fromStdString(file));
-  child.setProcessEnvironment(env);
-  child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=RecorderTest.ChildRecordingUntilKilled"});
-  ASSERT_TRUE(child.waitForStarted(30000));
+  child.start(QCoreApplication::applicationDirPath() + "/helpers/record_until_killed", {QString::fromStdString(file)});
+  ASSERT_TRUE(child.waitForStarted(30000)) << "build the record_until_killed target";
   // Three seconds of audio in the file, however long the busy machine takes for it.
   const qint64 threeSeconds = 44 + 3 * 176400;
   const bool recorded = waitFor([&] { return QFileInfo(QString::fromStdString(file)).size() >= threeSeconds; }, 60000);
   ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
   child.waitForFinished(30000);
-  ASSERT_TRUE(recorded) << child.readAllStandardOutput().toStdString();
+  ASSERT_TRUE(recorded) << child.readAllStandardError().toStdString();
 
   const std::string bytes = readFile(file);
   const uint32_t dataSize = readLE(bytes, 40, 4);
