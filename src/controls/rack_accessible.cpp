@@ -7,10 +7,23 @@
 
 namespace {
 
-// Text that cannot be edited or selected, as a screen reader reads a label.
-class ReadOnlyText : public QAccessibleTextInterface {
+// A control whose text is read, never edited or selected, as a screen reader reads a label.
+class AccessibleReadOnly : public QAccessibleWidget, public QAccessibleTextInterface {
  public:
+  AccessibleReadOnly(QWidget* widget, QAccessible::Role role) : QAccessibleWidget(widget, role) {}
+
   virtual QString fullText() const = 0;
+
+  void* interface_cast(QAccessible::InterfaceType t) override {
+    if (t == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+    return QAccessibleWidget::interface_cast(t);
+  }
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    s.readOnly = true;
+    return s;
+  }
+  QString text(QAccessible::Text t) const override { return QAccessibleWidget::text(t); }
 
   void selection(int, int* startOffset, int* endOffset) const override { *startOffset = *endOffset = 0; }
   int selectionCount() const override { return 0; }
@@ -36,23 +49,18 @@ class ReadOnlyText : public QAccessibleTextInterface {
   }
 };
 
-class AccessibleLEDMeter : public QAccessibleWidget, public QAccessibleValueInterface, public ReadOnlyText {
+class AccessibleLEDMeter : public AccessibleReadOnly, public QAccessibleValueInterface {
  public:
-  explicit AccessibleLEDMeter(TLEDMeter* meter) : QAccessibleWidget(meter, QAccessible::ProgressBar) {}
+  explicit AccessibleLEDMeter(TLEDMeter* meter) : AccessibleReadOnly(meter, QAccessible::ProgressBar) {}
 
   void* interface_cast(QAccessible::InterfaceType t) override {
     if (t == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
-    if (t == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
-    return QAccessibleWidget::interface_cast(t);
+    return AccessibleReadOnly::interface_cast(t);
   }
-  QAccessible::State state() const override {
-    QAccessible::State s = QAccessibleWidget::state();
-    s.readOnly = true;
-    return s;
-  }
+  using AccessibleReadOnly::text;
   QString text(QAccessible::Text t) const override {
     if (t == QAccessible::Value) return QString::number(meter()->percent()) + " %";
-    return QAccessibleWidget::text(t);
+    return AccessibleReadOnly::text(t);
   }
 
   QVariant currentValue() const override { return meter()->Position(); }
@@ -63,7 +71,7 @@ class AccessibleLEDMeter : public QAccessibleWidget, public QAccessibleValueInte
 
   // "<name> <percent> %", so that the level reads as one phrase.
   QString fullText() const override {
-    const QString name = QAccessibleWidget::text(QAccessible::Name);
+    const QString name = text(QAccessible::Name);
     const QString value = text(QAccessible::Value);
     return name.isEmpty() ? value : name + ' ' + value;
   }
@@ -72,22 +80,14 @@ class AccessibleLEDMeter : public QAccessibleWidget, public QAccessibleValueInte
   TLEDMeter* meter() const { return static_cast<TLEDMeter*>(widget()); }
 };
 
-class AccessibleLEDDisplay : public QAccessibleWidget, public ReadOnlyText {
+class AccessibleLEDDisplay : public AccessibleReadOnly {
  public:
-  explicit AccessibleLEDDisplay(TLEDDisplay* display) : QAccessibleWidget(display, QAccessible::StaticText) {}
+  explicit AccessibleLEDDisplay(TLEDDisplay* display) : AccessibleReadOnly(display, QAccessible::StaticText) {}
 
-  void* interface_cast(QAccessible::InterfaceType t) override {
-    if (t == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
-    return QAccessibleWidget::interface_cast(t);
-  }
-  QAccessible::State state() const override {
-    QAccessible::State s = QAccessibleWidget::state();
-    s.readOnly = true;
-    return s;
-  }
+  using AccessibleReadOnly::text;
   QString text(QAccessible::Text t) const override {
     if (t == QAccessible::Value) return fullText();
-    return QAccessibleWidget::text(t);
+    return AccessibleReadOnly::text(t);
   }
   QString fullText() const override { return static_cast<TLEDDisplay*>(widget())->shownText(); }
 };
