@@ -132,10 +132,12 @@ MMRESULT AlsaDriver::openWave(alsa::OpenDevices<Device, Handle>& open, Handle* h
     return alsa::failAlsa(MMSYSERR_BADDEVICEID,
                           (capture ? "input device " : "output device ") + std::to_string(deviceId), -ENODEV);
   snd_pcm_t* pcm = nullptr;
+  alsa::PcmSizes sizes;
   const MMRESULT result = alsa::openPcm(device->pcm, capture ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK, format,
-                                        capture ? kCaptureBufferUs : kPlaybackBufferUs, kPeriodUs, &pcm, nullptr);
+                                        capture ? kCaptureBufferUs : kPlaybackBufferUs, kPeriodUs, &pcm, &sizes);
   if (result != MMSYSERR_NOERROR) return result;
-  auto* opened = new Device(pcm, *format, callbackType == CALLBACK_FUNCTION ? callback : 0, instance);
+  auto* opened =
+      new Device(pcm, device->pcm, *format, sizes, callbackType == CALLBACK_FUNCTION ? callback : 0, instance);
   open.add(opened);
   *handle = opened;
   opened->launch();

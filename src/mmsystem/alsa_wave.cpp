@@ -8,6 +8,11 @@ namespace alsa {
 
 namespace {
 
+// A PCM that fails for longer than this without a transfer in between is given up.
+constexpr std::chrono::seconds kGiveUpAfter{2};
+// The pause between two tries to bring a failing PCM back.
+constexpr int kRetryMs = 100;
+
 // Releases a PCM on every early return of openPcm.
 struct PcmCloser {
   snd_pcm_t* pcm;
@@ -19,7 +24,7 @@ struct PcmCloser {
 }  // namespace
 
 MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFORMATEX* format, unsigned bufferUs,
-                 unsigned periodUs, snd_pcm_t** out, snd_pcm_uframes_t* periodFrames) {
+                 unsigned periodUs, snd_pcm_t** out, PcmSizes* sizes) {
   if (format == nullptr) return fail(MMSYSERR_INVALPARAM);
   const WAVEFORMATEX& f = *format;
   if (!plainPcm(f)) return fail(WAVERR_BADFORMAT);
@@ -63,13 +68,14 @@ MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFOR
   if ((err = snd_pcm_prepare(pcm)) < 0) return failAlsa(MMSYSERR_ERROR, name, err);
 
   *out = pcm;
-  if (periodFrames != nullptr) *periodFrames = periodSize;
+  *sizes = {bufferSize, periodSize};
   closer.pcm = nullptr;
   return MMSYSERR_NOERROR;
 }
 
-WaveDevice::WaveDevice(snd_pcm_t* pcm, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance)
-    : pcm_(pcm), format_(format), callback_(callback), instance_(instance) {}
+WaveDevice::WaveDevice(snd_pcm_t* pcm, std::string name, const WAVEFORMATEX& format, const PcmSizes& sizes,
+                       DWORD_PTR callback, DWORD_PTR instance)
+    : pcm_(pcm), name_(std::move(name)), format_(format), sizes_(sizes), callback_(callback), instance_(instance) {}
 
 WaveDevice::~WaveDevice() {
   if (pcm_ != nullptr) snd_pcm_close(pcm_);
@@ -93,14 +99,14 @@ void WaveDevice::shutdown() {
 }
 
 void WaveDevice::run() {
-  raise(openMessage(), 0);
+  raise(openMessage(), 0, 0);
   std::unique_lock lock(mutex_);
   opened_ = true;
   changed_.notify_all();
   serve(lock);
   lock.unlock();
   snd_pcm_drop(pcm_);
-  raise(closeMessage(), 0);
+  raise(closeMessage(), 0, 0);
 }
 
 MMRESULT WaveDevice::prepare(WAVEHDR* header, UINT cb) {
@@ -147,6 +153,27 @@ bool WaveDevice::serveRequest(std::unique_lock<std::mutex>& lock) {
   requestDone_ = true;
   changed_.notify_all();
   return true;
+}
+
+bool WaveDevice::givesUp(int err, int recovered) {
+  const auto now = std::chrono::steady_clock::now();
+  if (failingSince_ == std::chrono::steady_clock::time_point{}) failingSince_ = now;
+  if (err == -ENODEV || recovered == -ENODEV || snd_pcm_state(pcm_) == SND_PCM_STATE_DISCONNECTED) return true;
+  if (now - failingSince_ > kGiveUpAfter) return true;
+  if (recovered < 0) waitPcm(nullptr, wake_, kRetryMs);
+  return false;
+}
+
+void WaveDevice::failForGood(int err, std::unique_lock<std::mutex>& lock) {
+  failed_ = true;
+  // A device that is gone (unplugged) is told apart from one that fails.
+  const bool gone = err == -ENODEV || snd_pcm_state(pcm_) == SND_PCM_STATE_DISCONNECTED;
+  failedCode_ = gone ? MMSYSERR_NODRIVER : MMSYSERR_ERROR;
+  failedText_ = deviceFailedText(name_, snd_strerror(err));
+  perform(Request::Reset, lock);
+  lock.unlock();
+  raise(errorMessage(), failedCode_, reinterpret_cast<DWORD_PTR>(failedText_.c_str()));
+  lock.lock();
 }
 
 }  // namespace alsa

@@ -6,27 +6,38 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "alsa_common.h"
 
 namespace alsa {
 
+// The buffer and period an opened PCM got, in frames.
+struct PcmSizes {
+  snd_pcm_uframes_t buffer = 0;
+  snd_pcm_uframes_t period = 0;
+};
+
 // Opens the PCM `name` for `stream` in `format` (interleaved, resampled as needed),
 // non-blocking, with about `bufferUs` of buffer in periods of about `periodUs`. On
 // failure returns the result code and records the failure (fail()).
 MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFORMATEX* format, unsigned bufferUs,
-                 unsigned periodUs, snd_pcm_t** pcm, snd_pcm_uframes_t* periodFrames);
+                 unsigned periodUs, snd_pcm_t** pcm, PcmSizes* sizes);
 
-// What both kinds of wave device share: the PCM, the thread, the request hand-over.
+// What both kinds of wave device share: the PCM, the thread, the request hand-over, and
+// giving up on a PCM that keeps failing.
 class WaveDevice {
  public:
-  WaveDevice(snd_pcm_t* pcm, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance);
+  // `name` is the PCM's ALSA name, said in the failure text.
+  WaveDevice(snd_pcm_t* pcm, std::string name, const WAVEFORMATEX& format, const PcmSizes& sizes, DWORD_PTR callback,
+             DWORD_PTR instance);
   virtual ~WaveDevice();
 
   // Starts the service thread and returns once its open callback has returned.
@@ -55,17 +66,34 @@ class WaveDevice {
   virtual void serve(std::unique_lock<std::mutex>& lock) = 0;
   virtual UINT openMessage() const = 0;
   virtual UINT closeMessage() const = 0;
+  virtual UINT errorMessage() const = 0;
   // Raises the caller's callback with this device's handle. Never called with mutex_ held.
-  virtual void raise(UINT message, DWORD_PTR param1) = 0;
+  virtual void raise(UINT message, DWORD_PTR param1, DWORD_PTR param2) = 0;
   // Serves a pending request, if any; true when one was served.
   bool serveRequest(std::unique_lock<std::mutex>& lock);
+
+  // A transfer moved frames: the PCM works again.
+  void transferred() { failingSince_ = {}; }
+  // After a transfer failed with `err` and the recovery gave `recovered` (negative: the
+  // recovery failed too): true when the device has failed for good, because the PCM is
+  // disconnected or has kept failing for more than two seconds. Otherwise, when the
+  // recovery failed, waits a moment before the next try, so that a failing PCM is never
+  // spun on. Called without mutex_ held.
+  bool givesUp(int err, int recovered);
+  // Ends a device that failed for good: hands back every queued header (a reset) and
+  // raises the error message once with a text naming the device and ALSA's reason for
+  // `err`. Afterwards the device delivers nothing; it still takes headers, resets and
+  // the close. With mutex_ held.
+  void failForGood(int err, std::unique_lock<std::mutex>& lock);
   // Bytes of a header's buffer that hold whole frames.
   DWORD usableBytes(const WAVEHDR* header) const {
     return header->dwBufferLength - header->dwBufferLength % format_.nBlockAlign;
   }
 
   snd_pcm_t* pcm_;
+  const std::string name_;
   WAVEFORMATEX format_;
+  PcmSizes sizes_;
   DWORD_PTR callback_;
   DWORD_PTR instance_;
   WakeFd wake_;
@@ -74,9 +102,16 @@ class WaveDevice {
   std::deque<WAVEHDR*> queue_;  // headers handed to the device, oldest first
   bool quit_ = false;
   std::atomic<DWORD> xruns_{0};
+  // Set once the device has failed for good, with the result and text it reported.
+  bool failed_ = false;
+  MMRESULT failedCode_ = MMSYSERR_NOERROR;
+  std::string failedText_;
 
  private:
   void run();
+
+  // Since when transfers have failed without one succeeding in between (service thread).
+  std::chrono::steady_clock::time_point failingSince_{};
 
   std::thread thread_;
   std::mutex requestMutex_;  // one request from outside at a time
@@ -89,7 +124,8 @@ class WaveDevice {
 
 class WaveIn : public HWAVEIN__, public WaveDevice {
  public:
-  using WaveDevice::WaveDevice;
+  WaveIn(snd_pcm_t* pcm, std::string name, const WAVEFORMATEX& format, const PcmSizes& sizes, DWORD_PTR callback,
+         DWORD_PTR instance);
   ~WaveIn() override {
     if (running()) shutdown();
   }
@@ -102,14 +138,24 @@ class WaveIn : public HWAVEIN__, public WaveDevice {
   void serve(std::unique_lock<std::mutex>& lock) override;
   UINT openMessage() const override { return WIM_OPEN; }
   UINT closeMessage() const override { return WIM_CLOSE; }
-  void raise(UINT message, DWORD_PTR param1) override;
+  UINT errorMessage() const override { return WIM_ERROR; }
+  void raise(UINT message, DWORD_PTR param1, DWORD_PTR param2) override;
 
  private:
   // Marks `header` (already taken off the queue) done and raises the data callback.
   void complete(WAVEHDR* header, std::unique_lock<std::mutex>& lock);
-  // Brings the PCM back after a failed read; counts over-runs.
-  void recover(int err);
+  // Moves read frames from the staging area into the oldest header; completes it when full.
+  void fill(std::unique_lock<std::mutex>& lock);
+  // Brings the PCM back after a failed read, counts over-runs, and ends the device when
+  // it cannot be brought back.
+  void recover(int err, std::unique_lock<std::mutex>& lock);
   bool started_ = false;
+  // Frames read from the PCM and not yet in a header. Each read takes everything the PCM
+  // holds, so a sound server's plugin is never left with a block half read (PulseAudio's
+  // client hangs when its server goes away while a block is held).
+  std::vector<char> staging_;
+  size_t stagedBegin_ = 0;
+  size_t stagedEnd_ = 0;
 };
 
 class WaveOut : public HWAVEOUT__, public WaveDevice {
@@ -126,7 +172,8 @@ class WaveOut : public HWAVEOUT__, public WaveDevice {
   void serve(std::unique_lock<std::mutex>& lock) override;
   UINT openMessage() const override { return WOM_OPEN; }
   UINT closeMessage() const override { return WOM_CLOSE; }
-  void raise(UINT message, DWORD_PTR param1) override;
+  UINT errorMessage() const override { return WOM_ERROR; }
+  void raise(UINT message, DWORD_PTR param1, DWORD_PTR param2) override;
 
  private:
   // Writes what the PCM takes from the oldest header not yet written completely.

@@ -7,8 +7,8 @@
 
 namespace alsa {
 
-void WaveOut::raise(UINT message, DWORD_PTR param1) {
-  if (callback_ != 0) reinterpret_cast<WaveOutProc>(callback_)(this, message, instance_, param1, 0);
+void WaveOut::raise(UINT message, DWORD_PTR param1, DWORD_PTR param2) {
+  if (callback_ != 0) reinterpret_cast<WaveOutProc>(callback_)(this, message, instance_, param1, param2);
 }
 
 MMRESULT WaveOut::write(WAVEHDR* header, UINT cb) {
@@ -53,12 +53,17 @@ bool WaveOut::writeSome(std::unique_lock<std::mutex>& lock) {
     return false;
   }
   if (n < 0) {
-    // The device ran dry while blocks were queued: an under-run. Start again.
-    if (n == -EPIPE || n == -ESTRPIPE) xruns_.fetch_add(1);
-    if (snd_pcm_recover(pcm_, static_cast<int>(n), 1) < 0) waitPcm(nullptr, wake_, 100);
+    // The device ran dry while blocks were queued (an under-run): start again, unless it
+    // cannot be brought back.
+    const int err = static_cast<int>(n);
+    const int recovered = snd_pcm_recover(pcm_, err, 1);
+    if (recovered >= 0 && (err == -EPIPE || err == -ESTRPIPE)) xruns_.fetch_add(1);
+    const bool over = givesUp(err, recovered);
     lock.lock();
+    if (over) failForGood(recovered < 0 ? recovered : err, lock);
     return true;
   }
+  transferred();
   lock.lock();
   Progress& progress = progress_[writing_];
   progress.written += static_cast<DWORD>(n) * format_.nBlockAlign;
@@ -81,7 +86,7 @@ void WaveOut::completePlayed(std::unique_lock<std::mutex>& lock) {
     --writing_;
     markDone(*header);
     lock.unlock();
-    raise(WOM_DONE, reinterpret_cast<DWORD_PTR>(header));
+    raise(WOM_DONE, reinterpret_cast<DWORD_PTR>(header), 0);
     lock.lock();
   }
 }
@@ -101,7 +106,7 @@ MMRESULT WaveOut::perform(Request request, std::unique_lock<std::mutex>& lock) {
   for (WAVEHDR* header : returned) {
     markDone(*header);
     lock.unlock();
-    raise(WOM_DONE, reinterpret_cast<DWORD_PTR>(header));
+    raise(WOM_DONE, reinterpret_cast<DWORD_PTR>(header), 0);
     lock.lock();
   }
   return MMSYSERR_NOERROR;
@@ -110,9 +115,10 @@ MMRESULT WaveOut::perform(Request request, std::unique_lock<std::mutex>& lock) {
 void WaveOut::serve(std::unique_lock<std::mutex>& lock) {
   while (!quit_) {
     if (serveRequest(lock)) continue;
-    if (queue_.empty()) {
+    if (queue_.empty() || failed_) {
+      // A device that failed plays nothing more; its blocks wait for the reset.
       lock.unlock();
-      waitPcm(nullptr, wake_, 500);
+      waitPcm(nullptr, wake_, -1);
       lock.lock();
       continue;
     }

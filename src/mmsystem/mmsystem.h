@@ -48,9 +48,10 @@ constexpr UINT WIM_DATA = 960;
 // recover from). The device first hands back every queued header (WIM_DATA / WOM_DONE,
 // each with what it holds), then raises this message once: param1 is the result code,
 // param2 a `const char*` naming the device and the reason, valid only during the
-// callback. Afterwards the device still takes prepare, add/write, reset, unprepare and
-// close, so its owner closes it the usual way; headers queued after the failure come
-// back only through the reset.
+// callback (a device that posts to a window passes the result code only). Afterwards the
+// device still takes prepare, add/write, reset, unprepare and close, so its owner closes
+// it the usual way; headers queued after the failure come back only through the reset,
+// and waveInStart fails with the same result code.
 constexpr UINT WIM_ERROR = 992;
 constexpr UINT WOM_ERROR = 993;
 constexpr UINT MM_MIXM_LINE_CHANGE = 976;

@@ -1,6 +1,7 @@
 // Pieces the virtual card's wave input, wave output and mixer share: finding the open
 // device behind a handle, the service thread of an open wave device, the header calls
-// that are the same in both directions, and the fixed name fields of the records.
+// that are the same in both directions, a failure waiting to be reported, and the fixed
+// name fields of the records.
 #pragma once
 
 #include <algorithm>
@@ -23,6 +24,13 @@ Device* findOpen(const std::vector<Device*>& open, Handle handle) {
   auto it = std::find(open.begin(), open.end(), handle);
   return it == open.end() ? nullptr : *it;
 }
+
+// A fault asked for by failOpenDevices (or the card going away) that the device's service
+// thread has yet to report: its result code and the text naming the device.
+struct DeviceFailure {
+  MMRESULT result = MMSYSERR_NOERROR;
+  std::string text;
+};
 
 // Copies `name` into a name field of `size` bytes: zero-filled, always terminated.
 inline void copyName(char* out, size_t size, const std::string& name) {

@@ -73,6 +73,11 @@ void VirtualDriver::failAlways(VirtualCall call, MMRESULT result) {
   }
 }
 
+void VirtualDriver::failOpenDevices(MMRESULT result, const std::string& reason) {
+  failWaveIns(result, reason);
+  failWaveOuts(result, reason);
+}
+
 MMRESULT VirtualDriver::injected(VirtualCall call) {
   std::lock_guard lock(faultMutex_);
   if (auto it = nextFault_.find(call); it != nextFault_.end()) {

@@ -110,8 +110,11 @@ class VirtualDriver : public Driver {
   void failAlways(VirtualCall call, MMRESULT result);
 
   // Device faults while running. Every open wave device (input and output) fails for
-  // good as a real device does when it is unplugged: it hands back its queued headers and
-  // raises WIM_ERROR / WOM_ERROR with `result` and a text naming the device and `reason`.
+  // good as a real device does when it is unplugged: its service thread hands back the
+  // queued headers and raises WIM_ERROR / WOM_ERROR with `result` and a text naming the
+  // device and `reason`. Returns at once; the devices report on their own threads.
+  // The card going away (the driver destroyed with devices open) fails them the same
+  // way, with MMSYSERR_NODRIVER, before it closes them.
   void failOpenDevices(MMRESULT result, const std::string& reason);
   // Stalls (true) or resumes (false) the service threads of the open input devices, as a
   // machine too busy to read the card does. Time goes on meanwhile: with real-time pacing
@@ -238,15 +241,19 @@ class VirtualDriver : public Driver {
   void runWaveIn(WaveInDevice& device);
   // Hands every queued header back (the first with what it has recorded so far).
   void returnQueuedHeaders(WaveInDevice& device, std::unique_lock<std::mutex>& lock);
+  // Hands every queued header back and raises WIM_ERROR with the device's failure.
+  void reportFailure(WaveInDevice& device, std::unique_lock<std::mutex>& lock);
   // Fills `frames` frames of `header` with the device's signal and updates the peaks.
   void fillInput(WaveInDevice& device, WAVEHDR& header, DWORD frames);
+  // Asks every open input to fail (failOpenDevices).
+  void failWaveIns(MMRESULT result, const std::string& reason);
   // The decoded input file (inputFile), loaded on the first open and shared afterwards.
   MMRESULT loadInputFile(std::shared_ptr<const InputFile>& file);
   std::mutex waveInMutex_;
   std::vector<WaveInDevice*> openWaveIns_;
   std::shared_ptr<const InputFile> inputFile_;
-  // Closes the inputs still open when the card goes away (their threads would otherwise
-  // go on running against a destroyed driver).
+  // Fails and closes the inputs still open when the card goes away (their threads would
+  // otherwise go on running against a destroyed driver).
   struct WaveInReaper {
     VirtualDriver* driver;
     ~WaveInReaper();
@@ -264,13 +271,15 @@ class VirtualDriver : public Driver {
   // The open device behind a handle, or nullptr when the handle is not one of ours.
   OpenWaveOut* findWaveOut(HWAVEOUT handle) const;
   void waveOutThread(OpenWaveOut* device);
+  // Asks every open output to fail (failOpenDevices).
+  void failWaveOuts(MMRESULT result, const std::string& reason);
   mutable std::mutex outVolumeMutex_;
   std::vector<DWORD> outVolume_;
   mutable std::mutex waveOutMutex_;  // the open devices; taken before a device's own mutex
   std::vector<OpenWaveOut*> openWaveOuts_;
   mutable std::mutex playedMutex_;                      // taken after a device's own mutex
   std::vector<std::vector<std::vector<char>>> played_;  // [device][block]
-  // Resets and closes output devices still open when the card goes away.
+  // Fails, empties and closes the output devices still open when the card goes away.
   struct WaveOutReaper {
     VirtualDriver* driver;
     ~WaveOutReaper();

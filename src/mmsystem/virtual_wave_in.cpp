@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <numbers>
+#include <optional>
 
 #include "virtual_device.h"
 #include "virtual_driver.h"
@@ -59,6 +60,7 @@ struct VirtualDriver::InputFile {
 };
 
 struct VirtualDriver::WaveInDevice : HWAVEIN__ {
+  std::string name;
   WAVEFORMATEX format{};
   WaveInProc callback = nullptr;
   DWORD_PTR instance = 0;
@@ -73,6 +75,11 @@ struct VirtualDriver::WaveInDevice : HWAVEIN__ {
   WAVEHDR* tail = nullptr;
   bool started = false;
   bool quit = false;
+  // A failure to report (failOpenDevices); once reported the device stays failed: it
+  // delivers nothing more and refuses to start.
+  std::optional<virtual_card::DeviceFailure> failure;
+  bool failed = false;
+  MMRESULT failedResult = MMSYSERR_NOERROR;
   uint64_t resetsAsked = 0;
   uint64_t resetsDone = 0;
   // End of the last delivered block: the earliest start of the next one (real time).
@@ -81,8 +88,8 @@ struct VirtualDriver::WaveInDevice : HWAVEIN__ {
   // Signal position in frames; only the service thread touches it.
   uint64_t position = 0;
 
-  void call(UINT msg, DWORD_PTR param1) {
-    if (callback != nullptr) callback(this, msg, instance, param1, 0);
+  void call(UINT msg, DWORD_PTR param1, DWORD_PTR param2 = 0) {
+    if (callback != nullptr) callback(this, msg, instance, param1, param2);
   }
   WAVEHDR* pop() {
     WAVEHDR* h = head;
@@ -188,6 +195,7 @@ MMRESULT VirtualDriver::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFOR
   }
 
   auto* device = new WaveInDevice;
+  device->name = card_.inputs[index].name;
   device->format = f;
   device->format.cbSize = 0;
   // Only a callback function is supported; any other kind of notification is not given.
@@ -239,6 +247,7 @@ MMRESULT VirtualDriver::waveInStart(HWAVEIN handle) {
   WaveInDevice* device = findWaveIn(handle);
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
   std::lock_guard lock(device->mutex);
+  if (device->failed) return device->failedResult;
   if (!device->started) {
     device->started = true;
     device->nextStart = Clock::now();
@@ -286,6 +295,16 @@ MMRESULT VirtualDriver::waveInClose(HWAVEIN handle) {
   return MMSYSERR_NOERROR;
 }
 
+void VirtualDriver::failWaveIns(MMRESULT result, const std::string& reason) {
+  std::lock_guard lock(waveInMutex_);
+  for (WaveInDevice* device : openWaveIns_) {
+    std::lock_guard deviceLock(device->mutex);
+    if (device->failed || device->failure) continue;
+    device->failure = {result, deviceFailedText(device->name, reason)};
+    device->wake.notify_one();
+  }
+}
+
 VirtualDriver::WaveInReaper::~WaveInReaper() {
   // No fault injection here: every input still open hands its headers back and closes.
   std::vector<WaveInDevice*> left;
@@ -296,7 +315,10 @@ VirtualDriver::WaveInReaper::~WaveInReaper() {
   for (WaveInDevice* device : left) {
     {
       std::lock_guard lock(device->mutex);
-      ++device->resetsAsked;
+      // The device is gone with the card: it fails as an unplugged one does, and closes.
+      if (!device->failed && !device->failure)
+        device->failure = {MMSYSERR_NODRIVER, deviceFailedText(device->name, "the sound card went away")};
+      ++device->resetsAsked;  // headers queued after an earlier failure
       device->quit = true;
       device->wake.notify_one();
     }
@@ -312,6 +334,10 @@ void VirtualDriver::runWaveIn(WaveInDevice& device) {
   const bool realTime = card_.pacing == VirtualPacing::RealTime;
   std::unique_lock lock(device.mutex);
   while (true) {
+    if (device.failure) {
+      reportFailure(device, lock);
+      continue;
+    }
     if (device.resetsDone < device.resetsAsked) {
       const uint64_t asked = device.resetsAsked;
       returnQueuedHeaders(device, lock);
@@ -347,6 +373,17 @@ void VirtualDriver::runWaveIn(WaveInDevice& device) {
   }
   lock.unlock();
   device.call(WIM_CLOSE, 0);
+}
+
+void VirtualDriver::reportFailure(WaveInDevice& device, std::unique_lock<std::mutex>& lock) {
+  const virtual_card::DeviceFailure failure = std::move(*device.failure);
+  device.failure.reset();
+  device.failed = true;
+  device.failedResult = failure.result;
+  returnQueuedHeaders(device, lock);
+  lock.unlock();
+  device.call(WIM_ERROR, failure.result, reinterpret_cast<DWORD_PTR>(failure.text.c_str()));
+  lock.lock();
 }
 
 void VirtualDriver::returnQueuedHeaders(WaveInDevice& device, std::unique_lock<std::mutex>& lock) {

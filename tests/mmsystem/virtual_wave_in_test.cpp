@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -25,6 +26,8 @@ struct Event {
   WAVEHDR* header;
   DWORD bytes;
   DWORD flags;
+  MMRESULT error = MMSYSERR_NOERROR;  // WIM_ERROR: the result code and the text
+  std::string text;
 };
 
 // Collects the callbacks of one device; waits for a number of data notifications.
@@ -35,25 +38,33 @@ struct Sink {
   std::chrono::milliseconds delay{0};  // how long each data notification takes
   std::atomic<bool> inCallback{false};
 
-  static void CALLBACK(HWAVEIN, UINT msg, DWORD_PTR instance, DWORD_PTR p1, DWORD_PTR) {
+  static void CALLBACK(HWAVEIN, UINT msg, DWORD_PTR instance, DWORD_PTR p1, DWORD_PTR p2) {
     auto* sink = reinterpret_cast<Sink*>(instance);
-    auto* header = reinterpret_cast<WAVEHDR*>(p1);
     sink->inCallback = true;
     if (msg == WIM_DATA) std::this_thread::sleep_for(sink->delay);
     std::lock_guard lock(sink->mutex);
-    sink->events.push_back({msg, instance, header, header ? header->dwBytesRecorded : 0, header ? header->dwFlags : 0});
+    if (msg == WIM_ERROR) {
+      sink->events.push_back(
+          {msg, instance, nullptr, 0, 0, static_cast<MMRESULT>(p1), reinterpret_cast<const char*>(p2)});
+    } else {
+      auto* header = reinterpret_cast<WAVEHDR*>(p1);
+      sink->events.push_back(
+          {msg, instance, header, header ? header->dwBytesRecorded : 0, header ? header->dwFlags : 0, 0, {}});
+    }
     sink->inCallback = false;
     sink->changed.notify_all();
   }
-  size_t dataCount() {
+  size_t count(UINT msg) {
     size_t n = 0;
-    for (const Event& e : events) n += e.msg == WIM_DATA;
+    for (const Event& e : events) n += e.msg == msg;
     return n;
   }
-  bool waitForData(size_t count) {
+  size_t dataCount() { return count(WIM_DATA); }
+  bool waitFor(UINT msg, size_t n) {
     std::unique_lock lock(mutex);
-    return changed.wait_for(lock, 30s, [&] { return dataCount() >= count; });
+    return changed.wait_for(lock, 30s, [&] { return count(msg) >= n; });
   }
+  bool waitForData(size_t n) { return waitFor(WIM_DATA, n); }
 };
 
 VirtualCard cardWith(VirtualPacing pacing, const std::string& inputFile = {}) {
@@ -178,7 +189,55 @@ TEST_F(VirtualWaveInTest, ResetHandsEveryHeaderBackAndWaitsForARunningCallback) 
   EXPECT_EQ(fast.waveInClose(handle), MMSYSERR_NOERROR);
 }
 
-TEST_F(VirtualWaveInTest, AnInputLeftOpenIsClosedWhenTheCardGoesAway) {
+// A device that fails while recording (unplugged) hands back every queued header, the
+// one being filled with what it holds, then reports the failure once. It delivers
+// nothing more, refuses to start, and still takes headers, reset and close.
+TEST_F(VirtualWaveInTest, AFailingInputHandsBackItsHeadersThenReportsOnce) {
+  VirtualDriver driver(cardWith(VirtualPacing::RealTime));
+  open(driver, pcmFormat(1, 8000, 16));
+  Blocks blocks(3, 16000);  // one second each
+  queue(driver, blocks);
+  ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+  std::this_thread::sleep_for(200ms);
+  driver.failOpenDevices(MMSYSERR_NODRIVER, "unplugged");
+  driver.failOpenDevices(MMSYSERR_ERROR, "once more");
+  ASSERT_TRUE(sink.waitFor(WIM_ERROR, 1));
+  {
+    std::lock_guard lock(sink.mutex);
+    ASSERT_EQ(sink.events.size(), 5u);
+    for (size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(sink.events[i + 1].msg, WIM_DATA);
+      EXPECT_EQ(sink.events[i + 1].header, &blocks.headers[i]);
+      EXPECT_TRUE(sink.events[i + 1].flags & WHDR_DONE);
+    }
+    EXPECT_GT(sink.events[1].bytes, 0u) << "the block being filled keeps what it holds";
+    EXPECT_LT(sink.events[1].bytes, 16000u);
+    EXPECT_EQ(sink.events[1].bytes % 2, 0u);
+    EXPECT_EQ(sink.events[2].bytes, 0u);
+    EXPECT_EQ(sink.events[3].bytes, 0u);
+    EXPECT_EQ(sink.events[4].msg, WIM_ERROR);
+    EXPECT_EQ(sink.events[4].error, MMSYSERR_NODRIVER);
+    EXPECT_EQ(sink.events[4].text, "Sound device \"In\" failed: unplugged");
+  }
+
+  EXPECT_EQ(driver.waveInStart(handle), MMSYSERR_NODRIVER);
+  Blocks later(1, 1600);
+  queue(driver, later);
+  std::this_thread::sleep_for(300ms);  // twice the block's length: a working device would deliver it
+  EXPECT_EQ(sink.dataCount(), 3u);
+  for (WAVEHDR& h : blocks.headers) EXPECT_EQ(driver.waveInUnprepareHeader(handle, &h, sizeof(h)), MMSYSERR_NOERROR);
+  close(driver, later);
+  std::lock_guard lock(sink.mutex);
+  ASSERT_EQ(sink.events.size(), 7u);
+  EXPECT_EQ(sink.events[5].header, &later.headers[0]) << "the reset hands back what was queued after the failure";
+  EXPECT_EQ(sink.events[5].bytes, 0u);
+  EXPECT_EQ(sink.events[6].msg, WIM_CLOSE);
+  EXPECT_EQ(sink.count(WIM_ERROR), 1u);
+}
+
+// The card going away is the last failure of the inputs still open: every queued
+// header comes back, the failure is reported, and the close notification is the last.
+TEST_F(VirtualWaveInTest, AnInputLeftOpenFailsAndClosesWhenTheCardGoesAway) {
   Blocks blocks(3, 400);
   {
     VirtualDriver driver(cardWith(VirtualPacing::RealTime));
@@ -186,12 +245,14 @@ TEST_F(VirtualWaveInTest, AnInputLeftOpenIsClosedWhenTheCardGoesAway) {
     queue(driver, blocks);
     ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
   }
-  // Every queued header came back done and the close notification was the last.
   std::lock_guard lock(sink.mutex);
-  ASSERT_FALSE(sink.events.empty());
-  EXPECT_EQ(sink.events.back().msg, WIM_CLOSE);
+  ASSERT_EQ(sink.events.size(), 6u);
   EXPECT_EQ(sink.dataCount(), blocks.headers.size());
   for (const WAVEHDR& h : blocks.headers) EXPECT_TRUE(h.dwFlags & WHDR_DONE);
+  EXPECT_EQ(sink.events[4].msg, WIM_ERROR);
+  EXPECT_EQ(sink.events[4].error, MMSYSERR_NODRIVER);
+  EXPECT_NE(sink.events[4].text.find("\"In\""), std::string::npos) << sink.events[4].text;
+  EXPECT_EQ(sink.events[5].msg, WIM_CLOSE);
 }
 
 TEST_F(VirtualWaveInTest, HeadersAndHandlesAreChecked) {
