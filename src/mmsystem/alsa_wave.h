@@ -142,14 +142,21 @@ class WaveIn : public HWAVEIN__, public WaveDevice {
   void raise(UINT message, DWORD_PTR param1, DWORD_PTR param2) override;
 
  private:
-  // Marks `header` (already taken off the queue) done and raises the data callback.
+  // Marks `header` (already taken off the queue) done with the input lost before it and
+  // raises the data callback.
   void complete(WAVEHDR* header, std::unique_lock<std::mutex>& lock);
   // Moves read frames from the staging area into the oldest header; completes it when full.
   void fill(std::unique_lock<std::mutex>& lock);
-  // Brings the PCM back after a failed read, counts over-runs, and ends the device when
-  // it cannot be brought back.
+  // Brings the PCM back after a failed read, counts an over-run with the frames it lost,
+  // and ends the device when it cannot be brought back.
   void recover(int err, std::unique_lock<std::mutex>& lock);
   bool started_ = false;
+  // Input lost since the last header handed back, reported with the next one.
+  DWORD lostOverruns_ = 0;
+  uint64_t lostFrames_ = 0;
+  // When a read last left the PCM empty (or the capture started): an over-run loses
+  // what the PCM captured after it.
+  std::chrono::steady_clock::time_point emptiedAt_{};
   // Frames read from the PCM and not yet in a header. Each read takes everything the PCM
   // holds, so a sound server's plugin is never left with a block half read (PulseAudio's
   // client hangs when its server goes away while a block is held).

@@ -3,7 +3,10 @@
 // each one filled.
 #include <poll.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "alsa_wave.h"
 #include "wave_common.h"
@@ -25,6 +28,8 @@ MMRESULT WaveIn::addBuffer(WAVEHDR* header, UINT cb) {
     std::lock_guard lock(mutex_);
     if (MMRESULT r = markQueued(*header)) return fail(r);
     header->dwBytesRecorded = 0;
+    header->dwOverruns = 0;
+    header->dwFramesLost = 0;
     queue_.push_back(header);
   }
   wake_.signal();
@@ -32,6 +37,8 @@ MMRESULT WaveIn::addBuffer(WAVEHDR* header, UINT cb) {
 }
 
 void WaveIn::complete(WAVEHDR* header, std::unique_lock<std::mutex>& lock) {
+  header->dwOverruns = std::exchange(lostOverruns_, 0);
+  header->dwFramesLost = static_cast<DWORD>(std::min<uint64_t>(std::exchange(lostFrames_, 0), UINT32_MAX));
   markDone(*header);
   lock.unlock();
   raise(WIM_DATA, reinterpret_cast<DWORD_PTR>(header), 0);
@@ -56,9 +63,27 @@ void WaveIn::recover(int err, std::unique_lock<std::mutex>& lock) {
   lock.unlock();
   int recovered = snd_pcm_recover(pcm_, err, 1);
   if (recovered >= 0 && snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED) recovered = snd_pcm_start(pcm_);
-  if (recovered >= 0 && (err == -EPIPE || err == -ESTRPIPE)) xruns_.fetch_add(1);
+  const auto restarted = std::chrono::steady_clock::now();
   const bool over = givesUp(err, recovered);
   lock.lock();
+  if (recovered >= 0 && (err == -EPIPE || err == -ESTRPIPE)) {
+    // An over-run (or a suspend): the recovery dropped what the PCM held, and nothing was
+    // captured until the restart, so the input lost is everything after the read that
+    // last emptied the PCM, timed by the wall clock. That is exact to about a period on a
+    // card and on a sound server's plugin alike; the PCM's own timestamps would not do
+    // for the plugin, whose trigger time says nothing about the server's data.
+    xruns_.fetch_add(1);
+    const double lost = std::chrono::duration<double>(restarted - emptiedAt_).count() * format_.nSamplesPerSec;
+    emptiedAt_ = restarted;
+    // The block being filled goes back with what it holds: the loss lies between blocks.
+    if (!queue_.empty() && queue_.front()->dwBytesRecorded > 0) {
+      WAVEHDR* header = queue_.front();
+      queue_.pop_front();
+      complete(header, lock);
+    }
+    ++lostOverruns_;
+    lostFrames_ += static_cast<uint64_t>(std::llround(lost));
+  }
   if (over) failForGood(recovered < 0 ? recovered : err, lock);
 }
 
@@ -73,6 +98,7 @@ MMRESULT WaveIn::perform(Request request, std::unique_lock<std::mutex>& lock) {
     lock.lock();
     if (err < 0) return failAlsa(MMSYSERR_ERROR, name_, err);
     started_ = true;
+    emptiedAt_ = std::chrono::steady_clock::now();
     return MMSYSERR_NOERROR;
   }
   // Reset: stop capturing and hand back every queued header, the one being filled with
@@ -109,6 +135,8 @@ void WaveIn::serve(std::unique_lock<std::mutex>& lock) {
     lock.unlock();
     // Only this thread touches the staging area.
     snd_pcm_sframes_t n = snd_pcm_readi(pcm_, staging_.data(), capacity);
+    if (n == -EAGAIN || (n >= 0 && static_cast<snd_pcm_uframes_t>(n) < capacity))
+      emptiedAt_ = std::chrono::steady_clock::now();
     if (n == -EAGAIN || n == 0) {
       // A PCM in error wakes the poll at once without data: taken as a failed read.
       n = (waitPcm(pcm_, wake_, 500) & (POLLERR | POLLHUP | POLLNVAL)) != 0 ? -EIO : 0;

@@ -118,12 +118,16 @@ class VirtualDriver : public Driver {
   void failOpenDevices(MMRESULT result, const std::string& reason);
   // Stalls (true) or resumes (false) the service threads of the open input devices, as a
   // machine too busy to read the card does. Time goes on meanwhile: with real-time pacing
-  // the frames of the stall are lost, and the first header handed back after it reports
-  // one overrun and those frames (dwOverruns, dwFramesLost).
+  // the block being filled when the stall began comes back with what it holds, the frames
+  // of the stall are lost (the signal skips them, so it stays on the wall clock), and the
+  // first header handed back after it reports one overrun and those frames (dwOverruns,
+  // dwFramesLost).
   void pauseInputs(bool paused);
   // The next header an input device hands back reports one overrun in which `frames`
   // frames were lost (either pacing; the signal skips them).
   void loseInputFrames(DWORD frames);
+  // Besides these, a real-time input whose owner queues a header more than two seconds
+  // after the previous block ended (the card's buffer ran over) reports that time as lost.
 
   // A change made "from outside" (another program): sets a line's volume or mute and
   // posts the control-change message (977) to every open mixer of that device.
@@ -243,6 +247,12 @@ class VirtualDriver : public Driver {
   void returnQueuedHeaders(WaveInDevice& device, std::unique_lock<std::mutex>& lock);
   // Hands every queued header back and raises WIM_ERROR with the device's failure.
   void reportFailure(WaveInDevice& device, std::unique_lock<std::mutex>& lock);
+  // After a stall in real time: hands back the block being filled with what was sampled
+  // before the stall and counts the stall's frames as lost.
+  void resumeAfterStall(WaveInDevice& device, std::unique_lock<std::mutex>& lock);
+  // Hands `header` (taken off the queue) back with `frames` frames of the signal and the
+  // input lost before it. Called with the device's lock, released during the callback.
+  void handBack(WaveInDevice& device, WAVEHDR& header, DWORD frames, std::unique_lock<std::mutex>& lock);
   // Fills `frames` frames of `header` with the device's signal and updates the peaks.
   void fillInput(WaveInDevice& device, WAVEHDR& header, DWORD frames);
   // Asks every open input to fail (failOpenDevices).

@@ -38,6 +38,20 @@ double swell(uint64_t frame, uint32_t rate, double phase) {
 
 int32_t clamp16(double v) { return static_cast<int32_t>(std::clamp(std::lround(v), -32768L, 32767L)); }
 
+// What the card holds while no header is there to take it: a header queued later than
+// this after the previous block lost what the card sampled in between.
+constexpr Clock::duration kCardBuffer = std::chrono::seconds(2);
+
+Clock::duration durationOf(uint64_t frames, uint32_t rate) {
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(static_cast<double>(frames) / rate));
+}
+
+uint64_t framesIn(Clock::duration d, uint32_t rate) {
+  return d <= Clock::duration::zero()
+             ? 0
+             : static_cast<uint64_t>(std::llround(std::chrono::duration<double>(d).count() * rate));
+}
+
 Clock::time_point timeFromStamp(DWORD_PTR stamp) {
   return Clock::time_point(Clock::duration(static_cast<Clock::rep>(stamp)));
 }
@@ -87,6 +101,32 @@ struct VirtualDriver::WaveInDevice : HWAVEIN__ {
 
   // Signal position in frames; only the service thread touches it.
   uint64_t position = 0;
+
+  // Input lost since the last header handed back (reported with the next one), and the
+  // frames the signal skips before its next frame, so that it stays on the wall clock.
+  DWORD lostOverruns = 0;
+  uint64_t lostFrames = 0;
+  uint64_t skipFrames = 0;
+  // A stall (pauseInputs): nothing is delivered from pausedAt on; once resumed, the
+  // real-time input up to resumedAt is lost.
+  bool paused = false;
+  bool resumed = false;
+  Clock::time_point pausedAt;
+  Clock::time_point resumedAt;
+
+  void lose(uint64_t frames) {
+    ++lostOverruns;
+    lostFrames += frames;
+    skipFrames += frames;
+  }
+  // Real time: a header that came after the card's buffer ran over begins when it was
+  // queued; what the card sampled before is lost.
+  void catchUp(const WAVEHDR& header) {
+    const Clock::time_point queued = timeFromStamp(header.reserved);
+    if (queued - nextStart <= kCardBuffer) return;
+    lose(framesIn(queued - nextStart, format.nSamplesPerSec));
+    nextStart = queued;
+  }
 
   void call(UINT msg, DWORD_PTR param1, DWORD_PTR param2 = 0) {
     if (callback != nullptr) callback(this, msg, instance, param1, param2);
@@ -230,6 +270,8 @@ MMRESULT VirtualDriver::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT cb
   std::lock_guard lock(device->mutex);
   if (MMRESULT r = markQueued(*header)) return r;
   header->dwBytesRecorded = 0;
+  header->dwOverruns = 0;
+  header->dwFramesLost = 0;
   header->lpNext = nullptr;
   header->reserved = stampFromTime(Clock::now());  // when it was queued
   if (device->tail != nullptr) {
@@ -346,6 +388,15 @@ void VirtualDriver::runWaveIn(WaveInDevice& device) {
       continue;
     }
     if (device.quit) break;
+    if (device.paused) {
+      device.wake.wait(lock);
+      continue;
+    }
+    if (device.resumed) {
+      device.resumed = false;
+      if (realTime && device.started) resumeAfterStall(device, lock);
+      continue;
+    }
     if (!device.started || device.head == nullptr) {
       device.wake.wait(lock);
       continue;
@@ -353,11 +404,9 @@ void VirtualDriver::runWaveIn(WaveInDevice& device) {
     WAVEHDR* header = device.head;
     const DWORD frames = header->dwBufferLength / align;
     if (realTime) {
-      // A block is ready when its last frame would have been sampled; a header queued
-      // late starts when it was queued (what the card sampled before was lost).
-      const Clock::time_point begin = std::max(device.nextStart, timeFromStamp(header->reserved));
-      const auto due = begin + std::chrono::duration_cast<Clock::duration>(
-                                   std::chrono::duration<double>(static_cast<double>(frames) / rate));
+      // A block is ready when its last frame would have been sampled.
+      device.catchUp(*header);
+      const auto due = device.nextStart + durationOf(frames, rate);
       if (Clock::now() < due) {
         device.wake.wait_until(lock, due);
         continue;
@@ -365,11 +414,7 @@ void VirtualDriver::runWaveIn(WaveInDevice& device) {
       device.nextStart = due;
     }
     device.pop();
-    lock.unlock();
-    fillInput(device, *header, frames);
-    markDone(*header);
-    device.call(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
-    lock.lock();
+    handBack(device, *header, frames, lock);
   }
   lock.unlock();
   device.call(WIM_CLOSE, 0);
@@ -394,21 +439,72 @@ void VirtualDriver::returnQueuedHeaders(WaveInDevice& device, std::unique_lock<s
     DWORD frames = 0;
     if (first && device.started && card_.pacing == VirtualPacing::RealTime) {
       // The block being filled keeps what was sampled since it began.
-      const Clock::time_point begin = std::max(device.nextStart, timeFromStamp(header->reserved));
-      const double elapsed = std::chrono::duration<double>(Clock::now() - begin).count();
-      if (elapsed > 0) {
-        frames = static_cast<DWORD>(
-            std::min<double>(elapsed * device.format.nSamplesPerSec, header->dwBufferLength / align));
-      }
+      device.catchUp(*header);
+      frames = static_cast<DWORD>(std::min<uint64_t>(
+          framesIn(Clock::now() - device.nextStart, device.format.nSamplesPerSec), header->dwBufferLength / align));
     }
     first = false;
-    lock.unlock();
-    fillInput(device, *header, frames);
-    markDone(*header);
-    device.call(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
-    lock.lock();
+    handBack(device, *header, frames, lock);
   }
   device.started = false;
+}
+
+void VirtualDriver::resumeAfterStall(WaveInDevice& device, std::unique_lock<std::mutex>& lock) {
+  const uint32_t rate = device.format.nSamplesPerSec;
+  // The block being filled when the stall began goes back with what was sampled before
+  // it, so that the loss lies between two blocks.
+  if (WAVEHDR* header = device.head) {
+    device.catchUp(*header);
+    if (device.nextStart < device.pausedAt) {
+      const auto frames = static_cast<DWORD>(std::min<uint64_t>(framesIn(device.pausedAt - device.nextStart, rate),
+                                                                header->dwBufferLength / device.format.nBlockAlign));
+      device.nextStart += durationOf(frames, rate);
+      device.pop();
+      handBack(device, *header, frames, lock);
+    }
+  }
+  // Everything since the last frame handed back was lost with the stall.
+  if (device.resumedAt > device.nextStart) device.lose(framesIn(device.resumedAt - device.nextStart, rate));
+  device.nextStart = device.resumedAt;
+}
+
+void VirtualDriver::handBack(WaveInDevice& device, WAVEHDR& header, DWORD frames, std::unique_lock<std::mutex>& lock) {
+  header.dwOverruns = device.lostOverruns;
+  header.dwFramesLost = static_cast<DWORD>(std::min<uint64_t>(device.lostFrames, UINT32_MAX));
+  device.position += device.skipFrames;
+  device.lostOverruns = 0;
+  device.lostFrames = 0;
+  device.skipFrames = 0;
+  lock.unlock();
+  fillInput(device, header, frames);
+  markDone(header);
+  device.call(WIM_DATA, reinterpret_cast<DWORD_PTR>(&header));
+  lock.lock();
+}
+
+void VirtualDriver::pauseInputs(bool paused) {
+  std::lock_guard lock(waveInMutex_);
+  const Clock::time_point now = Clock::now();
+  for (WaveInDevice* device : openWaveIns_) {
+    std::lock_guard deviceLock(device->mutex);
+    if (paused == device->paused) continue;
+    device->paused = paused;
+    if (paused) {
+      device->pausedAt = now;
+    } else {
+      device->resumed = true;
+      device->resumedAt = now;
+      device->wake.notify_one();
+    }
+  }
+}
+
+void VirtualDriver::loseInputFrames(DWORD frames) {
+  std::lock_guard lock(waveInMutex_);
+  for (WaveInDevice* device : openWaveIns_) {
+    std::lock_guard deviceLock(device->mutex);
+    device->lose(frames);
+  }
 }
 
 void VirtualDriver::fillInput(WaveInDevice& device, WAVEHDR& header, DWORD frames) {

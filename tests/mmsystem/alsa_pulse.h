@@ -128,6 +128,15 @@ class Capture {
     std::lock_guard lock(mutex_);
     return messages_;
   }
+  // Overruns and frames lost as the handed-back headers reported them.
+  DWORD overruns() {
+    std::lock_guard lock(mutex_);
+    return overruns_;
+  }
+  uint64_t framesLost() {
+    std::lock_guard lock(mutex_);
+    return framesLost_;
+  }
   // Waits for the device's failure; its result code and text (WIM_ERROR).
   bool waitError(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
@@ -163,6 +172,8 @@ class Capture {
     }
     if (msg == WIM_DATA) {
       auto* h = reinterpret_cast<WAVEHDR*>(param1);
+      self->overruns_ += h->dwOverruns;
+      self->framesLost_ += h->dwFramesLost;
       self->data_.insert(self->data_.end(), h->lpData, h->lpData + h->dwBytesRecorded);
       if (h->dwBytesRecorded == self->blockBytes_ && self->fullBlocks_++ == 0)
         self->firstBlock_ = std::chrono::steady_clock::now();
@@ -196,6 +207,8 @@ class Capture {
   std::vector<char> data_;
   std::vector<UINT> messages_;
   size_t fullBlocks_ = 0;
+  DWORD overruns_ = 0;
+  uint64_t framesLost_ = 0;
   bool stopping_ = false;
   bool quit_ = false;
   MMRESULT closeResult_ = MMSYSERR_NOERROR;

@@ -255,6 +255,143 @@ TEST_F(VirtualWaveInTest, AnInputLeftOpenFailsAndClosesWhenTheCardGoesAway) {
   EXPECT_EQ(sink.events[5].msg, WIM_CLOSE);
 }
 
+// An input file whose sample k (16-bit mono, 8000 Hz) is k: a header's first sample says
+// where in the signal it begins.
+class VirtualDropoutTest : public VirtualWaveInTest {
+ protected:
+  static constexpr int kRampFrames = 30000;
+  VirtualCard rampCard(VirtualPacing pacing) {
+    std::vector<int16_t> ramp(kRampFrames);
+    for (int k = 0; k < kRampFrames; ++k) ramp[k] = static_cast<int16_t>(k);
+    const std::string path = dir.filePath("ramp.wav").toStdString();
+    writeFile(path, testsupport::wavBytes(1, 8000, 16, testsupport::samples16(ramp)));
+    return cardWith(pacing, path);
+  }
+  static int firstSample(const WAVEHDR& h) {
+    return static_cast<uint16_t>(static_cast<unsigned char>(h.lpData[0]) | static_cast<unsigned char>(h.lpData[1])
+                                                                               << 8);
+  }
+  static DWORD frames(const WAVEHDR& h) { return h.dwBytesRecorded / 2; }
+  // Every handed-back header starts where the previous one ended plus what was lost.
+  static void expectOnTheClock(const std::vector<WAVEHDR*>& headers) {
+    for (size_t i = 1; i < headers.size(); ++i) {
+      if (frames(*headers[i]) == 0) continue;
+      EXPECT_EQ(firstSample(*headers[i]),
+                (firstSample(*headers[i - 1]) + frames(*headers[i - 1]) + headers[i]->dwFramesLost) % kRampFrames)
+          << "header " << i;
+    }
+  }
+  std::vector<WAVEHDR*> handedBack() {
+    std::lock_guard lock(sink.mutex);
+    std::vector<WAVEHDR*> out;
+    for (const Event& e : sink.events)
+      if (e.msg == WIM_DATA) out.push_back(e.header);
+    return out;
+  }
+  QTemporaryDir dir;
+};
+
+// Lost input is reported exactly with the next header handed back, once, and the signal
+// skips it; so does a header queued so late that the card's buffer ran over.
+TEST_F(VirtualDropoutTest, LostFramesComeWithTheNextHeaderAndTheSignalSkipsThem) {
+  VirtualDriver driver(rampCard(VirtualPacing::AsFastAsQueued));
+  open(driver, pcmFormat(1, 8000, 16));
+  Blocks blocks(3, 1600);
+  WAVEHDR* h = blocks.headers.data();
+  ASSERT_EQ(driver.waveInPrepareHeader(handle, &h[0], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  ASSERT_EQ(driver.waveInAddBuffer(handle, &h[0], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+  ASSERT_TRUE(sink.waitForData(1));
+  driver.loseInputFrames(1234);
+  driver.loseInputFrames(100);
+  for (int i = 1; i < 3; ++i) {
+    ASSERT_EQ(driver.waveInPrepareHeader(handle, &h[i], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+    ASSERT_EQ(driver.waveInAddBuffer(handle, &h[i], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  }
+  ASSERT_TRUE(sink.waitForData(3));
+  EXPECT_EQ(h[0].dwOverruns, 0u);
+  EXPECT_EQ(h[0].dwFramesLost, 0u);
+  EXPECT_EQ(h[1].dwOverruns, 2u);
+  EXPECT_EQ(h[1].dwFramesLost, 1334u);
+  EXPECT_EQ(firstSample(h[1]), 800 + 1334);
+  EXPECT_EQ(h[2].dwOverruns, 0u) << "reported once";
+  EXPECT_EQ(h[2].dwFramesLost, 0u);
+  expectOnTheClock(handedBack());
+  close(driver, blocks);
+
+  // Real time: a header queued more than two seconds after the previous block ended.
+  Sink late;
+  VirtualDriver realTime(rampCard(VirtualPacing::RealTime));
+  open(realTime, pcmFormat(1, 8000, 16), &late);
+  Blocks two(2, 1600);  // a tenth of a second each
+  WAVEHDR* t = two.headers.data();
+  for (WAVEHDR& hdr : two.headers) ASSERT_EQ(realTime.waveInPrepareHeader(handle, &hdr, sizeof(WAVEHDR)), 0u);
+  ASSERT_EQ(realTime.waveInAddBuffer(handle, &t[0], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  const auto beforeStart = std::chrono::steady_clock::now();
+  ASSERT_EQ(realTime.waveInStart(handle), MMSYSERR_NOERROR);
+  const auto afterStart = std::chrono::steady_clock::now();
+  ASSERT_TRUE(late.waitForData(1));
+  std::this_thread::sleep_for(2500ms);
+  const auto beforeQueue = std::chrono::steady_clock::now();
+  ASSERT_EQ(realTime.waveInAddBuffer(handle, &t[1], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  const auto afterQueue = std::chrono::steady_clock::now();
+  ASSERT_TRUE(late.waitForData(2));
+  auto frames = [](auto d) { return std::chrono::duration<double>(d).count() * 8000; };
+  EXPECT_EQ(t[1].dwOverruns, 1u);
+  EXPECT_GE(t[1].dwFramesLost, frames(beforeQueue - afterStart) - 800 - 1);
+  EXPECT_LE(t[1].dwFramesLost, frames(afterQueue - beforeStart) - 800 + 1);
+  EXPECT_EQ(firstSample(t[1]), (800 + t[1].dwFramesLost) % kRampFrames);
+  close(realTime, two);
+}
+
+// A stalled service thread in real time: the block being filled comes back with what it
+// held, the next one reports the stall's frames as one overrun, and the signal after it
+// is where the wall clock puts it.
+TEST_F(VirtualDropoutTest, AStalledInputLosesTheStallBetweenTwoBlocks) {
+  VirtualDriver driver(rampCard(VirtualPacing::RealTime));
+  open(driver, pcmFormat(1, 8000, 16));
+  Blocks blocks(12, 1600);  // a tenth of a second each
+  queue(driver, blocks);
+  const auto beforeStart = std::chrono::steady_clock::now();
+  ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+  const auto afterStart = std::chrono::steady_clock::now();
+  ASSERT_TRUE(sink.waitForData(2));
+  std::this_thread::sleep_for(30ms);  // into the third block
+  const auto beforePause = std::chrono::steady_clock::now();
+  driver.pauseInputs(true);
+  const auto afterPause = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(700ms);
+  const size_t duringPause = sink.dataCount();
+  const auto beforeResume = std::chrono::steady_clock::now();
+  driver.pauseInputs(false);
+  const auto afterResume = std::chrono::steady_clock::now();
+  ASSERT_TRUE(sink.waitForData(12));
+  EXPECT_LE(duringPause, 3u) << "a stalled input delivers nothing";
+
+  const std::vector<WAVEHDR*> headers = handedBack();
+  size_t gap = 0;
+  DWORD overruns = 0;
+  for (size_t i = 0; i < headers.size(); ++i) {
+    overruns += headers[i]->dwOverruns;
+    if (headers[i]->dwFramesLost > 0) gap = i;
+  }
+  EXPECT_EQ(overruns, 1u);
+  ASSERT_GE(gap, 2u);
+  auto toFrames = [](auto d) { return std::chrono::duration<double>(d).count() * 8000; };
+  const DWORD lost = headers[gap]->dwFramesLost;
+  EXPECT_GE(lost, toFrames(beforeResume - afterPause) - 1);
+  EXPECT_LE(lost, toFrames(afterResume - beforePause) + 1);
+  // Up to the resume, what came back and what was lost fill the time since the start:
+  // the block being filled when the stall began came back with what it held.
+  DWORD before = 0;
+  for (size_t i = 0; i < gap; ++i) before += frames(*headers[i]);
+  EXPECT_GE(before + lost, toFrames(beforeResume - afterStart) - 1);
+  EXPECT_LE(before + lost, toFrames(afterResume - beforeStart) + 1);
+  for (size_t i = gap; i < headers.size(); ++i) EXPECT_EQ(frames(*headers[i]), 800u);
+  expectOnTheClock(headers);
+  close(driver, blocks);
+}
+
 TEST_F(VirtualWaveInTest, HeadersAndHandlesAreChecked) {
   VirtualDriver driver(cardWith(VirtualPacing::AsFastAsQueued));
   open(driver, pcmFormat(1, 8000, 8));
