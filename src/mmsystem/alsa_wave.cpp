@@ -2,12 +2,17 @@
 // format, the service thread, header preparation and the request hand-over.
 #include "alsa_wave.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "wave_common.h"
 
 namespace alsa {
 
 namespace {
 
+// The shortest period the service thread is woken for.
+constexpr unsigned kShortestPeriodUs = 10000;
 // A PCM that fails for longer than this without a transfer in between is given up.
 constexpr std::chrono::seconds kGiveUpAfter{2};
 // The pause between two tries to bring a failing PCM back.
@@ -21,22 +26,14 @@ struct PcmCloser {
   }
 };
 
-}  // namespace
-
-MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFORMATEX* format, unsigned bufferUs,
-                 unsigned periodUs, snd_pcm_t** out, PcmSizes* sizes) {
-  if (format == nullptr) return fail(MMSYSERR_INVALPARAM);
-  const WAVEFORMATEX& f = *format;
-  if (!plainPcm(f)) return fail(WAVERR_BADFORMAT);
-
-  snd_pcm_t* pcm = nullptr;
-  int err = snd_pcm_open(&pcm, name.c_str(), stream, SND_PCM_NONBLOCK);
-  if (err < 0) return failAlsa(openErrorCode(err), name, err);
-  PcmCloser closer{pcm};
-
+// Sets `pcm` up for `f` (interleaved, resampled as needed) with about `bufferUs` of
+// buffer in periods of about `periodUs`, and prepares it.
+MMRESULT configurePcm(snd_pcm_t* pcm, const std::string& name, const WAVEFORMATEX& f, unsigned bufferUs,
+                      unsigned periodUs, PcmSizes* sizes) {
   snd_pcm_hw_params_t* hw = nullptr;
   snd_pcm_hw_params_alloca(&hw);
-  if ((err = snd_pcm_hw_params_any(pcm, hw)) < 0) return failAlsa(MMSYSERR_ERROR, name, err);
+  int err = snd_pcm_hw_params_any(pcm, hw);
+  if (err < 0) return failAlsa(MMSYSERR_ERROR, name, err);
   snd_pcm_hw_params_set_rate_resample(pcm, hw, 1);
   if ((err = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0)
     return failAlsa(MMSYSERR_ERROR, name, err);
@@ -63,12 +60,25 @@ MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFOR
   if ((err = snd_pcm_sw_params_current(pcm, sw)) < 0) return failAlsa(MMSYSERR_ERROR, name, err);
   snd_pcm_sw_params_set_avail_min(pcm, sw, periodSize);
   // Playback starts once a period is queued; capture is started explicitly.
-  if (stream == SND_PCM_STREAM_PLAYBACK) snd_pcm_sw_params_set_start_threshold(pcm, sw, periodSize);
+  if (snd_pcm_stream(pcm) == SND_PCM_STREAM_PLAYBACK) snd_pcm_sw_params_set_start_threshold(pcm, sw, periodSize);
   if ((err = snd_pcm_sw_params(pcm, sw)) < 0) return failAlsa(MMSYSERR_ERROR, name, err);
   if ((err = snd_pcm_prepare(pcm)) < 0) return failAlsa(MMSYSERR_ERROR, name, err);
-
-  *out = pcm;
   *sizes = {bufferSize, periodSize};
+  return MMSYSERR_NOERROR;
+}
+
+}  // namespace
+
+MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFORMATEX* format, unsigned bufferUs,
+                 unsigned periodUs, snd_pcm_t** out, PcmSizes* sizes) {
+  if (format == nullptr) return fail(MMSYSERR_INVALPARAM);
+  if (!plainPcm(*format)) return fail(WAVERR_BADFORMAT);
+  snd_pcm_t* pcm = nullptr;
+  const int err = snd_pcm_open(&pcm, name.c_str(), stream, SND_PCM_NONBLOCK);
+  if (err < 0) return failAlsa(openErrorCode(err), name, err);
+  PcmCloser closer{pcm};
+  if (MMRESULT r = configurePcm(pcm, name, *format, bufferUs, periodUs, sizes)) return r;
+  *out = pcm;
   closer.pcm = nullptr;
   return MMSYSERR_NOERROR;
 }
@@ -153,6 +163,25 @@ bool WaveDevice::serveRequest(std::unique_lock<std::mutex>& lock) {
   requestDone_ = true;
   changed_.notify_all();
   return true;
+}
+
+void WaveDevice::fitPeriod(DWORD blockBytes) {
+  const double rate = format_.nSamplesPerSec;
+  const double block = static_cast<double>(blockBytes / format_.nBlockAlign) / rate;
+  const double buffer = static_cast<double>(sizes_.buffer) / rate;
+  // Half a block, so that the thread wakes about twice per block; not so short that it
+  // wakes for nothing, not so long that the buffer holds fewer than four periods.
+  const double wanted = std::clamp(block / 2, kShortestPeriodUs / 1e6, std::max(buffer / 4, kShortestPeriodUs / 1e6));
+  const double now = static_cast<double>(sizes_.period) / rate;
+  if (std::abs(wanted - now) <= now / 10) return;
+  PcmSizes fitted;
+  if (configurePcm(pcm_, name_, format_, static_cast<unsigned>(buffer * 1e6), static_cast<unsigned>(wanted * 1e6),
+                   &fitted) == MMSYSERR_NOERROR) {
+    sizes_ = fitted;
+  } else {
+    // The device would not take it: back to what it had.
+    configurePcm(pcm_, name_, format_, static_cast<unsigned>(buffer * 1e6), static_cast<unsigned>(now * 1e6), &sizes_);
+  }
 }
 
 bool WaveDevice::givesUp(int err, int recovered) {

@@ -72,6 +72,9 @@ class WaveDevice {
   // Serves a pending request, if any; true when one was served.
   bool serveRequest(std::unique_lock<std::mutex>& lock);
 
+  // Sets the PCM's period (and its wake-up threshold) to about half of a block of
+  // `blockBytes`, keeping the buffer. Only before the PCM starts; on the service thread.
+  void fitPeriod(DWORD blockBytes);
   // A transfer moved frames: the PCM works again.
   void transferred() { failingSince_ = {}; }
   // After a transfer failed with `err` and the recovery gave `recovered` (negative: the
@@ -124,8 +127,7 @@ class WaveDevice {
 
 class WaveIn : public HWAVEIN__, public WaveDevice {
  public:
-  WaveIn(snd_pcm_t* pcm, std::string name, const WAVEFORMATEX& format, const PcmSizes& sizes, DWORD_PTR callback,
-         DWORD_PTR instance);
+  using WaveDevice::WaveDevice;
   ~WaveIn() override {
     if (running()) shutdown();
   }
@@ -157,9 +159,10 @@ class WaveIn : public HWAVEIN__, public WaveDevice {
   // When a read last left the PCM empty (or the capture started): an over-run loses
   // what the PCM captured after it.
   std::chrono::steady_clock::time_point emptiedAt_{};
-  // Frames read from the PCM and not yet in a header. Each read takes everything the PCM
-  // holds, so a sound server's plugin is never left with a block half read (PulseAudio's
-  // client hangs when its server goes away while a block is held).
+  // Frames read from the PCM and not yet in a header, with room for the PCM's whole
+  // buffer (sized at the start). Each read takes everything the PCM holds, so a sound
+  // server's plugin is never left with a block half read (PulseAudio's client hangs when
+  // its server goes away while a block is held).
   std::vector<char> staging_;
   size_t stagedBegin_ = 0;
   size_t stagedEnd_ = 0;

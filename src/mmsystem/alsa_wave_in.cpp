@@ -13,11 +13,6 @@
 
 namespace alsa {
 
-WaveIn::WaveIn(snd_pcm_t* pcm, std::string name, const WAVEFORMATEX& format, const PcmSizes& sizes, DWORD_PTR callback,
-               DWORD_PTR instance)
-    : WaveDevice(pcm, std::move(name), format, sizes, callback, instance),
-      staging_(static_cast<size_t>(sizes.buffer) * format.nBlockAlign) {}
-
 void WaveIn::raise(UINT message, DWORD_PTR param1, DWORD_PTR param2) {
   if (callback_ != 0) reinterpret_cast<WaveInProc>(callback_)(this, message, instance_, param1, param2);
 }
@@ -91,12 +86,16 @@ MMRESULT WaveIn::perform(Request request, std::unique_lock<std::mutex>& lock) {
   if (request == Request::Start) {
     if (failed_) return fail(failedCode_, failedText_);
     if (started_) return MMSYSERR_NOERROR;
+    // The headers queued before the start tell the block length the period follows.
+    const DWORD block = queue_.empty() ? 0 : usableBytes(queue_.front());
     lock.unlock();
     int err = 0;
+    if (block > 0 && snd_pcm_state(pcm_) != SND_PCM_STATE_RUNNING) fitPeriod(block);
     if (snd_pcm_state(pcm_) == SND_PCM_STATE_SETUP) err = snd_pcm_prepare(pcm_);
     if (err == 0 && snd_pcm_state(pcm_) != SND_PCM_STATE_RUNNING) err = snd_pcm_start(pcm_);
     lock.lock();
     if (err < 0) return failAlsa(MMSYSERR_ERROR, name_, err);
+    staging_.resize(static_cast<size_t>(sizes_.buffer) * format_.nBlockAlign);
     started_ = true;
     emptiedAt_ = std::chrono::steady_clock::now();
     return MMSYSERR_NOERROR;
@@ -117,7 +116,6 @@ MMRESULT WaveIn::perform(Request request, std::unique_lock<std::mutex>& lock) {
 }
 
 void WaveIn::serve(std::unique_lock<std::mutex>& lock) {
-  const snd_pcm_uframes_t capacity = staging_.size() / format_.nBlockAlign;
   while (!quit_) {
     if (serveRequest(lock)) continue;
     if (!started_ || queue_.empty()) {
@@ -134,6 +132,7 @@ void WaveIn::serve(std::unique_lock<std::mutex>& lock) {
     }
     lock.unlock();
     // Only this thread touches the staging area.
+    const snd_pcm_uframes_t capacity = staging_.size() / format_.nBlockAlign;
     snd_pcm_sframes_t n = snd_pcm_readi(pcm_, staging_.data(), capacity);
     if (n == -EAGAIN || (n >= 0 && static_cast<snd_pcm_uframes_t>(n) < capacity))
       emptiedAt_ = std::chrono::steady_clock::now();

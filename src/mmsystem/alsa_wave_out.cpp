@@ -45,7 +45,10 @@ bool WaveOut::writeSome(std::unique_lock<std::mutex>& lock) {
   }
   const char* source = header->lpData + written;
   const snd_pcm_uframes_t frames = (usable - written) / format_.nBlockAlign;
+  const bool streamStarts = framesWritten_ == 0;
   lock.unlock();
+  // The first block of a stream tells the block length the period follows.
+  if (streamStarts && snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED) fitPeriod(usable);
   // Only this thread removes headers from the queue, so `header` stays valid here.
   snd_pcm_sframes_t n = snd_pcm_writei(pcm_, source, frames);
   if (n == -EAGAIN) {
