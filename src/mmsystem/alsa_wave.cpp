@@ -74,7 +74,14 @@ MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFOR
   if (format == nullptr) return fail(MMSYSERR_INVALPARAM);
   if (!plainPcm(*format)) return fail(WAVERR_BADFORMAT);
   snd_pcm_t* pcm = nullptr;
+  clearLibraryMessage();
   const int err = snd_pcm_open(&pcm, name.c_str(), stream, SND_PCM_NONBLOCK);
+  if (err < 0 && !anyCard()) {
+    // No card, and the sound server (which "default" reaches on a desktop) is not there.
+    const std::string why = libraryMessage();
+    return fail(openErrorCode(err), "No sound server or sound card could be reached (the ALSA device \"" + name +
+                                        "\" did not open" + (why.empty() ? "" : ": " + why) + ").");
+  }
   if (err < 0) return failAlsa(openErrorCode(err), name, err);
   PcmCloser closer{pcm};
   if (MMRESULT r = configurePcm(pcm, name, *format, bufferUs, periodUs, sizes)) return r;

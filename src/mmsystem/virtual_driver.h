@@ -182,7 +182,12 @@ class VirtualDriver : public Driver {
   MMRESULT mixerSetControlDetails(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD flags) override;
   MMRESULT mixerClose(HMIXER handle) override;
 
+  // The text of the calling thread's last failure that had one (a bad input file).
+  std::string lastErrorText(MMRESULT error) override;
+
  private:
+  // Remembers `text` as the calling thread's last failure, and returns `code`.
+  MMRESULT failWith(MMRESULT code, std::string text);
   // Returns the injected result for `call`, or MMSYSERR_NOERROR when none is pending.
   MMRESULT injected(VirtualCall call);
   // Resolves a device number (WAVE_MAPPER = device 0) against a device list.

@@ -4,6 +4,7 @@
 // level follows the card's record volume and clips at full volume, or a WAV file that is
 // looped and converted to the opened format.
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -152,12 +153,13 @@ MMRESULT VirtualDriver::loadInputFile(std::shared_ptr<const InputFile>& file) {
     return MMSYSERR_NOERROR;
   }
   const std::string& path = card_.inputFile;
-  auto fail = [&](const char* why, MMRESULT code) {
-    std::fprintf(stderr, "tessaron: virtual input file %s: %s\n", path.c_str(), why);
-    return code;
+  // The reason names the file, for the user's message (the error-text calls) and the log.
+  auto fail = [&](const std::string& why, MMRESULT code) {
+    std::fprintf(stderr, "tessaron: virtual input file %s: %s\n", path.c_str(), why.c_str());
+    return failWith(code, "The virtual sound card's input file \"" + path + "\" " + why + ".");
   };
   std::ifstream in(path, std::ios::binary);
-  if (!in) return fail("cannot be opened", MMSYSERR_ERROR);
+  if (!in) return fail(std::string("cannot be opened (") + std::strerror(errno) + ")", MMSYSERR_ERROR);
   std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
     return fail("is not a WAV file", WAVERR_BADFORMAT);
