@@ -191,20 +191,33 @@ void WaveDevice::fitPeriod(DWORD blockBytes) {
   }
 }
 
-bool WaveDevice::givesUp(int err, int recovered) {
+bool WaveDevice::gone(int err) const { return err == -ENODEV || snd_pcm_state(pcm_) == SND_PCM_STATE_DISCONNECTED; }
+
+bool WaveDevice::recover(int err, std::unique_lock<std::mutex>& lock) {
+  lock.unlock();
+  int recovered = snd_pcm_recover(pcm_, err, 1);
+  // A capture is started explicitly; a playback starts again with the next write.
+  if (recovered >= 0 && snd_pcm_stream(pcm_) == SND_PCM_STREAM_CAPTURE && snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED)
+    recovered = snd_pcm_start(pcm_);
   const auto now = std::chrono::steady_clock::now();
   if (failingSince_ == std::chrono::steady_clock::time_point{}) failingSince_ = now;
-  if (err == -ENODEV || recovered == -ENODEV || snd_pcm_state(pcm_) == SND_PCM_STATE_DISCONNECTED) return true;
-  if (now - failingSince_ > kGiveUpAfter) return true;
-  if (recovered < 0) waitPcm(nullptr, wake_, kRetryMs);
-  return false;
+  const bool over = gone(err) || gone(recovered) || now - failingSince_ > kGiveUpAfter;
+  // Never spin on a PCM that does not come back: wait a moment before the next try.
+  if (!over && recovered < 0) waitPcm(nullptr, wake_, kRetryMs);
+  lock.lock();
+  if (over) {
+    failForGood(recovered < 0 ? recovered : err, lock);
+    return false;
+  }
+  const bool xrun = recovered >= 0 && (err == -EPIPE || err == -ESTRPIPE);
+  if (xrun) xruns_.fetch_add(1);
+  return xrun;
 }
 
 void WaveDevice::failForGood(int err, std::unique_lock<std::mutex>& lock) {
   failed_ = true;
   // A device that is gone (unplugged) is told apart from one that fails.
-  const bool gone = err == -ENODEV || snd_pcm_state(pcm_) == SND_PCM_STATE_DISCONNECTED;
-  failedCode_ = gone ? MMSYSERR_NODRIVER : MMSYSERR_ERROR;
+  failedCode_ = gone(err) ? MMSYSERR_NODRIVER : MMSYSERR_ERROR;
   failedText_ = deviceFailedText(name_, snd_strerror(err));
   perform(Request::Reset, lock);
   lock.unlock();

@@ -77,12 +77,12 @@ class WaveDevice {
   void fitPeriod(DWORD blockBytes);
   // A transfer moved frames: the PCM works again.
   void transferred() { failingSince_ = {}; }
-  // After a transfer failed with `err` and the recovery gave `recovered` (negative: the
-  // recovery failed too): true when the device has failed for good, because the PCM is
-  // disconnected or has kept failing for more than two seconds. Otherwise, when the
-  // recovery failed, waits a moment before the next try, so that a failing PCM is never
-  // spun on. Called without mutex_ held.
-  bool givesUp(int err, int recovered);
+  // After a transfer failed with `err`: brings the PCM back (a capture started again)
+  // and counts an over- or under-run it recovered from; true when it did. A PCM that
+  // cannot be brought back (disconnected, or failing for more than two seconds without a
+  // transfer in between) ends the device (failForGood); one that fails for less is
+  // tried again after a moment, never spun on. With mutex_ held, released meanwhile.
+  bool recover(int err, std::unique_lock<std::mutex>& lock);
   // Ends a device that failed for good: hands back every queued header (a reset) and
   // raises the error message once with a text naming the device and ALSA's reason for
   // `err`. Afterwards the device delivers nothing; it still takes headers, resets and
@@ -112,6 +112,9 @@ class WaveDevice {
 
  private:
   void run();
+
+  // The PCM is gone for good (unplugged), by `err` or by its state.
+  bool gone(int err) const;
 
   // Since when transfers have failed without one succeeding in between (service thread).
   std::chrono::steady_clock::time_point failingSince_{};
@@ -149,9 +152,8 @@ class WaveIn : public HWAVEIN__, public WaveDevice {
   void complete(WAVEHDR* header, std::unique_lock<std::mutex>& lock);
   // Moves read frames from the staging area into the oldest header; completes it when full.
   void fill(std::unique_lock<std::mutex>& lock);
-  // Brings the PCM back after a failed read, counts an over-run with the frames it lost,
-  // and ends the device when it cannot be brought back.
-  void recover(int err, std::unique_lock<std::mutex>& lock);
+  // After an over-run: hands back the block being filled and counts the frames lost.
+  void noteOverrun(std::unique_lock<std::mutex>& lock);
   bool started_ = false;
   // Input lost since the last header handed back, reported with the next one.
   DWORD lostOverruns_ = 0;

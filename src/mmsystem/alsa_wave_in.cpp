@@ -54,32 +54,23 @@ void WaveIn::fill(std::unique_lock<std::mutex>& lock) {
   }
 }
 
-void WaveIn::recover(int err, std::unique_lock<std::mutex>& lock) {
-  lock.unlock();
-  int recovered = snd_pcm_recover(pcm_, err, 1);
-  if (recovered >= 0 && snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED) recovered = snd_pcm_start(pcm_);
+void WaveIn::noteOverrun(std::unique_lock<std::mutex>& lock) {
+  // The recovery dropped what the PCM held, and nothing was captured until the restart,
+  // so the input lost is everything after the read that last emptied the PCM, timed by
+  // the wall clock. That is exact to about a period on a card and on a sound server's
+  // plugin alike; the PCM's own timestamps would not do for the plugin, whose trigger
+  // time says nothing about the server's data.
   const auto restarted = std::chrono::steady_clock::now();
-  const bool over = givesUp(err, recovered);
-  lock.lock();
-  if (recovered >= 0 && (err == -EPIPE || err == -ESTRPIPE)) {
-    // An over-run (or a suspend): the recovery dropped what the PCM held, and nothing was
-    // captured until the restart, so the input lost is everything after the read that
-    // last emptied the PCM, timed by the wall clock. That is exact to about a period on a
-    // card and on a sound server's plugin alike; the PCM's own timestamps would not do
-    // for the plugin, whose trigger time says nothing about the server's data.
-    xruns_.fetch_add(1);
-    const double lost = std::chrono::duration<double>(restarted - emptiedAt_).count() * format_.nSamplesPerSec;
-    emptiedAt_ = restarted;
-    // The block being filled goes back with what it holds: the loss lies between blocks.
-    if (!queue_.empty() && queue_.front()->dwBytesRecorded > 0) {
-      WAVEHDR* header = queue_.front();
-      queue_.pop_front();
-      complete(header, lock);
-    }
-    ++lostOverruns_;
-    lostFrames_ += static_cast<uint64_t>(std::llround(lost));
+  const double lost = std::chrono::duration<double>(restarted - emptiedAt_).count() * format_.nSamplesPerSec;
+  emptiedAt_ = restarted;
+  // The block being filled goes back with what it holds: the loss lies between blocks.
+  if (!queue_.empty() && queue_.front()->dwBytesRecorded > 0) {
+    WAVEHDR* header = queue_.front();
+    queue_.pop_front();
+    complete(header, lock);
   }
-  if (over) failForGood(recovered < 0 ? recovered : err, lock);
+  ++lostOverruns_;
+  lostFrames_ += static_cast<uint64_t>(std::llround(lost));
 }
 
 MMRESULT WaveIn::perform(Request request, std::unique_lock<std::mutex>& lock) {
@@ -144,8 +135,8 @@ void WaveIn::serve(std::unique_lock<std::mutex>& lock) {
     if (n > 0) {
       transferred();
       stagedEnd_ = static_cast<size_t>(n) * format_.nBlockAlign;
-    } else if (n < 0) {
-      recover(static_cast<int>(n), lock);
+    } else if (n < 0 && recover(static_cast<int>(n), lock)) {
+      noteOverrun(lock);
     }
   }
 }

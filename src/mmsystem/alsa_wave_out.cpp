@@ -58,12 +58,8 @@ bool WaveOut::writeSome(std::unique_lock<std::mutex>& lock) {
   if (n < 0) {
     // The device ran dry while blocks were queued (an under-run): start again, unless it
     // cannot be brought back.
-    const int err = static_cast<int>(n);
-    const int recovered = snd_pcm_recover(pcm_, err, 1);
-    if (recovered >= 0 && (err == -EPIPE || err == -ESTRPIPE)) xruns_.fetch_add(1);
-    const bool over = givesUp(err, recovered);
     lock.lock();
-    if (over) failForGood(recovered < 0 ? recovered : err, lock);
+    recover(static_cast<int>(n), lock);
     return true;
   }
   transferred();
