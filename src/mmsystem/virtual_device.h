@@ -32,6 +32,15 @@ struct DeviceFailure {
   std::string text;
 };
 
+// Asks `device` to fail (its service thread reports it) with `result` and a text naming
+// it and `reason`, unless it has failed already. With the device's lock held.
+template <typename Device>
+void askToFail(Device& device, MMRESULT result, const std::string& reason) {
+  if (device.failed || device.failure) return;
+  device.failure = DeviceFailure{result, deviceFailedText(device.name, reason)};
+  device.wake.notify_all();
+}
+
 // Copies `name` into a name field of `size` bytes: zero-filled, always terminated.
 inline void copyName(char* out, size_t size, const std::string& name) {
   std::memset(out, 0, size);

@@ -343,9 +343,7 @@ void VirtualDriver::failWaveIns(MMRESULT result, const std::string& reason) {
   std::lock_guard lock(waveInMutex_);
   for (WaveInDevice* device : openWaveIns_) {
     std::lock_guard deviceLock(device->mutex);
-    if (device->failed || device->failure) continue;
-    device->failure = {result, deviceFailedText(device->name, reason)};
-    device->wake.notify_one();
+    virtual_card::askToFail(*device, result, reason);
   }
 }
 
@@ -360,8 +358,7 @@ VirtualDriver::WaveInReaper::~WaveInReaper() {
     {
       std::lock_guard lock(device->mutex);
       // The device is gone with the card: it fails as an unplugged one does, and closes.
-      if (!device->failed && !device->failure)
-        device->failure = {MMSYSERR_NODRIVER, deviceFailedText(device->name, "the sound card went away")};
+      virtual_card::askToFail(*device, MMSYSERR_NODRIVER, "the sound card went away");
       ++device->resetsAsked;  // headers queued after an earlier failure
       device->quit = true;
       device->wake.notify_one();

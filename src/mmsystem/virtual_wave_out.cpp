@@ -218,9 +218,7 @@ void VirtualDriver::failWaveOuts(MMRESULT result, const std::string& reason) {
   std::lock_guard lock(waveOutMutex_);
   for (OpenWaveOut* device : openWaveOuts_) {
     std::lock_guard deviceLock(device->mutex);
-    if (device->failed || device->failure) continue;
-    device->failure = {result, deviceFailedText(device->name, reason)};
-    device->wake.notify_all();
+    virtual_card::askToFail(*device, result, reason);
   }
 }
 
@@ -235,8 +233,7 @@ VirtualDriver::WaveOutReaper::~WaveOutReaper() {
     {
       std::lock_guard lock(device->mutex);
       // The device is gone with the card: it fails as an unplugged one does, and closes.
-      if (!device->failed && !device->failure)
-        device->failure = {MMSYSERR_NODRIVER, deviceFailedText(device->name, "the sound card went away")};
+      virtual_card::askToFail(*device, MMSYSERR_NODRIVER, "the sound card went away");
       device->resetting = true;
       device->closing = true;
       device->wake.notify_all();

@@ -103,6 +103,12 @@ class VirtualWaveInTest : public ::testing::Test {
       ASSERT_EQ(driver.waveInAddBuffer(handle, &h, sizeof(h)), MMSYSERR_NOERROR);
     }
   }
+  // Opens the device with the fixture's sink, queues `blocks` and starts it.
+  void start(VirtualDriver& driver, const WAVEFORMATEX& format, Blocks& blocks) {
+    open(driver, format);
+    queue(driver, blocks);
+    ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+  }
   void close(VirtualDriver& driver, Blocks& blocks) {
     ASSERT_EQ(driver.waveInReset(handle), MMSYSERR_NOERROR);
     for (WAVEHDR& h : blocks.headers) ASSERT_EQ(driver.waveInUnprepareHeader(handle, &h, sizeof(h)), MMSYSERR_NOERROR);
@@ -153,10 +159,8 @@ TEST_F(VirtualWaveInTest, QueuedHeadersComeBackFilledInOrderWithTheCallersInstan
 
 TEST_F(VirtualWaveInTest, ResetHandsEveryHeaderBackAndWaitsForARunningCallback) {
   VirtualDriver driver(cardWith(VirtualPacing::RealTime));
-  open(driver, pcmFormat(1, 8000, 16));
   Blocks blocks(3, 16000);  // one second each
-  queue(driver, blocks);
-  ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+  start(driver, pcmFormat(1, 8000, 16), blocks);
   std::this_thread::sleep_for(100ms);
   ASSERT_EQ(driver.waveInReset(handle), MMSYSERR_NOERROR);
   {
@@ -194,10 +198,8 @@ TEST_F(VirtualWaveInTest, ResetHandsEveryHeaderBackAndWaitsForARunningCallback) 
 // nothing more, refuses to start, and still takes headers, reset and close.
 TEST_F(VirtualWaveInTest, AFailingInputHandsBackItsHeadersThenReportsOnce) {
   VirtualDriver driver(cardWith(VirtualPacing::RealTime));
-  open(driver, pcmFormat(1, 8000, 16));
   Blocks blocks(3, 16000);  // one second each
-  queue(driver, blocks);
-  ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+  start(driver, pcmFormat(1, 8000, 16), blocks);
   std::this_thread::sleep_for(200ms);
   driver.failOpenDevices(MMSYSERR_NODRIVER, "unplugged");
   driver.failOpenDevices(MMSYSERR_ERROR, "once more");
@@ -241,9 +243,7 @@ TEST_F(VirtualWaveInTest, AnInputLeftOpenFailsAndClosesWhenTheCardGoesAway) {
   Blocks blocks(3, 400);
   {
     VirtualDriver driver(cardWith(VirtualPacing::RealTime));
-    open(driver, pcmFormat(2, 8000, 16));
-    queue(driver, blocks);
-    ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+    start(driver, pcmFormat(2, 8000, 16), blocks);
   }
   std::lock_guard lock(sink.mutex);
   ASSERT_EQ(sink.events.size(), 6u);
