@@ -14,15 +14,20 @@ bool showHints = true;
 bool ShowHint() { return showHints; }
 void setShowHint(bool v) { showHints = v; }
 
-bool deliverGuarded(const std::function<bool()>& deliver) {
+void showCaughtError() {
   try {
-    return deliver();
+    throw;
   } catch (const std::exception& error) {
     showErrorBox(QString::fromLocal8Bit(error.what()));
   } catch (...) {
     showErrorBox("An unexpected error ended the last command.");
   }
-  return false;
+}
+
+bool deliverGuarded(const std::function<bool()>& deliver) {
+  bool handled = false;
+  runGuarded([&] { handled = deliver(); });
+  return handled;
 }
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}

@@ -1,12 +1,13 @@
-// The analysis of every recorded block: lamp, peaks, clip runs, elapsed time, countdown.
-// The scan runs on the recorder's delivering thread; everything else runs on the window
-// thread, block after block, with the result the scan handed over.
+// The analysis of every recorded block: lamp, peaks, clip runs, no-signal watch, elapsed
+// time, countdown. The scan runs on the service thread; everything else runs on the
+// window thread, block after block, with the result the scan handed over.
 #include <QString>
 
+#include "app/status_line.h"
 #include "app/tessaron1.h"
 
 void TForm1::Audio1Record(TObject*, void* LP, void*, uint16_t BufferSize) {
-  // Delivering thread: nothing here touches the window.
+  // Service thread: nothing here touches the window.
   blockhandover.post(LP, BufferSize);
 }
 
@@ -36,7 +37,22 @@ void TForm1::blockAnalysed(const BlockScanResult& scan) {
     runLabels[c]->setText(QString::number(shownruns[c]));
   }
 
-  // Ten blocks make a second of elapsed time.
+  // No signal: the warning comes after ten seconds of quiet blocks, counts the seconds up
+  // and goes with the first louder block.
+  if (scan.peak[0] > runrecord.quietPeak || scan.peak[1] > runrecord.quietPeak) {
+    if (runrecord.quietBlocks >= 100) StatusBar1->setItem(StatusLine::Signal, {});
+    runrecord.quietBlocks = 0;
+  } else if (runrecord.active && ++runrecord.quietBlocks % 10 == 0) {
+    StatusBar1->setItem(StatusLine::Signal, noSignalText(runrecord.quietBlocks));
+  }
+
+  runrecord.clockRunning = true;
+  clockTenth();
+}
+
+void TForm1::clockTenth() {
+  ++runrecord.tenths;
+  // Ten tenths make a second of elapsed time.
   if (++blockcount < 10) return;
   blockcount = 0;
   if (++elapsedsec > 59) {
@@ -44,6 +60,7 @@ void TForm1::blockAnalysed(const BlockScanResult& scan) {
     ++elapsedmin;
   }
   LEDDisplay1->setValue(elapsedmin + elapsedsec / 100.0L);
+  if (runrecord.tenths % 100 == 0) showDiskEstimate();
 
   // The set length counts down by the second; at zero the run ends by itself, and the
   // length shows the value taken at the start again for the next run.
@@ -56,6 +73,7 @@ void TForm1::blockAnalysed(const BlockScanResult& scan) {
   }
   LEDDisplay2->setValue(UpDown2->Position() + UpDown1->Position() / 100.0L);
   if (UpDown1->Position() != 0 || UpDown2->Position() != 0) return;
+  runrecord.ending = RunEnding::LengthReached;
   if (BitBtn4->isEnabled()) {
     BitBtn4Click(BitBtn4);  // only a monitoring run leaves the monitor button enabled
   } else {

@@ -2,21 +2,22 @@
 
 namespace {
 
-// The message a scanned block is posted as.
+// The message a scanned block is posted as, and the one a loss of input is posted as.
 constexpr UINT kBlockScanned = 0x0400 + 10;
+constexpr UINT kDropout = 0x0400 + 11;
 
 }  // namespace
 
-BlockHandover::BlockHandover(Deliver deliver)
-    : deliver_(std::move(deliver)), window_([this](UINT msg, WPARAM wParam, LPARAM lParam) {
-        if (msg == kBlockScanned) receive(wParam, lParam);
-      }) {}
+BlockHandover::BlockHandover(Deliver deliver, DeliverDropout dropout)
+    : deliver_(std::move(deliver)),
+      dropout_(std::move(dropout)),
+      window_([this](UINT msg, WPARAM wParam, LPARAM lParam) { receive(msg, wParam, lParam); }) {}
 
 void BlockHandover::beginRun(TBPS bits, TChannels channels, int32_t limit8, int32_t limit16) {
   bits_.store(bits, std::memory_order_relaxed);
   channels_.store(channels, std::memory_order_relaxed);
   setLimits(limit8, limit16);
-  // Released last: a delivering thread that sees the new run sees its format too.
+  // Released last: a service thread that sees the new run sees its format too.
   const uint32_t run = run_.load(std::memory_order_relaxed);
   run_.store((run | 1) == run ? run + 2 : run + 1, std::memory_order_release);
 }
@@ -40,9 +41,19 @@ void BlockHandover::post(const void* data, uint16_t size) {
   window_.post(kBlockScanned, run, pack(scan));
 }
 
-void BlockHandover::receive(WPARAM run, LPARAM packed) {
+void BlockHandover::postDropout(uint32_t overruns, uint32_t framesLost) {
+  const uint32_t run = run_.load(std::memory_order_acquire);
+  if ((run & 1) == 0) return;
+  window_.post(kDropout, run, static_cast<LPARAM>(uint64_t{overruns} | uint64_t{framesLost} << 32));
+}
+
+void BlockHandover::receive(UINT msg, WPARAM run, LPARAM packed) {
   if (run != run_.load(std::memory_order_relaxed)) return;  // a run that has ended
-  if (deliver_) deliver_(unpack(packed));
+  if (msg == kBlockScanned && deliver_) deliver_(unpack(packed));
+  if (msg == kDropout && dropout_) {
+    const auto counts = static_cast<uint64_t>(packed);
+    dropout_(static_cast<uint32_t>(counts), static_cast<uint32_t>(counts >> 32));
+  }
 }
 
 LPARAM BlockHandover::pack(const BlockScanResult& scan) {

@@ -1,7 +1,9 @@
-// The hand-over of recorded blocks from the recorder's delivering thread to the window
-// thread. The delivering thread scans each block into a small result and posts it, tagged
-// with the run it belongs to; the window thread receives the results in block order and
-// drops those of a run that has ended. Nothing is allocated per block.
+// The hand-over of recorded blocks from the service thread to the window thread. The
+// service thread scans each block into a small result and posts it, tagged with the run
+// it belongs to; the window thread receives the results in block order and drops those
+// of a run that has ended. Input lost before a block travels the same way, as a message
+// of its own, so it arrives right before that block's result. Nothing is allocated per
+// block.
 #pragma once
 
 #include <atomic>
@@ -14,10 +16,11 @@
 class BlockHandover {
  public:
   using Deliver = std::function<void(const BlockScanResult& scan)>;
+  using DeliverDropout = std::function<void(uint32_t overruns, uint32_t framesLost)>;
 
   // Must be created on the window thread; `deliver` runs there for every block of the
-  // current run.
-  explicit BlockHandover(Deliver deliver);
+  // current run, `dropout` for every loss of input reported during it.
+  explicit BlockHandover(Deliver deliver, DeliverDropout dropout = {});
 
   // Window thread, before the recorder starts: the blocks delivered from now on belong to
   // a new run recorded in this format; results still queued for an earlier run are dropped.
@@ -27,17 +30,21 @@ class BlockHandover {
   // Window thread: clip limits for the blocks scanned from now on.
   void setLimits(int32_t limit8, int32_t limit16);
 
-  // Delivering thread: scans one block and posts the result to the window thread.
+  // Service thread: scans one block and posts the result to the window thread.
   void post(const void* data, uint16_t size);
+  // Service thread: the input lost `framesLost` frames in `overruns` overruns right
+  // before the next block.
+  void postDropout(uint32_t overruns, uint32_t framesLost);
 
  private:
   // A result travels as one message parameter: two peaks and two runs of 16 bits.
   static_assert(sizeof(LPARAM) >= 8);
   static LPARAM pack(const BlockScanResult& scan);
   static BlockScanResult unpack(LPARAM packed);
-  void receive(WPARAM run, LPARAM packed);
+  void receive(UINT msg, WPARAM run, LPARAM packed);
 
   Deliver deliver_;
+  DeliverDropout dropout_;
   // The current run; odd while a run is on, even between runs.
   std::atomic<uint32_t> run_{0};
   std::atomic<TBPS> bits_{TBPS::_16};

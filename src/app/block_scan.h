@@ -1,6 +1,6 @@
 // The scan of one recorded block: per channel the peak and the longest run of
-// consecutive samples beyond the clip limit. Runs on the recorder's delivering
-// thread, so it touches nothing but the block and its own result.
+// consecutive samples beyond the clip limit. Runs on the service thread, so it touches
+// nothing but the block and its own result.
 #pragma once
 
 #include <array>

@@ -17,6 +17,7 @@
 #include "app/button_faces.h"
 #include "app/prompts.h"
 #include "app/recsetdlg.h"
+#include "app/status_line.h"
 #include "app/tessaron1.h"
 #include "app/tessaron2.h"
 #include "platform/help_system.h"
@@ -95,6 +96,9 @@ void setTimeDisplay(TLEDDisplay* display, const QString& hint) {
 QTimer* timer(QObject* parent, int interval) {
   auto* t = new QTimer(parent);
   t->setInterval(interval);
+  // Never earlier than asked: a coarse timer may fire up to 5 % early, which would cut
+  // the level control's hold short.
+  t->setTimerType(Qt::PreciseTimer);
   return t;
 }
 
@@ -161,6 +165,9 @@ void TForm1::createControls() {
   auto* client = new QWidget(this);
   client->setFixedSize(clientWidth, clientHeight);
   setCentralWidget(client);
+  // The status line sits under the client area: the window grows by its height.
+  StatusBar1 = new StatusLine(this);
+  setStatusBar(StatusBar1);
 
   Label2 = label("Tessaron", client, 8, 4, 200, 30);
   QFont titleFont = Label2->font();
@@ -330,43 +337,51 @@ void TForm1::createMenus() {
   help->setShortcut(QKeySequence(Qt::Key_F1));
   help->setShortcutContext(Qt::WindowShortcut);
   addAction(help);
-  connect(help, &QAction::triggered, this, [this] { showHelpFor(focusWidget()); });
+  connect(help, &QAction::triggered, this, [this] { runGuarded([this] { showHelpFor(focusWidget()); }); });
 }
 
 void TForm1::connectHandlers() {
-  connect(Beenden1, &QAction::triggered, this, [this] { Beenden1Click(Beenden1); });
-  connect(Sichern1, &QAction::triggered, this, [this] { Sichern1Click(Sichern1); });
-  connect(Sichern2, &QAction::triggered, this, [this] { Sichern2Click(Sichern2); });
-  connect(Uninstall1, &QAction::triggered, this, [this] { Uninstall1Click(Uninstall1); });
-  connect(Index1, &QAction::triggered, this, [this] { Index1Click(Index1); });
-  connect(ber1, &QAction::triggered, this, [this] { ber1Click(ber1); });
+  // Every handler runs guarded: an error it throws ends its command in the general
+  // error box and never travels through Qt's signal code.
+  const auto on = [this](auto* sender, auto signal, void (TForm1::*handler)(QObject*)) {
+    connect(sender, signal, this, [this, sender, handler] { runGuarded([&] { (this->*handler)(sender); }); });
+  };
+  on(Beenden1, &QAction::triggered, &TForm1::Beenden1Click);
+  on(Sichern1, &QAction::triggered, &TForm1::Sichern1Click);
+  on(Sichern2, &QAction::triggered, &TForm1::Sichern2Click);
+  on(Uninstall1, &QAction::triggered, &TForm1::Uninstall1Click);
+  on(Index1, &QAction::triggered, &TForm1::Index1Click);
+  on(ber1, &QAction::triggered, &TForm1::ber1Click);
 
-  connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(ComboBox1); });
-  connect(ComboBox2, &QComboBox::activated, this, [this] { ComboBox2Change(ComboBox2); });
-  connect(ComboBox3, &QComboBox::activated, this, [this] { ComboBox3Change(ComboBox3); });
+  on(ComboBox1, &QComboBox::activated, &TForm1::ComboBox1Change);
+  on(ComboBox2, &QComboBox::activated, &TForm1::ComboBox2Change);
+  on(ComboBox3, &QComboBox::activated, &TForm1::ComboBox3Change);
 
-  Label3->OnClick = [this](QObject* sender) { Label3Click(sender); };
-  Label4->OnClick = [this](QObject* sender) { Label4Click(sender); };
-  Label5->OnClick = [this](QObject* sender) { Label5Click(sender); };
-  Label6->OnClick = [this](QObject* sender) { Label6Click(sender); };
-  Label7->OnClick = [this](QObject* sender) { Label7Click(sender); };
-  Label11->OnClick = [this](QObject* sender) { Label11Click(sender); };
+  const auto onClick = [this](TLabel* label, void (TForm1::*handler)(QObject*)) {
+    label->OnClick = guarded<QObject*>([this, handler](QObject* sender) { (this->*handler)(sender); });
+  };
+  onClick(Label3, &TForm1::Label3Click);
+  onClick(Label4, &TForm1::Label4Click);
+  onClick(Label5, &TForm1::Label5Click);
+  onClick(Label6, &TForm1::Label6Click);
+  onClick(Label7, &TForm1::Label7Click);
+  onClick(Label11, &TForm1::Label11Click);
 
-  connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(TrackBar1); });
-  connect(TrackBar2, &QSlider::valueChanged, this, [this] { TrackBar2Change(TrackBar2); });
-  connect(TrackBar3, &QSlider::valueChanged, this, [this] { TrackBar3Change(TrackBar3); });
-  connect(TrackBar4, &QSlider::valueChanged, this, [this] { TrackBar4Change(TrackBar4); });
-  connect(TrackBar5, &QSlider::valueChanged, this, [this] { TrackBar5Change(TrackBar5); });
+  on(TrackBar1, &QSlider::valueChanged, &TForm1::TrackBar1Change);
+  on(TrackBar2, &QSlider::valueChanged, &TForm1::TrackBar2Change);
+  on(TrackBar3, &QSlider::valueChanged, &TForm1::TrackBar3Change);
+  on(TrackBar4, &QSlider::valueChanged, &TForm1::TrackBar4Change);
+  on(TrackBar5, &QSlider::valueChanged, &TForm1::TrackBar5Change);
 
-  connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(BitBtn1); });
-  connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(BitBtn2); });
-  connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(BitBtn3); });
-  connect(BitBtn4, &QPushButton::clicked, this, [this] { BitBtn4Click(BitBtn4); });
+  on(BitBtn1, &QPushButton::clicked, &TForm1::BitBtn1Click);
+  on(BitBtn2, &QPushButton::clicked, &TForm1::BitBtn2Click);
+  on(BitBtn3, &QPushButton::clicked, &TForm1::BitBtn3Click);
+  on(BitBtn4, &QPushButton::clicked, &TForm1::BitBtn4Click);
 
   // A radio button's click event follows every change that checks it.
-  auto onChecked = [this](QRadioButton* button, void (TForm1::*handler)(QObject*)) {
+  const auto onChecked = [this](QRadioButton* button, void (TForm1::*handler)(QObject*)) {
     connect(button, &QRadioButton::toggled, this, [this, button, handler](bool checked) {
-      if (checked) (this->*handler)(button);
+      if (checked) runGuarded([&] { (this->*handler)(button); });
     });
   };
   onChecked(RadioButton1, &TForm1::RadioButton2Click);
@@ -375,36 +390,48 @@ void TForm1::connectHandlers() {
   onChecked(RadioButton4, &TForm1::RadioButton4Click);
   onChecked(RadioButton5, &TForm1::RadioButton5Click);
 
-  UpDown1->OnClick = [this](QObject* sender, TUDBtnType button) { UpDown1Click(sender, button); };
-  UpDown2->OnClick = [this](QObject* sender, TUDBtnType button) { UpDown2Click(sender, button); };
-  UpDown3->OnClick = [this](QObject* sender, TUDBtnType button) { UpDown3Click(sender, button); };
-  UpDown4->OnClick = [this](QObject* sender, TUDBtnType button) { UpDown4Click(sender, button); };
-
-  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
-  connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(Timer2); });
-  connect(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(Timer3); });
-  connect(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(Timer4); });
-
-  Audio1->OnRecord = [this](TObject* sender, void* lp, void* rp, uint16_t size) { Audio1Record(sender, lp, rp, size); };
-  Audio1->OnRecordStopped = [this](TObject* sender) { Audio1RecordStopped(sender); };
-  Audio2->OnMixerChange = [this](TObject* sender, uint16_t destination, uint16_t source) {
-    Audio2MixerChange(sender, destination, source);
+  const auto onStep = [this](TUpDown* spin, void (TForm1::*handler)(QObject*, TUDBtnType)) {
+    spin->OnClick = guarded<QObject*, TUDBtnType>(
+        [this, handler](QObject* sender, TUDBtnType button) { (this->*handler)(sender, button); });
   };
+  onStep(UpDown1, &TForm1::UpDown1Click);
+  onStep(UpDown2, &TForm1::UpDown2Click);
+  onStep(UpDown3, &TForm1::UpDown3Click);
+  onStep(UpDown4, &TForm1::UpDown4Click);
+
+  on(Timer1, &QTimer::timeout, &TForm1::Timer1Timer);
+  on(Timer2, &QTimer::timeout, &TForm1::Timer2Timer);
+  on(Timer3, &QTimer::timeout, &TForm1::Timer3Timer);
+  on(Timer4, &QTimer::timeout, &TForm1::Timer4Timer);
+
+  // The block and dropout events come on the service thread and only hand their counts
+  // on; what the window does with them runs guarded on the window thread (blockhandover).
+  Audio1->OnRecord = [this](TObject* sender, void* lp, void* rp, uint16_t size) { Audio1Record(sender, lp, rp, size); };
+  Audio1->OnRecordStopped = guarded<TObject*>([this](TObject* sender) { Audio1RecordStopped(sender); });
+  Audio1->OnDropout = [this](TObject* sender, uint32_t overruns, uint32_t framesLost) {
+    Audio1Dropout(sender, overruns, framesLost);
+  };
+  Audio1->OnRecordFileChanged = guarded<TObject*, const std::string&>(
+      [this](TObject* sender, const std::string& fileName) { Audio1RecordFileChanged(sender, fileName); });
+  Audio2->OnMixerChange =
+      guarded<TObject*, uint16_t, uint16_t>([this](TObject* sender, uint16_t destination, uint16_t source) {
+        Audio2MixerChange(sender, destination, source);
+      });
 }
 
 void TForm1::FormCreate() {
-  // 1. No slider change is being handled.
+  // No slider change is being handled.
   trackbusy = false;
   trackwhich = 0;
 
-  // 2. Hints on for the whole application.
+  // Hints on for the whole application.
   setShowHint(true);
 
-  // 3. The monitor button starts with the red ring: not monitoring.
+  // The monitor button starts with the red ring: not monitoring.
   BitBtn4->setGlyph(Image1->Picture());
   BitBtn4->Tag = 0;
 
-  // 4. Every mixer device adds its meter sources and level-control inputs; the first
+  // Every mixer device adds its meter sources and level-control inputs; the first
   // device number the mixer does not know ends the list. The wave-data meter source
   // needs no mixer, so it is there even without one.
   addWaveDataEntry();
@@ -417,7 +444,7 @@ void TForm1::FormCreate() {
     Audio1->setMixerDeviceID(device + 1);
   }
 
-  // 5. Recording devices: the wave mapper first, then the input devices. Device numbers
+  // Recording devices: the wave mapper first, then the input devices. Device numbers
   // above 9 address the wave mapper, so devices 0 to 9 are all that can be chosen, and
   // the list ends there even when more are present.
   Audio1->setAudioDeviceID(0);
@@ -428,11 +455,11 @@ void TForm1::FormCreate() {
     ComboBox2->addItem(QString::fromStdString(name));
   }
 
-  // 6. The wave mapper is chosen until the stored settings say otherwise.
+  // The wave mapper is chosen until the stored settings say otherwise.
   ComboBox2->setCurrentIndex(0);
   Audio1->setAudioDeviceID(10);
 
-  // 7, 8. The first level-control input is chosen and its volume read.
+  // The first level-control input is chosen and its volume read.
   if (ComboBox3->count() > 0) ComboBox3->setCurrentIndex(0);
   volumsel = volumfirst;
   if (volumsel != nullptr) {
@@ -440,13 +467,13 @@ void TForm1::FormCreate() {
     ComboBox3Change(this);
   }
 
-  // 9, 10. The stored settings, then the three selections take effect.
+  // The stored settings, then the three selections take effect.
   optionsladen();
   ComboBox1Change(this);
   ComboBox2Change(this);
   ComboBox3Change(this);
 
-  // 11. The start clock has not acted on any second yet.
+  // The start clock has not acted on any second yet.
   lasthour = 0;
   lastmin = 0;
   lastsec = 0;
@@ -473,6 +500,7 @@ void TForm1::Sichern1Click(QObject*) {
   recsetdlg1->BitsPerSample = static_cast<TBPS>(recbits);
   recsetdlg1->max16 = limit16;
   recsetdlg1->max8 = limit8;
+  recsetdlg1->pretrigger = pretrigger;
   recsetdlg1->HelpContext = 8;
 
   if (recsetdlg1->execute()) {
@@ -481,6 +509,7 @@ void TForm1::Sichern1Click(QObject*) {
     recsamplerate = recsetdlg1->samplerate;
     limit16 = recsetdlg1->max16;
     limit8 = recsetdlg1->max8;
+    pretrigger = recsetdlg1->pretrigger;
   }
   // The recorder's format changes only while it is closed; during a run the new format
   // reaches it at the next start. The limits apply from the next block.

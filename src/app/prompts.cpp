@@ -29,6 +29,13 @@ QMessageBox::StandardButton Prompts::messageBox(QWidget* parent, const QString& 
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
+bool Prompts::question(QWidget* parent, const QString& text, const QString& caption) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 bool Prompts::saveFileName(QWidget* parent, const TSaveDialog& settings, QString& fileName) {
   QFileDialog dialog(parent, settings.Title());
   dialog.setAcceptMode(QFileDialog::AcceptSave);

@@ -17,6 +17,9 @@ class Prompts {
   // A message box; returns the button that closed it.
   virtual QMessageBox::StandardButton messageBox(QWidget* parent, const QString& text, const QString& caption,
                                                  QMessageBox::StandardButtons buttons, QMessageBox::Icon icon);
+  // A question answered with Yes or No, where No is the default and the answer of
+  // Escape; true for Yes.
+  virtual bool question(QWidget* parent, const QString& text, const QString& caption);
   // The file-save dialog set up by `dialog`; true with the chosen name in `fileName`
   // when the user confirms one (`fileName` comes in as the name to propose).
   virtual bool saveFileName(QWidget* parent, const TSaveDialog& dialog, QString& fileName);

@@ -6,6 +6,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <cmath>
+#include <utility>
 
 #include "app/prompts.h"
 #include "app/tessaron1.h"
@@ -46,6 +47,7 @@ void TForm1::stopRun() {
   Audio1->Recorder()->Stop();
   // The recorder delivers nothing more; results of its blocks still on the way are dropped.
   blockhandover.endRun();
+  runEnded();
 }
 
 void TForm1::BitBtn2Click(QObject*) {
@@ -95,12 +97,14 @@ void TForm1::nach_klick() {
   applyRunFormat();
   recorder->setTrigLevel(static_cast<uint16_t>(1000 - TrackBar3->value()));
   recorder->Triggered = true;  // monitoring never waits for the trigger
+  recorder->setPreTrigger(0);  // so it has nothing to keep from before it
   if (RadioButton5->isChecked()) VUKup();
 
   blockhandover.beginRun(recorder->BitsPerSample(), recorder->Channels(), limit8, limit16);
   if (recorder->Start()) {
     ComboBox1->setEnabled(false);
     ComboBox2->setEnabled(false);
+    runStarted(false);
     return;
   }
   blockhandover.endRun();
@@ -113,10 +117,15 @@ void TForm1::nach_klick() {
 
 void TForm1::BitBtn1Click(QObject*) {
   takeStartTime();
+  // The start of an armed recording runs unattended: the disk space question came when
+  // it was armed.
+  const bool armedStartFires = std::exchange(armedstart, false);
 
   if (CheckBox2->isChecked()) {
+    if (!diskSpaceAllows()) return;
     // Armed: the start clock calls this handler again at the start time. A monitoring
     // run that is on stays on until then.
+    armedstart = true;
     ComboBox1->setEnabled(false);
     ComboBox2->setEnabled(false);
     BitBtn4->setEnabled(false);
@@ -127,6 +136,7 @@ void TForm1::BitBtn1Click(QObject*) {
     return;
   }
   if (metersel == nullptr) return;
+  if (!armedStartFires && !diskSpaceAllows()) return;
   TRecorder* recorder = Audio1->Recorder();
 
   // A monitoring run ends first, also at an armed start, where the monitor button is
@@ -154,6 +164,7 @@ void TForm1::BitBtn1Click(QObject*) {
   lengthmin = UpDown2->Position();
   recorder->setTrigLevel(static_cast<uint16_t>(1000 - TrackBar3->value()));
   recorder->Triggered = !CheckBox1->isChecked();
+  recorder->setPreTrigger(pretrigger);
   blinkcount = 0;
   LEDMeter3->setPosition(0);
 
@@ -167,6 +178,7 @@ void TForm1::BitBtn1Click(QObject*) {
     BitBtn2->setEnabled(false);
     BitBtn1->setEnabled(false);
     BitBtn3->setEnabled(true);
+    runStarted(true);
     return;
   }
   // The file holds only its header; it is completed and closed at once, so that no later
@@ -192,6 +204,7 @@ void TForm1::BitBtn3Click(QObject*) {
   // A pending timed start is dropped, and the start time shows again in place of the clock.
   CheckBox2->setChecked(false);
   Timer4->stop();
+  armedstart = false;
   LEDDisplay3->setValue(starthour + startmin / 100.0L);
   LEDDisplay3->setColorLED(clLime);
   ComboBox1->setEnabled(true);
@@ -206,6 +219,8 @@ void TForm1::Audio1RecordStopped(TObject*) {
   // The recorder has already stopped and completed the file; the window follows. A
   // monitoring run ends as its own button ends it, a recording as the stop button does.
   const QString reason = QString::fromStdString(Audio1->ErrorMessage);
+  runrecord.ending = RunEnding::Failure;
+  runrecord.failure = reason;
   if (BitBtn4->isEnabled() && BitBtn4->Tag == 1) {
     BitBtn4Click(BitBtn4);
   } else {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <memory>
 
+#include "app/application.h"
 #include "app/prompts.h"
 
 namespace {
@@ -18,11 +19,32 @@ QLabel* makeLabel(QWidget* parent, const QString& caption, int top) {
   return label;
 }
 
+// A red message across the dialog under the field at `fieldTop`, hidden until a value
+// is refused.
+QLabel* makeMessage(QWidget* parent, int fieldTop) {
+  auto* message = new QLabel(parent);
+  message->setGeometry(8, fieldTop + 23, 249, 17);
+  message->setAlignment(Qt::AlignCenter);
+  QPalette red = message->palette();
+  red.setColor(QPalette::WindowText, ColorToQColor(clRed));
+  message->setPalette(red);
+  message->hide();
+  return message;
+}
+
+// Shows why the value of `field` is refused and puts the focus there.
+void refuse(TExtendEdit* field, QLabel* message, const QString& reason) {
+  message->setText(reason);
+  message->show();
+  field->setFocus(Qt::OtherFocusReason);
+  field->selectAll();
+}
+
 }  // namespace
 
 TOKBottomDlg::TOKBottomDlg(QWidget* owner) : QDialog(owner) {
   setWindowTitle("Record Settings");
-  setFixedSize(265, 260);
+  setFixedSize(265, 296);
   setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
   if (QScreen* s = owner ? owner->screen() : QGuiApplication::primaryScreen())
     move(s->availableGeometry().center() - rect().center());
@@ -51,13 +73,7 @@ TOKBottomDlg::TOKBottomDlg(QWidget* owner) : QDialog(owner) {
   ExtendEdit1->Range().setColor(clWindow);
   ExtendEdit1->setOORError(false);
 
-  SampleRateMessage = new QLabel(this);
-  SampleRateMessage->setGeometry(8, 119, 249, 17);
-  SampleRateMessage->setAlignment(Qt::AlignCenter);
-  QPalette red = SampleRateMessage->palette();
-  red.setColor(QPalette::WindowText, ColorToQColor(clRed));
-  SampleRateMessage->setPalette(red);
-  SampleRateMessage->hide();
+  SampleRateMessage = makeMessage(this, 96);
   ExtendEdit1->OnChange = [this](QObject*) { SampleRateMessage->hide(); };
 
   Label4 = makeLabel(this, "Max16", 140);
@@ -72,15 +88,28 @@ TOKBottomDlg::TOKBottomDlg(QWidget* owner) : QDialog(owner) {
   SpinEdit2->setRange(0, 127);
   SpinEdit2->setValue(122);
 
+  // The caption takes two lines beside its field.
+  Label6 = makeLabel(this, "Pre-trigger (ms)", 207);
+  Label6->resize(68, 28);
+  Label6->setWordWrap(true);
+  ExtendEdit2 = new TExtendEdit(this);
+  ExtendEdit2->setGeometry(88, 212, 121, 21);
+  ExtendEdit2->setText("0");
+  ExtendEdit2->setEditStyle(esInteger);
+  ExtendEdit2->Range().setMinValue(0);
+  ExtendEdit2->Range().setMaxValue(kMaxPreTrigger);
+  PreTriggerMessage = makeMessage(this, 212);
+  ExtendEdit2->OnChange = [this](QObject*) { PreTriggerMessage->hide(); };
+
   OKBtn = new QPushButton("OK", this);
-  OKBtn->setGeometry(49, 220, 75, 25);
+  OKBtn->setGeometry(49, 256, 75, 25);
   OKBtn->setDefault(true);
-  connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(OKBtn); });
+  connect(OKBtn, &QPushButton::clicked, this, [this] { runGuarded([this] { OKBtnClick(OKBtn); }); });
 
   // Escape closes the dialog as Cancel through the dialog's own key handling.
   CancelBtn = new QPushButton("Abbrechen", this);
-  CancelBtn->setGeometry(141, 220, 75, 25);
-  connect(CancelBtn, &QPushButton::clicked, this, [this] { CancelBtnClick(CancelBtn); });
+  CancelBtn->setGeometry(141, 256, 75, 25);
+  connect(CancelBtn, &QPushButton::clicked, this, [this] { runGuarded([this] { CancelBtnClick(CancelBtn); }); });
 }
 
 std::optional<uint16_t> TOKBottomDlg::enteredSampleRate() const {
@@ -90,20 +119,32 @@ std::optional<uint16_t> TOKBottomDlg::enteredSampleRate() const {
   return static_cast<uint16_t>(rate);
 }
 
+std::optional<int32_t> TOKBottomDlg::enteredPreTrigger() const {
+  // Digits only: the field reads letters, signs and brackets as a number of its own.
+  const QString text = ExtendEdit2->text().trimmed();
+  if (text.isEmpty() || text.size() > 4) return std::nullopt;
+  for (const QChar c : text) {
+    if (c < u'0' || c > u'9') return std::nullopt;
+  }
+  const int32_t milliseconds = text.toInt();
+  if (milliseconds > kMaxPreTrigger) return std::nullopt;
+  return milliseconds;
+}
+
 void TOKBottomDlg::OKBtnClick(QObject*) { accept(); }
 
 void TOKBottomDlg::CancelBtnClick(QObject*) { reject(); }
 
 void TOKBottomDlg::accept() {
-  if (!enteredSampleRate()) {
-    SampleRateMessage->setText(
-        QStringLiteral("Use a samplerate of %1 to %2 Hz.").arg(kMinSampleRate).arg(kMaxSampleRate));
-    SampleRateMessage->show();
-    ExtendEdit1->setFocus(Qt::OtherFocusReason);
-    ExtendEdit1->selectAll();
-    return;
-  }
-  QDialog::accept();
+  const bool preTriggerUsable = enteredPreTrigger().has_value();
+  const bool sampleRateUsable = enteredSampleRate().has_value();
+  // Every refused value says why; the focus goes to the first of them.
+  if (!preTriggerUsable)
+    refuse(ExtendEdit2, PreTriggerMessage, QStringLiteral("Use a pre-trigger of 0 to %1 ms.").arg(kMaxPreTrigger));
+  if (!sampleRateUsable)
+    refuse(ExtendEdit1, SampleRateMessage,
+           QStringLiteral("Use a samplerate of %1 to %2 Hz.").arg(kMinSampleRate).arg(kMaxSampleRate));
+  if (preTriggerUsable && sampleRateUsable) QDialog::accept();
 }
 
 Trecsetdlg::Trecsetdlg(QObject* owner) : QObject(owner) {}
@@ -118,6 +159,7 @@ bool Trecsetdlg::execute() {
   dialog->ExtendEdit1->setValue(samplerate);
   dialog->SpinEdit1->setValue(max16);
   dialog->SpinEdit2->setValue(max8);
+  dialog->ExtendEdit2->setValue(pretrigger);
   dialog->setHelpContext(HelpContext);
 
   int result;
@@ -136,6 +178,7 @@ bool Trecsetdlg::execute() {
     BitsPerSample = dialog->ComboBox1->currentIndex() != 0 ? TBPS::_16 : TBPS::_8;
     max16 = dialog->SpinEdit1->value();
     max8 = dialog->SpinEdit2->value();
+    pretrigger = dialog->enteredPreTrigger().value_or(pretrigger);
   }
   dialog = nullptr;
   return ok;

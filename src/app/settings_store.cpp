@@ -3,13 +3,17 @@
 // The settings live in one key of the current user's store. Loading reads every value
 // into its field, checks them all, and applies them; a missing, unreadable or
 // out-of-range value discards the stored settings and applies the built-in defaults.
+// Values added in later versions (the pre-trigger time) may be missing: settings saved
+// by an older version load with their defaults.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTimer>
 #include <array>
 
 #include "app/prompts.h"
+#include "app/recsetdlg.h"
 #include "app/tessaron1.h"
 #include "platform/registry.h"
 
@@ -44,6 +48,20 @@ void writeBytes(Registry& store, const QString& name, T value) {
   store.writeBinaryData(name, bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
+// A settings file that could not be read was kept aside and the defaults apply: the user
+// learns where the old file is, once, when the window has come up.
+void tellStoreSetAside(TForm1& form) {
+  const QString keptAs = Registry::takeSetAside();
+  if (keptAs.isEmpty()) return;
+  const QString text =
+      QStringLiteral(
+          "The settings file could not be read, so the default settings apply.\nThe old file was kept as %1.")
+          .arg(keptAs);
+  QTimer::singleShot(0, &form, guarded<>([&form, text] {
+                       prompts().messageBox(&form, text, "Tessaron", QMessageBox::Ok, QMessageBox::Warning);
+                     }));
+}
+
 // Low rates get smaller blocks until the next start sets a tenth of a second.
 void setBlockSizeFor(TRecorder& recorder, uint16_t rate) {
   if (rate < 25000) recorder.setNoSamples(2048);
@@ -73,18 +91,21 @@ void TForm1::optionsladen() {
     readBytes(store, "samplerate", recsamplerate);
     limit16 = store.readInteger("max16");
     limit8 = store.readInteger("max8");
+    pretrigger = store.valueExists("PreTrigger") ? store.readInteger("PreTrigger") : 0;
     store.closeKey();
     loaded = true;
   } catch (const RegistryError&) {
     // Whatever was read so far stays; the defaults follow.
   }
+  tellStoreSetAside(*this);
 
   // Item indexes are compared as signed numbers: -1 (no selection) loads.
   const bool accepted = loaded && savedmeter <= ComboBox1->count() - 1 && savedvolume <= ComboBox3->count() - 1 &&
                         savedaudiodevice <= ComboBox2->count() - 1 && savedtriggerlevel <= 1000 && vukmode >= 1 &&
                         vukmode <= 3 && levelmode >= 1 && levelmode <= 2 && recbits <= 1 && recchannels <= 1 &&
                         recsamplerate >= lowestSampleRate && recsamplerate <= highestSampleRate && limit8 >= 0 &&
-                        limit8 <= 255 && limit16 >= 0 && limit16 <= 32767;
+                        limit8 <= 255 && limit16 >= 0 && limit16 <= 32767 && pretrigger >= 0 &&
+                        pretrigger <= TOKBottomDlg::kMaxPreTrigger;
   TRecorder& recorder = *Audio1->Recorder();
 
   if (accepted) {
@@ -128,6 +149,7 @@ void TForm1::optionsladen() {
   setBlockSizeFor(recorder, recsamplerate);
   limit8 = 120;
   limit16 = 32000;
+  pretrigger = 0;
 }
 
 void TForm1::Sichern2Click(QObject*) {
@@ -163,6 +185,7 @@ void TForm1::Sichern2Click(QObject*) {
   writeBytes(store, "samplerate", recsamplerate);
   store.writeInteger("max8", limit8);
   store.writeInteger("max16", limit16);
+  store.writeInteger("PreTrigger", pretrigger);
   store.closeKey();
 }
 

@@ -1,7 +1,8 @@
 // The main window TForm1: every control, every field of the window's shared state and
 // every handler. The handlers live in files by concern: main_window.cpp (creation,
-// layout, menus), recording_control.cpp, block_analysis.cpp, timed_start.cpp,
-// settings_store.cpp, meter_sources.cpp, mixer_lines.cpp and level_control.cpp.
+// layout, menus), recording_control.cpp, block_analysis.cpp, run_status.cpp,
+// timed_start.cpp, settings_store.cpp, meter_sources.cpp, mixer_lines.cpp and
+// level_control.cpp.
 #pragma once
 
 #include <QMainWindow>
@@ -13,8 +14,11 @@
 #include <optional>
 #include <string>
 
+#include "app/application.h"
 #include "app/block_handover.h"
+#include "app/disk_space.h"
 #include "app/form_controls.h"
+#include "app/run_record.h"
 #include "app/save_dialog.h"
 #include "audio/Audio.h"
 #include "controls/RackCtls.h"
@@ -28,6 +32,7 @@ class QMenuBar;
 class QRadioButton;
 class QSlider;
 class QTimer;
+class StatusLine;
 class Trecsetdlg;
 
 // One item of the meter-source list (ComboBox1): a mixer line with a peak meter, or the
@@ -126,6 +131,7 @@ class TForm1 : public QMainWindow {
   QMenu* ddd;
   QAction* Index1;
   QAction* ber1;
+  StatusLine* StatusBar1;
 
   // --- creation, destruction, menus (main_window.cpp) ---
   void FormCreate();
@@ -159,13 +165,45 @@ class TForm1 : public QMainWindow {
   void endMonitoring();
 
   // --- block analysis (block_analysis.cpp) ---
-  // Runs on the recorder's delivering thread: scans the block and hands the result on.
+  // Service thread: scans the block and hands the result to the window thread.
   void Audio1Record(TObject* Sender, void* LP, void* RP, uint16_t BufferSize);
-  // Window thread, in block order: lamp, peaks, clip runs, clock, countdown and stop.
+  // Window thread, in block order: lamp, peaks, clip runs, no-signal watch, clock,
+  // countdown and stop.
   void blockAnalysed(const BlockScanResult& scan);
-  BlockHandover blockhandover{[this](const BlockScanResult& scan) { blockAnalysed(scan); }};
+  // One tenth of a second of run time, from a block or from input lost in a dropout:
+  // ten make a second of elapsed time, by which the set length counts down.
+  void clockTenth();
+  BlockHandover blockhandover{
+      guarded<const BlockScanResult&>([this](const BlockScanResult& scan) { blockAnalysed(scan); }),
+      guarded<uint32_t, uint32_t>(
+          [this](uint32_t overruns, uint32_t framesLost) { dropoutArrived(overruns, framesLost); })};
   // The clip runs that Label1 and Label12 show, so their captions change only with them.
   std::array<uint16_t, 2> shownruns{};
+
+  // --- status line and what it tells of a run (run_status.cpp) ---
+  // Service thread: the input lost data right before the next block; the counts go to
+  // the window thread the way the blocks go.
+  void Audio1Dropout(TObject* Sender, uint32_t Overruns, uint32_t FramesLost);
+  // Window thread, in block order: counts the dropout and puts the lost time on the clock,
+  // since the file holds it as silence.
+  void dropoutArrived(uint32_t Overruns, uint32_t FramesLost);
+  // The recording went on into FileName; the file before it is complete.
+  void Audio1RecordFileChanged(TObject* Sender, const std::string& FileName);
+  // A run has started: the status line shows its items from now on.
+  void runStarted(bool recording);
+  // The run has ended (the recorder is stopped): the status line shows its summary.
+  void runEnded();
+  // Before a recording of set length starts or is armed: when the file system lacks the
+  // room, the user is asked; false when the answer is No.
+  bool diskSpaceAllows();
+  // The status line's estimate of the time left until the disk is full.
+  void showDiskEstimate();
+  // The current run, or the last one between runs.
+  RunRecord runrecord;
+  // The free space of a file system; statvfs unless replaced, as tests do.
+  DiskSpaceSource diskSpace = diskSpaceOf;
+  // A timed start is armed; its start asks nothing, the question came at arming.
+  bool armedstart = false;
 
   // --- timed start and recording length (timed_start.cpp) ---
   void UpDown1Click(QObject* Sender, TUDBtnType Button);
@@ -281,6 +319,8 @@ class TForm1 : public QMainWindow {
   int16_t lastsec = 0;
   uint16_t starthour = 0;
   uint16_t startmin = 0;
+  // Milliseconds of sound before the trigger that a triggered recording keeps, 0..5000.
+  int32_t pretrigger = 0;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

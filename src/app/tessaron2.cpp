@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTextCursor>
 
+#include "app/application.h"
 #include "app/button_faces.h"
 #include "version.h"
 
@@ -40,7 +41,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   Button1->setGeometry(106, 186, 75, 25);
   Button1->setDefault(true);
   Button1->setAutoDefault(true);
-  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  connect(Button1, &QPushButton::clicked, this, [this] { runGuarded([this] { Button1Click(); }); });
 
   FormCreate();
 }

@@ -17,6 +17,8 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <utility>
 
 namespace {
 
@@ -141,6 +143,10 @@ QJsonObject keyToJson(const Key& key) {
 
 QString displayPath(const QStringList& segments) { return u'\\' + segments.join(u'\\'); }
 
+// Where the last store that could not be parsed was kept, until someone asks.
+std::mutex setAsideMutex;
+QString lastSetAside;
+
 // Moves a store that cannot be parsed out of the way, under a name that does not
 // replace an earlier one, so that nothing is lost and the settings start afresh.
 void setAside(const QString& file) {
@@ -151,6 +157,8 @@ void setAside(const QString& file) {
         QStringLiteral("The settings store %1 cannot be read and cannot be moved aside").arg(file).toStdString());
   qWarning("The settings store %s could not be read; it was kept as %s and the settings start afresh.",
            qPrintable(file), qPrintable(target));
+  const std::lock_guard lock(setAsideMutex);
+  lastSetAside = target;
 }
 
 std::unique_ptr<Key> loadStore(const QString& file) {
@@ -226,6 +234,11 @@ const Value& findValue(Key& root, const QStringList& segments, const QString& na
 Registry::Registry() : file_(storePath()) {}
 
 Registry::Registry(QString file) : file_(std::move(file)) {}
+
+QString Registry::takeSetAside() {
+  const std::lock_guard lock(setAsideMutex);
+  return std::exchange(lastSetAside, QString());
+}
 
 QString Registry::storePath() {
   QString base = qEnvironmentVariable("XDG_CONFIG_HOME");

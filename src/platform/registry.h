@@ -41,6 +41,9 @@ class Registry {
   // $XDG_CONFIG_HOME/tessaron/registry.json, or ~/.config/... when the variable is unset
   // or not an absolute path.
   static QString storePath();
+  // Where a store that could not be parsed was last kept aside, or empty; each file set
+  // aside is reported once, so that the program can tell its user.
+  static QString takeSetAside();
   QString fileName() const { return file_; }
 
   // Opens `path` (absolute when it starts with "\", else below the open key) as the

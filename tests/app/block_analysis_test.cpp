@@ -1,6 +1,6 @@
 // The block analysis: what each block does on the window thread (lamp, peaks, clip
 // runs, clock, countdown, automatic stop), blocks of crafted input scanned on the
-// delivering thread, and results of an ended run dropped.
+// service thread, and results of an ended run dropped.
 #include <QCoreApplication>
 
 #include "app/window_run.h"

@@ -26,6 +26,12 @@ class FakePrompts : public Prompts {
     messages.push_back({text, caption, buttons});
     return answer;
   }
+  // A question is kept with the messages (buttons Yes and No); `answer` Yes answers it
+  // with Yes, anything else with No.
+  bool question(QWidget*, const QString& text, const QString& caption) override {
+    messages.push_back({text, caption, QMessageBox::Yes | QMessageBox::No});
+    return answer == QMessageBox::Yes;
+  }
   bool saveFileName(QWidget*, const TSaveDialog& dialog, QString& fileName) override {
     saves.push_back({dialog.Title(), fileName});
     if (!saveAnswer) return false;

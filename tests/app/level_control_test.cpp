@@ -1,8 +1,10 @@
 // The automatic level control driven tick by tick: down steps from the clip sums, the
 // hold check, the hold and ramp timers, the mode buttons, and the trigger slider.
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include "app/level_fixture.h"
+#include "support/event_wait.h"
 
 namespace leveltest {
 namespace {
@@ -156,6 +158,32 @@ TEST_F(LevelControlTest, AfterTheHoldTheRampRaisesBothVolumesBy300EveryHalfSecon
   f.peakleft = 30000;
   f.levelControlTick();
   EXPECT_TRUE(holding());
+}
+
+TEST_F(LevelControlTest, TheHoldIsNeverShorterThanFiveSeconds) {
+  // Three windows hold at once, each on its own timer, so three real holds take the time
+  // of one. Only a lower bound is checked: a busy machine may end a hold late, never early.
+  TForm1& first = openAtFullVolume();
+  const std::unique_ptr<TForm1> others[] = {std::make_unique<TForm1>(), std::make_unique<TForm1>()};
+  TForm1* const windows[] = {&first, others[0].get(), others[1].get()};
+  QElapsedTimer clock;
+  clock.start();
+  qint64 started[3] = {};
+  qint64 ended[3] = {-1, -1, -1};
+  for (int i = 0; i < 3; ++i) {
+    TForm1& w = *windows[i];
+    w.RadioButton5->setChecked(true);
+    QObject::connect(w.Timer2, &QTimer::timeout, &w, [&, i] {
+      if (ended[i] < 0) ended[i] = clock.nsecsElapsed();
+    });
+    started[i] = clock.nsecsElapsed();
+    w.VUKup();
+  }
+  ASSERT_TRUE(testsupport::waitFor([&] { return ended[0] >= 0 && ended[1] >= 0 && ended[2] >= 0; }, 60000));
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_GE(ended[i] - started[i], qint64{5000} * 1000 * 1000) << "hold " << i;
+    EXPECT_TRUE(windows[i]->Timer3->isActive()) << "the ramp follows the hold";
+  }
 }
 
 TEST_F(LevelControlTest, ModeButtonsEndHoldAndRampAndUpDownHoldsOnlyDuringARun) {

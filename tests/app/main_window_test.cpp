@@ -71,6 +71,7 @@ TEST_F(MainWindowTest, StartsIdleWithTheMonitorButtonOffAndNothingRunning) {
   for (const auto& [timer, interval] : timers) {
     EXPECT_FALSE(timer->isActive());
     EXPECT_EQ(timer->interval(), interval);
+    EXPECT_EQ(timer->timerType(), Qt::PreciseTimer) << "a coarse timer may fire early";
   }
   EXPECT_FALSE(f.trackbusy);
   EXPECT_EQ(f.trackwhich, 0);

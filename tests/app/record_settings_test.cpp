@@ -64,9 +64,11 @@ TEST_F(RecordSettingsTest, CancelChangesNothing) {
     EXPECT_EQ(d.HelpContext(), 8);
     expectShown(d, cd, 32000, 120);
     choose(d, {TBPS::_8, TChannels::Mono, 22050}, 1000, 10);
+    d.ExtendEdit2->setValue(900);
     return int(QDialog::Rejected);
   });
   EXPECT_EQ(prompts->dialogs.size(), 1u) << "the dialog runs through the program's prompts";
+  EXPECT_EQ(form->pretrigger, 0);
   expectRecorder(cd);
   expectNextRun(cd);
   EXPECT_EQ(form->limit16, 32000);

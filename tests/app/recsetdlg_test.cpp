@@ -1,10 +1,11 @@
 // The record settings dialog: what it shows, what OK and Cancel give back, and sample
-// rates it refuses while staying open.
+// rates and pre-trigger times it refuses while staying open.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPointer>
+#include <vector>
 
 #include "app/recsetdlg.h"
 
@@ -21,17 +22,20 @@ bool runWith(Trecsetdlg& rec, std::function<void(TOKBottomDlg*)> act) {
   return rec.execute();
 }
 
-void enterRate(TOKBottomDlg* d, const QString& text) {
-  d->ExtendEdit1->setFocus();
-  d->ExtendEdit1->selectAll();
+// Replaces the text of `field` by typing.
+void enter(TExtendEdit* field, const QString& text) {
+  field->setFocus();
+  field->selectAll();
   QKeyEvent erase(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier, "\b");
-  QApplication::sendEvent(d->ExtendEdit1, &erase);
-  EXPECT_EQ(d->ExtendEdit1->text(), "");
+  QApplication::sendEvent(field, &erase);
+  EXPECT_EQ(field->text(), "");
   for (QChar c : text) {
     QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-    QApplication::sendEvent(d->ExtendEdit1, &key);
+    QApplication::sendEvent(field, &key);
   }
 }
+
+void enterRate(TOKBottomDlg* d, const QString& text) { enter(d->ExtendEdit1, text); }
 
 struct Settings {
   uint16_t samplerate;
@@ -69,7 +73,7 @@ TEST(RecordSettingsDialog, FormShowsTheCurrentValuesEachTime) {
   // The component's own values, not the form's defaults 32700 and 122.
   runWith(rec, [](TOKBottomDlg* d) {
     EXPECT_EQ(d->windowTitle(), "Record Settings");
-    EXPECT_EQ(d->size(), QSize(265, 260));
+    EXPECT_EQ(d->size(), QSize(265, 296));
     EXPECT_EQ(d->ComboBox1->itemText(0), "8 Bit/Sample");
     EXPECT_EQ(d->ComboBox1->itemText(1), "16 Bit/Sample");
     EXPECT_EQ(d->ComboBox2->itemText(0), "Mono");
@@ -203,4 +207,77 @@ TEST(RecordSettingsDialog, UnusableSampleRatesAreRefusedInTheDialog) {
   }));
   EXPECT_EQ(rec.samplerate, 48000);
   EXPECT_EQ(rec.channels, TChannels::Stereo);
+}
+
+TEST(RecordSettingsDialog, PreTriggerFieldShowsTheTimeAndTakesWholeMillisecondsUpTo5000) {
+  Trecsetdlg rec;
+  EXPECT_EQ(rec.pretrigger, 0);
+  assign(rec, kCdQuality);
+  rec.pretrigger = 250;
+  EXPECT_TRUE(runWith(rec, [](TOKBottomDlg* d) {
+    EXPECT_EQ(d->Label6->text(), "Pre-trigger (ms)");
+    EXPECT_EQ(d->ExtendEdit2->EditStyle(), esInteger);
+    EXPECT_EQ(d->ExtendEdit2->text(), "250");
+    EXPECT_FALSE(d->PreTriggerMessage->isVisible());
+    enter(d->ExtendEdit2, "5000");
+    d->OKBtn->click();
+  }));
+  EXPECT_EQ(rec.pretrigger, 5000);
+  expectSettings(rec, kCdQuality);
+
+  EXPECT_FALSE(runWith(rec, [](TOKBottomDlg* d) {
+    EXPECT_EQ(d->ExtendEdit2->text(), "5000") << "shown afresh each time";
+    enter(d->ExtendEdit2, "0");
+    d->CancelBtn->click();
+  }));
+  EXPECT_EQ(rec.pretrigger, 5000);
+  EXPECT_TRUE(runWith(rec, [](TOKBottomDlg* d) {
+    enter(d->ExtendEdit2, "0");
+    d->OKBtn->click();
+  }));
+  EXPECT_EQ(rec.pretrigger, 0);
+}
+
+TEST(RecordSettingsDialog, UnusablePreTriggerTimesAreRefusedInTheDialog) {
+  Trecsetdlg rec;
+  assign(rec, kCdQuality);
+  rec.pretrigger = 250;
+  EXPECT_FALSE(runWith(rec, [](TOKBottomDlg* d) {
+    // Letters cannot be typed into the field, but they can arrive by pasting.
+    for (const char* bad : {"5001", "-1", "(5)", "", "abc", "12a", "99999"}) {
+      d->ExtendEdit2->setText(bad);
+      d->OKBtn->click();
+      EXPECT_TRUE(d->isVisible()) << bad;
+      EXPECT_NE(d->result(), QDialog::Accepted) << bad;
+      EXPECT_TRUE(d->PreTriggerMessage->isVisible()) << bad;
+      EXPECT_TRUE(d->PreTriggerMessage->text().contains("5000")) << bad;
+      EXPECT_FALSE(d->SampleRateMessage->isVisible()) << bad;
+    }
+    enter(d->ExtendEdit2, "1");
+    EXPECT_FALSE(d->PreTriggerMessage->isVisible()) << "an edit clears the message";
+
+    // Both fields refused: both say why, the focus goes to the upper one, and the
+    // messages cover no other control.
+    enter(d->ExtendEdit2, "-");
+    enterRate(d, "7");
+    d->OKBtn->click();
+    EXPECT_TRUE(d->SampleRateMessage->isVisible());
+    EXPECT_TRUE(d->PreTriggerMessage->isVisible());
+    EXPECT_EQ(d->focusWidget(), d->ExtendEdit1);
+    std::vector<QWidget*> shown;
+    for (QWidget* child : d->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (!child->isVisible()) continue;
+      EXPECT_TRUE(d->rect().contains(child->geometry())) << child->metaObject()->className();
+      for (QWidget* other : shown) {
+        EXPECT_FALSE(child->geometry().intersects(other->geometry()))
+            << child->metaObject()->className() << " at " << child->y() << " and " << other->metaObject()->className()
+            << " at " << other->y();
+      }
+      shown.push_back(child);
+    }
+    EXPECT_EQ(shown.size(), 16u);
+    d->CancelBtn->click();
+  }));
+  EXPECT_EQ(rec.pretrigger, 250) << "nothing changes";
+  expectSettings(rec, kCdQuality);
 }

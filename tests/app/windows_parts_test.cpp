@@ -51,6 +51,17 @@ TEST(ErrorBox, AnErrorThatNoHandlerCatchesIsShownUnderTessaronAndDeliveryGoesOn)
 
   EXPECT_TRUE(deliverGuarded([] { return true; }));
   EXPECT_EQ(prompts->messages.size(), 2u) << "a delivery that succeeds shows nothing";
+
+  // The application object is the backstop for an event handler that throws.
+  ASSERT_NE(dynamic_cast<TApplication*>(QCoreApplication::instance()), nullptr);
+  struct Failing : QObject {
+    bool event(QEvent*) override { throw std::runtime_error("the event failed"); }
+  } failing;
+  QEvent event(QEvent::User);
+  EXPECT_FALSE(QCoreApplication::sendEvent(&failing, &event));
+  ASSERT_EQ(prompts->messages.size(), 3u);
+  EXPECT_EQ(prompts->messages[2].caption, "Tessaron");
+  EXPECT_EQ(prompts->messages[2].text, "the event failed");
 }
 
 TEST(SpinButtons, StepWithinTheRangeWrapOrStopAtTheEndsAndReportAfterTheStep) {

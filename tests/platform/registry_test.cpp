@@ -236,6 +236,8 @@ TEST_F(RegistryStore, UnparseableFileIsKeptAsideAndReadsEmpty) {
   EXPECT_FALSE(reg.openKey(kSettingsKey, false));
   EXPECT_FALSE(QFile::exists(file));
   EXPECT_EQ(readFile(file + ".corrupt"), garbage);
+  EXPECT_EQ(Registry::takeSetAside(), file + ".corrupt") << "where it went, told once";
+  EXPECT_EQ(Registry::takeSetAside(), "");
 
   // A store that parses as JSON but breaks the layout counts as unparseable as well,
   // and an earlier copy kept aside is not replaced.
@@ -245,6 +247,7 @@ TEST_F(RegistryStore, UnparseableFileIsKeptAsideAndReadsEmpty) {
   EXPECT_FALSE(reg.keyExists("\\Software"));
   EXPECT_EQ(readFile(file + ".corrupt"), garbage);
   EXPECT_EQ(readFile(file + ".corrupt.1"), wrongShape);
+  EXPECT_EQ(Registry::takeSetAside(), file + ".corrupt.1");
 
   // The settings start afresh.
   ASSERT_TRUE(reg.openKey(kSettingsKey, true));

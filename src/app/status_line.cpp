@@ -1,0 +1,65 @@
+#include "app/status_line.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QStringList>
+
+namespace {
+
+// A label that gives up width when the line is short of it and then ends its text in
+// "...", so that a long text never widens the window.
+class StatusItem : public QLabel {
+ public:
+  using QLabel::QLabel;
+  QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    const QRect area = contentsRect();
+    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+                     fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
+  }
+};
+
+}  // namespace
+
+StatusLine::StatusLine(QWidget* parent) : QStatusBar(parent) {
+  setSizeGripEnabled(false);
+  setAccessibleName("Status line");
+  // The line takes the window's width and never asks for more.
+  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  for (QLabel*& item : items_) {
+    item = new StatusItem(this);
+    addWidget(item, 1);
+  }
+  // Its height is that of a line of text, shown or not, so the window keeps its size.
+  items_[0]->setText("X");
+  setFixedHeight(sizeHint().height());
+  items_[0]->clear();
+  for (QLabel* item : items_) item->hide();
+}
+
+void StatusLine::setItem(Item which, const QString& text) {
+  QLabel* item = items_[which];
+  if (item->text() == text) return;
+  item->setText(text);
+  item->setToolTip(text);
+  item->setAccessibleName(text);
+  item->setVisible(!text.isEmpty());
+  describe();
+}
+
+QString StatusLine::item(Item which) const { return items_[which]->text(); }
+
+void StatusLine::clearItems() {
+  for (int i = 0; i < itemCount; ++i) setItem(static_cast<Item>(i), {});
+}
+
+void StatusLine::describe() {
+  QStringList shown;
+  for (const QLabel* item : items_) {
+    if (!item->text().isEmpty()) shown << item->text();
+  }
+  setAccessibleDescription(shown.join("; "));
+}

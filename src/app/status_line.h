@@ -1,0 +1,29 @@
+// The status line under the main window's panel. During a run it shows the file being
+// written, the dropouts, the no-signal warning and the disk estimate; between runs the
+// last run's summary. Each item is one label; an empty item is hidden. Texts too long for
+// the line end in "...", with the whole text in the item's tool tip and accessible name,
+// and all shown items together are the line's accessible description.
+#pragma once
+
+#include <QStatusBar>
+#include <array>
+
+class QLabel;
+
+class StatusLine : public QStatusBar {
+ public:
+  enum Item { File, Dropouts, Signal, Disk, Summary };
+  static constexpr int itemCount = Summary + 1;
+
+  explicit StatusLine(QWidget* parent = nullptr);
+
+  // Shows `text` in `item` (empty hides it); nothing changes when the text is the same.
+  void setItem(Item item, const QString& text);
+  QString item(Item item) const;
+  // Empties every item.
+  void clearItems();
+
+ private:
+  void describe();
+  std::array<QLabel*, itemCount> items_{};
+};
