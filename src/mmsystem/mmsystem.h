@@ -99,8 +99,9 @@ struct WAVEHDR {
   // since it handed back the previous header, and the frames of input lost in them
   // (0 when the driver cannot tell). Lost input always lies between two headers: a
   // device that loses input hands back the header being filled with what it holds
-  // (dwBytesRecorded may then be short of the buffer), so the lost frames come right
-  // before this header's first frame.
+  // (dwBytesRecorded may then be short of the buffer, never 0: a header comes back empty
+  // only from a reset or a failure), so the lost frames come right before this header's
+  // first frame.
   DWORD dwOverruns;
   DWORD dwFramesLost;
 };

@@ -451,12 +451,12 @@ void VirtualDriver::returnQueuedHeaders(WaveInDevice& device, std::unique_lock<s
 void VirtualDriver::resumeAfterStall(WaveInDevice& device, std::unique_lock<std::mutex>& lock) {
   const uint32_t rate = device.format.nSamplesPerSec;
   // The block being filled when the stall began goes back with what was sampled before
-  // it, so that the loss lies between two blocks.
+  // it (if anything), so that the loss lies between two blocks.
   if (WAVEHDR* header = device.head) {
     device.catchUp(*header);
-    if (device.nextStart < device.pausedAt) {
-      const auto frames = static_cast<DWORD>(std::min<uint64_t>(framesIn(device.pausedAt - device.nextStart, rate),
-                                                                header->dwBufferLength / device.format.nBlockAlign));
+    const auto frames = static_cast<DWORD>(std::min<uint64_t>(framesIn(device.pausedAt - device.nextStart, rate),
+                                                              header->dwBufferLength / device.format.nBlockAlign));
+    if (frames > 0) {
       device.nextStart += durationOf(frames, rate);
       device.pop();
       handBack(device, *header, frames, lock);

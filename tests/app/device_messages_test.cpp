@@ -12,6 +12,7 @@
 #include "app/window_run.h"
 #include "mmsystem/alsa_common.h"
 #include "mmsystem/alsa_driver.h"
+#include "support/driver_scope.h"
 #include "support/programs.h"
 
 namespace {
@@ -122,17 +123,14 @@ TEST_F(NoSoundServer, MonitoringSaysThatNoServerOrCardCouldBeReached) {
   const ScopedVariable server("PULSE_SERVER", noServer);
   ScopedConfigHome noSettings;
   ScopedFakePrompts prompts;
-  std::unique_ptr<Driver> previous = mmsystem::installDriver(std::make_unique<AlsaDriver>());
-  {
-    TForm1 f;
-    f.BitBtn4Click(f.BitBtn4);
-    ASSERT_EQ(prompts->messages.size(), 1u);
-    const std::string text = prompts->messages[0].text.toStdString();
-    EXPECT_EQ(prompts->messages[0].caption, "Aufnahme");
-    EXPECT_NE(text.find("No sound server or sound card could be reached"), std::string::npos) << text;
-    EXPECT_NE(text.find("\"default\""), std::string::npos) << text;
-  }
-  mmsystem::installDriver(std::move(previous));
+  const testsupport::DriverScope alsa(std::make_unique<AlsaDriver>());
+  TForm1 f;
+  f.BitBtn4Click(f.BitBtn4);
+  ASSERT_EQ(prompts->messages.size(), 1u);
+  const std::string text = prompts->messages[0].text.toStdString();
+  EXPECT_EQ(prompts->messages[0].caption, "Aufnahme");
+  EXPECT_NE(text.find("No sound server or sound card could be reached"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"default\""), std::string::npos) << text;
 }
 
 }  // namespace

@@ -7,9 +7,12 @@
 #include <atomic>
 
 #include "alsa_pulse.h"
+#include "support/driver_scope.h"
 
 namespace alsatest {
 namespace {
+
+using testsupport::DriverScope;
 
 // A server of the test's own (killed by the test) and a fresh ALSA driver that reaches it.
 class AlsaDeviceLoss : public ::testing::Test {
@@ -18,10 +21,7 @@ class AlsaDeviceLoss : public ::testing::Test {
     if (kThreadChecked) GTEST_SKIP() << "starts other programs (see support/programs.h)";
     const std::string why = server.start();
     if (!why.empty()) GTEST_SKIP() << why;
-    previous_ = mmsystem::installDriver(std::make_unique<AlsaDriver>());
-  }
-  void TearDown() override {
-    if (previous_) mmsystem::installDriver(std::move(previous_));
+    driver_ = std::make_unique<DriverScope>(std::make_unique<AlsaDriver>());
   }
 
   // CPU time this process used, in seconds.
@@ -41,7 +41,7 @@ class AlsaDeviceLoss : public ::testing::Test {
   OwnPulseServer server;
 
  private:
-  std::unique_ptr<Driver> previous_;
+  std::unique_ptr<DriverScope> driver_;
 };
 
 TEST_F(AlsaDeviceLoss, RecordingEndsWithTheFailureWhenTheServerGoesAway) {
