@@ -1,8 +1,8 @@
 // Helpers shared by the parts of the ALSA driver: the record of the last failure (so
 // that the error-text calls can give ALSA's own words), ALSA's own error messages kept
-// from standard error, name copying into the fixed
-// name fields of the capability records, a wake-up descriptor for the driver's
-// threads, and the linear scaling between an element's raw range and 0..65535.
+// from standard error, name copying into the fixed name fields of the capability
+// records, a wake-up descriptor for the driver's threads, and the linear scaling between
+// an element's raw range and 0..65535.
 #pragma once
 
 #include <alsa/asoundlib.h>
@@ -40,15 +40,6 @@ bool anyCard();
 // Copies `src` into a name field of `size` bytes, always terminated, never cutting a
 // UTF-8 sequence in half.
 void copyName(char* dst, size_t size, const std::string& src);
-
-// Copies a filled record into a caller's area of `cb` bytes (the caller may pass a
-// smaller, older record size).
-template <typename T>
-MMRESULT copyRecord(const T& record, void* out, UINT cb) {
-  if (out == nullptr || cb == 0) return fail(MMSYSERR_INVALPARAM);
-  std::memcpy(out, &record, std::min<size_t>(cb, sizeof(T)));
-  return MMSYSERR_NOERROR;
-}
 
 // An eventfd that wakes a driver thread out of poll().
 class WakeFd {

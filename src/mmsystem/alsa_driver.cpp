@@ -1,5 +1,6 @@
 // Real sound cards through ALSA: the device lists, the driver object and the
-// forwarding of each service call to the open device it names.
+// forwarding of each service call to the open device it names. The service has checked
+// every call first (driver.h).
 #include "alsa_driver.h"
 
 #include <alsa/asoundlib.h>
@@ -16,12 +17,6 @@ constexpr size_t kMaxDevices = 10;              // numbered devices per directio
 constexpr unsigned kCaptureBufferUs = 2000000;  // lets a late re-queue lose nothing
 constexpr unsigned kPlaybackBufferUs = 500000;
 constexpr unsigned kPeriodUs = 25000;
-constexpr DWORD kCallbackMask = 0x70000;
-constexpr DWORD kCallbackNull = 0x00000;
-
-bool isMapper(UINT_PTR deviceId) {
-  return deviceId == static_cast<UINT_PTR>(-1) || deviceId == static_cast<UINT_PTR>(WAVE_MAPPER);
-}
 
 std::string cardName(snd_ctl_t* ctl, const std::string& fallback) {
   snd_ctl_card_info_t* info = nullptr;
@@ -31,23 +26,15 @@ std::string cardName(snd_ctl_t* ctl, const std::string& fallback) {
   return name != nullptr && *name != '\0' ? name : fallback;
 }
 
-// Makes `call` on the open device behind a handle (null when the handle is not open).
-template <typename Device, typename Call, typename... Args>
-MMRESULT forward(Device* device, Call call, Args... args) {
-  return device != nullptr ? (device->*call)(args...) : alsa::fail(MMSYSERR_INVALHANDLE);
-}
+// The open device behind a handle the service has checked.
+alsa::WaveIn& waveIn(HWAVEIN handle) { return *static_cast<alsa::WaveIn*>(handle); }
+alsa::WaveOut& waveOut(HWAVEOUT handle) { return *static_cast<alsa::WaveOut*>(handle); }
+alsa::Mixer& mixer(HMIXEROBJ handle) { return *static_cast<alsa::Mixer*>(handle); }
 
-// Closes an open wave device once every header it was given has come back.
-template <typename Device, typename Handle>
-MMRESULT closeWave(alsa::OpenDevices<Device, Handle>& open, Handle handle) {
-  Device* device = open.find(handle);
-  if (device == nullptr) return alsa::fail(MMSYSERR_INVALHANDLE);
-  // The service thread cannot wait for itself to end.
-  if (device->onServiceThread()) return alsa::fail(MMSYSERR_NOTSUPPORTED);
-  if (device->hasQueued()) return alsa::fail(WAVERR_STILLPLAYING);
-  open.remove(handle);
-  device->shutdown();
-  delete device;
+// Closes an open wave device or mixer: it stops its thread as it goes.
+template <typename Device>
+MMRESULT closeDevice(DeviceList<Device>& open, Device& device) {
+  open.take(&device);
   return MMSYSERR_NOERROR;
 }
 
@@ -93,9 +80,9 @@ AlsaDriver::AlsaDriver() : levels_(std::make_unique<alsa::LevelMemory>()) {
 
 AlsaDriver::~AlsaDriver() {
   // Devices the owner left open are closed here, so that no thread outlives the driver.
-  waveIns_.closeAll();
-  waveOuts_.closeAll();
-  mixerHandles_.closeAll();
+  waveIns_.takeAll();
+  waveOuts_.takeAll();
+  mixerHandles_.takeAll();
 }
 
 bool AlsaDriver::available() {
@@ -111,29 +98,21 @@ bool AlsaDriver::available() {
 }
 
 const AlsaDriver::PcmEntry* AlsaDriver::entry(const std::vector<PcmEntry>& list, UINT_PTR deviceId) const {
-  if (isMapper(deviceId)) return &list == &inputs_ ? &defaultInput_ : &defaultOutput_;
+  if (deviceId == WAVE_MAPPER) return &list == &inputs_ ? &defaultInput_ : &defaultOutput_;
   return deviceId < list.size() ? &list[deviceId] : nullptr;
 }
 
 template <typename Device, typename Handle>
-MMRESULT AlsaDriver::openWave(alsa::OpenDevices<Device, Handle>& open, Handle* handle, UINT deviceId,
-                              const WAVEFORMATEX* format, DWORD_PTR callback, DWORD_PTR instance, DWORD flags) {
+MMRESULT AlsaDriver::openWave(DeviceList<Device>& open, Handle* handle, UINT deviceId, const WAVEFORMATEX& format,
+                              DWORD_PTR callback, DWORD_PTR instance) {
   constexpr bool capture = std::is_same_v<Device, alsa::WaveIn>;
-  if (handle == nullptr || format == nullptr) return alsa::fail(MMSYSERR_INVALPARAM);
-  const DWORD callbackType = flags & kCallbackMask;
-  if (callbackType != CALLBACK_FUNCTION && callbackType != kCallbackNull) return alsa::fail(MMSYSERR_INVALFLAG);
   const PcmEntry* device = entry(capture ? inputs_ : outputs_, deviceId);
-  if (device == nullptr)
-    return alsa::failAlsa(MMSYSERR_BADDEVICEID,
-                          (capture ? "input device " : "output device ") + std::to_string(deviceId), -ENODEV);
   snd_pcm_t* pcm = nullptr;
   alsa::PcmSizes sizes;
   const MMRESULT result = alsa::openPcm(device->pcm, capture ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK, format,
                                         capture ? kCaptureBufferUs : kPlaybackBufferUs, kPeriodUs, &pcm, &sizes);
   if (result != MMSYSERR_NOERROR) return result;
-  auto* opened =
-      new Device(pcm, device->pcm, *format, sizes, callbackType == CALLBACK_FUNCTION ? callback : 0, instance);
-  open.add(opened);
+  Device* opened = open.add(std::make_unique<Device>(pcm, device->pcm, format, sizes, callback, instance));
   *handle = opened;
   opened->launch();
   return MMSYSERR_NOERROR;
@@ -145,42 +124,38 @@ std::string AlsaDriver::lastErrorText(MMRESULT error) { return alsa::lastText(er
 
 UINT AlsaDriver::waveInGetNumDevs() { return static_cast<UINT>(inputs_.size()); }
 
-MMRESULT AlsaDriver::waveInGetDevCaps(UINT_PTR deviceId, WAVEINCAPSA* caps, UINT cbCaps) {
+MMRESULT AlsaDriver::waveInGetDevCaps(UINT_PTR deviceId, WAVEINCAPSA* caps, UINT) {
   const PcmEntry* device = entry(inputs_, deviceId);
-  if (device == nullptr) return alsa::fail(MMSYSERR_BADDEVICEID);
-  WAVEINCAPSA record{};
-  record.vDriverVersion = 0x0100;
-  alsa::copyName(record.szPname, sizeof record.szPname, device->name);
-  record.dwFormats = WAVE_FORMAT_ALL;  // the plug layer converts every PCM format
-  record.wChannels = 2;
-  return alsa::copyRecord(record, caps, cbCaps);
+  caps->vDriverVersion = 0x0100;
+  alsa::copyName(caps->szPname, sizeof caps->szPname, device->name);
+  caps->dwFormats = WAVE_FORMAT_ALL;  // the plug layer converts every PCM format
+  caps->wChannels = 2;
+  return MMSYSERR_NOERROR;
 }
 
 MMRESULT AlsaDriver::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
-                                DWORD_PTR instance, DWORD flags) {
-  return openWave(waveIns_, handle, deviceId, format, callback, instance, flags);
+                                DWORD_PTR instance, DWORD) {
+  return openWave(waveIns_, handle, deviceId, *format, callback, instance);
 }
 
-MMRESULT AlsaDriver::waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
-  return forward(waveIns_.find(handle), &alsa::WaveIn::prepare, header, cbHeader);
+// Headers need nothing of the device before they are queued.
+MMRESULT AlsaDriver::waveInPrepareHeader(HWAVEIN, WAVEHDR*, UINT) { return MMSYSERR_NOERROR; }
+
+MMRESULT AlsaDriver::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT) {
+  waveIn(handle).addBuffer(header);
+  return MMSYSERR_NOERROR;
 }
 
-MMRESULT AlsaDriver::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
-  return forward(waveIns_.find(handle), &alsa::WaveIn::addBuffer, header, cbHeader);
-}
+MMRESULT AlsaDriver::waveInStart(HWAVEIN handle) { return waveIn(handle).start(); }
 
-MMRESULT AlsaDriver::waveInStart(HWAVEIN handle) { return forward(waveIns_.find(handle), &alsa::WaveIn::start); }
+MMRESULT AlsaDriver::waveInReset(HWAVEIN handle) { return waveIn(handle).reset(); }
 
-MMRESULT AlsaDriver::waveInReset(HWAVEIN handle) { return forward(waveIns_.find(handle), &alsa::WaveIn::reset); }
+MMRESULT AlsaDriver::waveInUnprepareHeader(HWAVEIN, WAVEHDR*, UINT) { return MMSYSERR_NOERROR; }
 
-MMRESULT AlsaDriver::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
-  return forward(waveIns_.find(handle), &alsa::WaveIn::unprepare, header, cbHeader);
-}
-
-MMRESULT AlsaDriver::waveInClose(HWAVEIN handle) { return closeWave(waveIns_, handle); }
+MMRESULT AlsaDriver::waveInClose(HWAVEIN handle) { return closeDevice(waveIns_, waveIn(handle)); }
 
 DWORD AlsaDriver::waveInOverruns(HWAVEIN handle) {
-  alsa::WaveIn* in = waveIns_.find(handle);
+  const alsa::WaveIn* in = waveIns_.find(handle);
   return in != nullptr ? in->xruns() : 0;
 }
 
@@ -188,54 +163,48 @@ DWORD AlsaDriver::waveInOverruns(HWAVEIN handle) {
 
 UINT AlsaDriver::waveOutGetNumDevs() { return static_cast<UINT>(outputs_.size()); }
 
-MMRESULT AlsaDriver::waveOutGetDevCapsA(UINT_PTR deviceId, WAVEOUTCAPSA* caps, UINT cbCaps) {
+MMRESULT AlsaDriver::waveOutGetDevCapsA(UINT_PTR deviceId, WAVEOUTCAPSA* caps, UINT) {
   const PcmEntry* device = entry(outputs_, deviceId);
-  if (device == nullptr) return alsa::fail(MMSYSERR_BADDEVICEID);
-  WAVEOUTCAPSA record{};
-  record.vDriverVersion = 0x0100;
-  alsa::copyName(record.szPname, sizeof record.szPname, device->name);
-  record.dwFormats = WAVE_FORMAT_ALL;
-  record.wChannels = 2;
+  caps->vDriverVersion = 0x0100;
+  alsa::copyName(caps->szPname, sizeof caps->szPname, device->name);
+  caps->dwFormats = WAVE_FORMAT_ALL;
+  caps->wChannels = 2;
   alsa::MixerSession session;
   if (session.open(device->ctl) == MMSYSERR_NOERROR) {
     const alsa::ElementSide master = session.master();
     if (master.hasVolume()) {
-      record.dwSupport |= WAVECAPS_VOLUME;
-      if (master.channels() == 2) record.dwSupport |= WAVECAPS_LRVOLUME;
+      caps->dwSupport |= WAVECAPS_VOLUME;
+      if (master.channels() == 2) caps->dwSupport |= WAVECAPS_LRVOLUME;
     }
   }
-  return alsa::copyRecord(record, caps, cbCaps);
+  return MMSYSERR_NOERROR;
 }
 
 MMRESULT AlsaDriver::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
-                                 DWORD_PTR instance, DWORD flags) {
-  return openWave(waveOuts_, handle, deviceId, format, callback, instance, flags);
+                                 DWORD_PTR instance, DWORD) {
+  return openWave(waveOuts_, handle, deviceId, *format, callback, instance);
 }
 
-MMRESULT AlsaDriver::waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
-  return forward(waveOuts_.find(handle), &alsa::WaveOut::prepare, header, cbHeader);
+MMRESULT AlsaDriver::waveOutPrepareHeader(HWAVEOUT, WAVEHDR*, UINT) { return MMSYSERR_NOERROR; }
+
+MMRESULT AlsaDriver::waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT) {
+  waveOut(handle).write(header);
+  return MMSYSERR_NOERROR;
 }
 
-MMRESULT AlsaDriver::waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
-  return forward(waveOuts_.find(handle), &alsa::WaveOut::write, header, cbHeader);
-}
+MMRESULT AlsaDriver::waveOutReset(HWAVEOUT handle) { return waveOut(handle).reset(); }
 
-MMRESULT AlsaDriver::waveOutReset(HWAVEOUT handle) { return forward(waveOuts_.find(handle), &alsa::WaveOut::reset); }
+MMRESULT AlsaDriver::waveOutUnprepareHeader(HWAVEOUT, WAVEHDR*, UINT) { return MMSYSERR_NOERROR; }
 
-MMRESULT AlsaDriver::waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT cbHeader) {
-  return forward(waveOuts_.find(handle), &alsa::WaveOut::unprepare, header, cbHeader);
-}
-
-MMRESULT AlsaDriver::waveOutClose(HWAVEOUT handle) { return closeWave(waveOuts_, handle); }
+MMRESULT AlsaDriver::waveOutClose(HWAVEOUT handle) { return closeDevice(waveOuts_, waveOut(handle)); }
 
 DWORD AlsaDriver::waveOutUnderruns(HWAVEOUT handle) {
-  alsa::WaveOut* out = waveOuts_.find(handle);
+  const alsa::WaveOut* out = waveOuts_.find(handle);
   return out != nullptr ? out->xruns() : 0;
 }
 
 MMRESULT AlsaDriver::outputVolume(UINT_PTR deviceId, DWORD* get, const DWORD* set) {
   const PcmEntry* device = entry(outputs_, deviceId);
-  if (device == nullptr) return alsa::fail(MMSYSERR_BADDEVICEID);
   alsa::MixerSession session;
   const MMRESULT result = session.open(device->ctl);
   if (result != MMSYSERR_NOERROR) return result;
@@ -253,7 +222,6 @@ MMRESULT AlsaDriver::outputVolume(UINT_PTR deviceId, DWORD* get, const DWORD* se
 }
 
 MMRESULT AlsaDriver::waveOutGetVolume(UINT_PTR deviceId, DWORD* volume) {
-  if (volume == nullptr) return alsa::fail(MMSYSERR_INVALPARAM);
   return outputVolume(deviceId, volume, nullptr);
 }
 
@@ -265,52 +233,37 @@ MMRESULT AlsaDriver::waveOutSetVolume(UINT_PTR deviceId, DWORD volume) {
 
 UINT AlsaDriver::mixerGetNumDevs() { return static_cast<UINT>(mixers_.size()); }
 
-MMRESULT AlsaDriver::mixerGetDevCapsA(UINT_PTR deviceId, MIXERCAPSA* caps, UINT cbCaps) {
-  if (deviceId >= mixers_.size()) return alsa::fail(MMSYSERR_BADDEVICEID);
-  MIXERCAPSA record{};
-  record.vDriverVersion = 0x0100;
-  alsa::copyName(record.szPname, sizeof record.szPname, mixers_[deviceId].name);
-  record.cDestinations = 2;
-  return alsa::copyRecord(record, caps, cbCaps);
+MMRESULT AlsaDriver::mixerGetDevCapsA(UINT_PTR deviceId, MIXERCAPSA* caps, UINT) {
+  caps->vDriverVersion = 0x0100;
+  alsa::copyName(caps->szPname, sizeof caps->szPname, mixers_[deviceId].name);
+  caps->cDestinations = 2;
+  return MMSYSERR_NOERROR;
 }
 
-MMRESULT AlsaDriver::mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR, DWORD flags) {
-  if (handle == nullptr) return alsa::fail(MMSYSERR_INVALPARAM);
-  if (deviceId >= mixers_.size()) return alsa::fail(MMSYSERR_BADDEVICEID);
-  const DWORD callbackType = flags & kCallbackMask;
-  if (callbackType != CALLBACK_WINDOW && callbackType != kCallbackNull) return alsa::fail(MMSYSERR_INVALFLAG);
-  auto* target = callbackType == CALLBACK_WINDOW ? reinterpret_cast<MessageTarget*>(callback) : nullptr;
-  auto* opened = new alsa::Mixer(mixers_[deviceId].name, *levels_, target);
+MMRESULT AlsaDriver::mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR, DWORD) {
+  // The service passes a notification target only with window notification.
+  auto opened = std::make_unique<alsa::Mixer>(mixers_[deviceId].name, *levels_, reinterpret_cast<HWND>(callback));
   const MMRESULT result = opened->open(mixers_[deviceId].ctl);
-  if (result != MMSYSERR_NOERROR) {
-    delete opened;
-    return result;
-  }
-  mixerHandles_.add(opened);
-  *handle = opened;
+  if (result != MMSYSERR_NOERROR) return result;
+  *handle = mixerHandles_.add(std::move(opened));
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT AlsaDriver::mixerGetLineInfoA(HMIXEROBJ handle, MIXERLINEA* line, DWORD flags) {
-  return forward(mixerHandles_.find(handle), &alsa::Mixer::lineInfo, line, flags);
+  return mixer(handle).lineInfo(*line, flags);
 }
 
-MMRESULT AlsaDriver::mixerGetLineControlsA(HMIXEROBJ handle, MIXERLINECONTROLSA* controls, DWORD flags) {
-  return forward(mixerHandles_.find(handle), &alsa::Mixer::lineControls, controls, flags);
+MMRESULT AlsaDriver::mixerGetLineControlsA(HMIXEROBJ handle, MIXERLINECONTROLSA* controls, DWORD) {
+  return mixer(handle).lineControls(*controls);
 }
 
-MMRESULT AlsaDriver::mixerGetControlDetailsA(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD flags) {
-  return forward(mixerHandles_.find(handle), &alsa::Mixer::getDetails, details, flags);
+MMRESULT AlsaDriver::mixerGetControlDetailsA(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD) {
+  return mixer(handle).getDetails(*details);
 }
 
-MMRESULT AlsaDriver::mixerSetControlDetails(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD flags) {
-  return forward(mixerHandles_.find(handle), &alsa::Mixer::setDetails, details, flags);
+MMRESULT AlsaDriver::mixerSetControlDetails(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD) {
+  return mixer(handle).setDetails(*details);
 }
 
-MMRESULT AlsaDriver::mixerClose(HMIXER handle) {
-  alsa::Mixer* m = mixerHandles_.find(handle);
-  if (m == nullptr) return alsa::fail(MMSYSERR_INVALHANDLE);
-  mixerHandles_.remove(handle);
-  delete m;  // joins the event thread: nothing is posted after this returns
-  return MMSYSERR_NOERROR;
-}
+// The mixer's event thread ends with it: nothing is posted after this returns.
+MMRESULT AlsaDriver::mixerClose(HMIXER handle) { return closeDevice(mixerHandles_, mixer(handle)); }

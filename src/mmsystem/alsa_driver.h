@@ -8,11 +8,10 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "device_list.h"
 #include "driver.h"
 
 namespace alsa {
@@ -20,39 +19,6 @@ class LevelMemory;
 class WaveIn;
 class WaveOut;
 class Mixer;
-
-// The open devices of one kind (Device, given out as Handle), so that a call with a
-// handle that is not open, or no longer, is refused rather than followed.
-template <typename Device, typename Handle>
-class OpenDevices {
- public:
-  void add(Device* device) {
-    std::lock_guard lock(mutex_);
-    open_.insert(device);
-  }
-  // The open device behind `handle`, or null.
-  Device* find(Handle handle) {
-    std::lock_guard lock(mutex_);
-    return open_.count(handle) != 0 ? static_cast<Device*>(handle) : nullptr;
-  }
-  void remove(Handle handle) {
-    std::lock_guard lock(mutex_);
-    open_.erase(handle);
-  }
-  // Closes every device still open.
-  void closeAll() {
-    std::set<Handle> left;
-    {
-      std::lock_guard lock(mutex_);
-      left.swap(open_);
-    }
-    for (Handle handle : left) delete static_cast<Device*>(handle);
-  }
-
- private:
-  std::mutex mutex_;
-  std::set<Handle> open_;
-};
 }  // namespace alsa
 
 class AlsaDriver : public Driver {
@@ -99,7 +65,8 @@ class AlsaDriver : public Driver {
 
   std::string lastErrorText(MMRESULT error) override;
   DWORD waveInOverruns(HWAVEIN handle) override;
-  // Under-runs recovered on an open wave-out device since it was opened.
+  // Under-runs recovered on an open wave-out device since it was opened (0 for a handle
+  // that is not one).
   DWORD waveOutUnderruns(HWAVEOUT handle);
 
   // A wave device: the PCM opened for it, the name shown, and its card's control device.
@@ -121,10 +88,10 @@ class AlsaDriver : public Driver {
   // The device entry for `deviceId` (WAVE_MAPPER: the default device), or null.
   const PcmEntry* entry(const std::vector<PcmEntry>& list, UINT_PTR deviceId) const;
   // Opens wave device `deviceId` of the direction Device serves: its PCM in `format`,
-  // the device registered in `open`, its service thread past the open callback.
+  // the device kept in `open`, its service thread past the open callback.
   template <typename Device, typename Handle>
-  MMRESULT openWave(alsa::OpenDevices<Device, Handle>& open, Handle* handle, UINT deviceId, const WAVEFORMATEX* format,
-                    DWORD_PTR callback, DWORD_PTR instance, DWORD flags);
+  MMRESULT openWave(DeviceList<Device>& open, Handle* handle, UINT deviceId, const WAVEFORMATEX& format,
+                    DWORD_PTR callback, DWORD_PTR instance);
   // Reads (`get`) or sets (`set`) the master playback volume of an output device.
   MMRESULT outputVolume(UINT_PTR deviceId, DWORD* get, const DWORD* set);
 
@@ -135,7 +102,7 @@ class AlsaDriver : public Driver {
   std::vector<MixerEntry> mixers_;
   std::unique_ptr<alsa::LevelMemory> levels_;
 
-  alsa::OpenDevices<alsa::WaveIn, HWAVEIN> waveIns_;
-  alsa::OpenDevices<alsa::WaveOut, HWAVEOUT> waveOuts_;
-  alsa::OpenDevices<alsa::Mixer, HMIXER> mixerHandles_;
+  DeviceList<alsa::WaveIn> waveIns_;
+  DeviceList<alsa::WaveOut> waveOuts_;
+  DeviceList<alsa::Mixer> mixerHandles_;
 };

@@ -24,16 +24,17 @@ constexpr DWORD kControlUniform = 0x1;
 constexpr DWORD kRecording = 0;
 constexpr DWORD kPlayback = 1;
 
-std::vector<snd_mixer_selem_channel_id_t> presentChannels(snd_mixer_elem_t* elem, bool capture) {
+Channels presentChannels(snd_mixer_elem_t* elem, bool capture) {
+  Channels present;
   const bool mono = capture ? snd_mixer_selem_is_capture_mono(elem) : snd_mixer_selem_is_playback_mono(elem);
-  if (mono) return {SND_MIXER_SCHN_MONO};
-  std::vector<snd_mixer_selem_channel_id_t> present;
-  for (int ch = 0; ch <= SND_MIXER_SCHN_LAST; ++ch) {
-    const auto id = static_cast<snd_mixer_selem_channel_id_t>(ch);
-    if (capture ? snd_mixer_selem_has_capture_channel(elem, id) : snd_mixer_selem_has_playback_channel(elem, id))
-      present.push_back(id);
+  if (!mono) {
+    for (int ch = 0; ch <= SND_MIXER_SCHN_LAST; ++ch) {
+      const auto id = static_cast<snd_mixer_selem_channel_id_t>(ch);
+      if (capture ? snd_mixer_selem_has_capture_channel(elem, id) : snd_mixer_selem_has_playback_channel(elem, id))
+        present.push(id);
+    }
   }
-  if (present.empty()) present.push_back(SND_MIXER_SCHN_MONO);
+  if (present.count == 0) present.push(SND_MIXER_SCHN_MONO);
   return present;
 }
 
@@ -71,16 +72,18 @@ DWORD sourceType(const std::string& name) {
 
 // --- LevelMemory ---
 
-void LevelMemory::remember(const std::string& key, const std::vector<long>& raw, const std::vector<DWORD>& levels) {
+void LevelMemory::remember(const std::string& key, const ChannelValues<long>& raw, const std::array<DWORD, 2>& levels) {
   std::lock_guard lock(mutex_);
-  memory_[key] = {raw, levels};
+  auto it = memory_.find(key);
+  if (it == memory_.end()) it = memory_.emplace(key, Levels{}).first;
+  it->second = {raw, levels};
 }
 
-bool LevelMemory::recall(const std::string& key, const std::vector<long>& raw, std::vector<DWORD>& levels) const {
+bool LevelMemory::recall(const std::string& key, const ChannelValues<long>& raw, std::array<DWORD, 2>& levels) const {
   std::lock_guard lock(mutex_);
   const auto it = memory_.find(key);
-  if (it == memory_.end() || it->second.first != raw) return false;
-  levels = it->second.second;
+  if (it == memory_.end() || !(it->second.raw == raw)) return false;
+  levels = it->second.levels;
   return true;
 }
 
@@ -104,53 +107,58 @@ DWORD ElementSide::channels() const {
 namespace {
 // One value per present channel of an element's capture or playback side.
 template <typename T>
-std::vector<T> channelValues(snd_mixer_elem_t* elem, bool capture,
-                             int (*getCapture)(snd_mixer_elem_t*, snd_mixer_selem_channel_id_t, T*),
-                             int (*getPlayback)(snd_mixer_elem_t*, snd_mixer_selem_channel_id_t, T*)) {
-  std::vector<T> values;
+ChannelValues<T> channelValues(snd_mixer_elem_t* elem, bool capture,
+                               int (*getCapture)(snd_mixer_elem_t*, snd_mixer_selem_channel_id_t, T*),
+                               int (*getPlayback)(snd_mixer_elem_t*, snd_mixer_selem_channel_id_t, T*)) {
+  ChannelValues<T> values;
   for (auto ch : presentChannels(elem, capture)) {
     T value = 0;
     (capture ? getCapture : getPlayback)(elem, ch, &value);
-    values.push_back(value);
+    values.push(value);
   }
   return values;
 }
-}  // namespace
 
-std::vector<long> ElementSide::rawVolume() const {
-  if (!hasVolume()) return {};
-  return channelValues<long>(elem, capture, snd_mixer_selem_get_capture_volume, snd_mixer_selem_get_playback_volume);
-}
-
-std::vector<int> ElementSide::switches() const {
-  if (!hasSwitch()) return {};
-  return channelValues<int>(elem, capture, snd_mixer_selem_get_capture_switch, snd_mixer_selem_get_playback_switch);
-}
-
-std::array<DWORD, 2> ElementSide::levels(const LevelMemory& memory) const {
-  const auto present = presentChannels(elem, capture);
-  const std::vector<long> raw = rawVolume();
-  std::vector<DWORD> levels;
-  if (!memory.recall(key, raw, levels)) {
-    long min = 0;
-    long max = 0;
-    if (capture)
-      snd_mixer_selem_get_capture_volume_range(elem, &min, &max);
-    else
-      snd_mixer_selem_get_playback_volume_range(elem, &min, &max);
-    for (long value : raw) levels.push_back(rawToLevel(value, min, max));
-  }
+// Left and right of one level per present channel: the first channel (or front left)
+// and the front right, which is the left one on an element without it.
+std::array<DWORD, 2> leftAndRight(const Channels& present, const ChannelValues<DWORD>& levels) {
   std::array<DWORD, 2> result{0, 0};
   bool haveRight = false;
-  for (size_t i = 0; i < present.size() && i < levels.size(); ++i) {
-    if (i == 0 || present[i] == SND_MIXER_SCHN_FRONT_LEFT) result[0] = levels[i];
-    if (present[i] == SND_MIXER_SCHN_FRONT_RIGHT) {
-      result[1] = levels[i];
+  for (size_t i = 0; i < present.count && i < levels.count; ++i) {
+    if (i == 0 || present.values[i] == SND_MIXER_SCHN_FRONT_LEFT) result[0] = levels.values[i];
+    if (present.values[i] == SND_MIXER_SCHN_FRONT_RIGHT) {
+      result[1] = levels.values[i];
       haveRight = true;
     }
   }
   if (!haveRight) result[1] = result[0];
   return result;
+}
+}  // namespace
+
+ChannelValues<long> ElementSide::rawVolume() const {
+  if (!hasVolume()) return {};
+  return channelValues<long>(elem, capture, snd_mixer_selem_get_capture_volume, snd_mixer_selem_get_playback_volume);
+}
+
+ChannelValues<int> ElementSide::switches() const {
+  if (!hasSwitch()) return {};
+  return channelValues<int>(elem, capture, snd_mixer_selem_get_capture_switch, snd_mixer_selem_get_playback_switch);
+}
+
+std::array<DWORD, 2> ElementSide::levels(const LevelMemory& memory) const {
+  const ChannelValues<long> raw = rawVolume();
+  std::array<DWORD, 2> remembered{};
+  if (memory.recall(key, raw, remembered)) return remembered;
+  long min = 0;
+  long max = 0;
+  if (capture)
+    snd_mixer_selem_get_capture_volume_range(elem, &min, &max);
+  else
+    snd_mixer_selem_get_playback_volume_range(elem, &min, &max);
+  ChannelValues<DWORD> levels;
+  for (long value : raw) levels.push(rawToLevel(value, min, max));
+  return leftAndRight(presentChannels(elem, capture), levels);
 }
 
 int ElementSide::setLevels(DWORD left, DWORD right, LevelMemory& memory) const {
@@ -160,22 +168,23 @@ int ElementSide::setLevels(DWORD left, DWORD right, LevelMemory& memory) const {
     snd_mixer_selem_get_capture_volume_range(elem, &min, &max);
   else
     snd_mixer_selem_get_playback_volume_range(elem, &min, &max);
-  std::vector<DWORD> levels;
-  for (auto ch : presentChannels(elem, capture)) {
+  const Channels present = presentChannels(elem, capture);
+  ChannelValues<DWORD> levels;
+  for (auto ch : present) {
     const int side = sideOf(ch);
     const DWORD level = side == 0 ? left : side == 1 ? right : std::max(left, right);
     const long raw = levelToRaw(level, min, max);
     const int err = capture ? snd_mixer_selem_set_capture_volume(elem, ch, raw)
                             : snd_mixer_selem_set_playback_volume(elem, ch, raw);
     if (err < 0) return err;
-    levels.push_back(level);
+    levels.push(level);
   }
-  memory.remember(key, rawVolume(), levels);
+  memory.remember(key, rawVolume(), leftAndRight(present, levels));
   return 0;
 }
 
 bool ElementSide::muted() const {
-  const std::vector<int> values = switches();
+  const ChannelValues<int> values = switches();
   return std::none_of(values.begin(), values.end(), [](int on) { return on != 0; });
 }
 
@@ -236,7 +245,11 @@ MMRESULT Mixer::open(const std::string& ctl) {
   const MMRESULT result = session_.open(ctl);
   if (result != MMSYSERR_NOERROR) return result;
   buildLines();
-  if (target_ != nullptr) events_ = std::thread(&Mixer::watch, this);
+  if (target_ != nullptr) {
+    changed_.reserve(lines_.size() * 2);
+    posting_.reserve(lines_.size() * 2);
+    events_ = std::thread(&Mixer::watch, this);
+  }
   return MMSYSERR_NOERROR;
 }
 
@@ -307,13 +320,11 @@ Mixer::Line* Mixer::findControl(DWORD controlId, bool* isVolume) {
   return nullptr;
 }
 
-MMRESULT Mixer::lineInfo(MIXERLINEA* out, DWORD flags) {
-  if (out == nullptr) return fail(MMSYSERR_INVALPARAM);
-  if (flags != MIXER_GETLINEINFOF_DESTINATION && flags != MIXER_GETLINEINFOF_SOURCE) return fail(MMSYSERR_INVALFLAG);
+MMRESULT Mixer::lineInfo(MIXERLINEA& out, DWORD flags) {
   const Line* found = nullptr;
   for (const Line& line : lines_) {
-    if (line.destination != out->dwDestination) continue;
-    if (flags == MIXER_GETLINEINFOF_DESTINATION ? line.source == 0 : line.source == out->dwSource + 1) {
+    if (line.destination != out.dwDestination) continue;
+    if (flags == MIXER_GETLINEINFOF_DESTINATION ? line.source == 0 : line.source == out.dwSource + 1) {
       found = &line;
       break;
     }
@@ -322,22 +333,22 @@ MMRESULT Mixer::lineInfo(MIXERLINEA* out, DWORD flags) {
 
   std::lock_guard lock(mutex_);
   const bool source = found->source != 0;
-  out->dwLineID = found->lineId();
-  out->fdwLine = MIXERLINE_LINEF_ACTIVE | (source ? MIXERLINE_LINEF_SOURCE : 0);
-  out->dwUser = 0;
-  out->dwComponentType =
+  out.dwLineID = found->lineId();
+  out.fdwLine = MIXERLINE_LINEF_ACTIVE | (source ? MIXERLINE_LINEF_SOURCE : 0);
+  out.dwUser = 0;
+  out.dwComponentType =
       source ? sourceType(found->name) : (found->destination == kPlayback ? kDstSpeakers : kDstWaveIn);
-  out->cChannels = found->side.channels();
-  out->cConnections = found->connections;
-  out->cControls = found->controlCount();
-  copyName(out->szShortName, sizeof out->szShortName, found->name);
-  copyName(out->szName, sizeof out->szName, found->name);
-  out->Target.dwType = source ? 0 : (found->destination == kPlayback ? kTargetWaveOut : kTargetWaveIn);
-  out->Target.dwDeviceID = 0;
-  out->Target.wMid = 0;
-  out->Target.wPid = 0;
-  out->Target.vDriverVersion = 0x0100;
-  copyName(out->Target.szPname, sizeof out->Target.szPname, productName_);
+  out.cChannels = found->side.channels();
+  out.cConnections = found->connections;
+  out.cControls = found->controlCount();
+  copyName(out.szShortName, sizeof out.szShortName, found->name);
+  copyName(out.szName, sizeof out.szName, found->name);
+  out.Target.dwType = source ? 0 : (found->destination == kPlayback ? kTargetWaveOut : kTargetWaveIn);
+  out.Target.dwDeviceID = 0;
+  out.Target.wMid = 0;
+  out.Target.wPid = 0;
+  out.Target.vDriverVersion = 0x0100;
+  copyName(out.Target.szPname, sizeof out.Target.szPname, productName_);
   return MMSYSERR_NOERROR;
 }
 
@@ -362,23 +373,18 @@ void Mixer::fillControl(const Line& line, bool isVolume, MIXERCONTROLA* control)
   }
 }
 
-MMRESULT Mixer::lineControls(MIXERLINECONTROLSA* controls, DWORD flags) {
-  if (controls == nullptr) return fail(MMSYSERR_INVALPARAM);
-  if (flags != MIXER_GETLINECONTROLSF_ALL) return fail(MMSYSERR_INVALFLAG);
-  const Line* line = findLine(controls->dwLineID);
+MMRESULT Mixer::lineControls(MIXERLINECONTROLSA& controls) {
+  const Line* line = findLine(controls.dwLineID);
   if (line == nullptr) return fail(MIXERR_INVALLINE);
-  const DWORD count = line->controlCount();
-  if (controls->cControls < count || controls->cbmxctrl < sizeof(MIXERCONTROLA) ||
-      (count > 0 && controls->pamxctrl == nullptr))
-    return fail(MMSYSERR_INVALPARAM);
+  // All controls at once: the caller's area must be sized for exactly the line's controls.
+  if (controls.cControls != line->controlCount()) return fail(MMSYSERR_INVALPARAM);
   std::lock_guard lock(mutex_);
-  auto* next = reinterpret_cast<char*>(controls->pamxctrl);
+  auto* next = reinterpret_cast<char*>(controls.pamxctrl);
   if (line->volumeId != 0) {
     fillControl(*line, true, reinterpret_cast<MIXERCONTROLA*>(next));
-    next += controls->cbmxctrl;
+    next += controls.cbmxctrl;
   }
   if (line->muteId != 0) fillControl(*line, false, reinterpret_cast<MIXERCONTROLA*>(next));
-  controls->cControls = count;
   return MMSYSERR_NOERROR;
 }
 
@@ -387,56 +393,44 @@ MMRESULT Mixer::detailsControl(const MIXERCONTROLDETAILS& details, Line*& line, 
   if (line == nullptr) return fail(MIXERR_INVALCONTROL);
   if (line->side.elem == nullptr) return failAlsa(MMSYSERR_ERROR, line->name, -ENODEV);
   const DWORD channels = isVolume ? line->side.channels() : 1;
-  if (details.cChannels == 0 || details.cChannels > channels) return fail(MMSYSERR_INVALPARAM);
+  if (details.cChannels > channels) return fail(MMSYSERR_INVALPARAM);
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT Mixer::getDetails(MIXERCONTROLDETAILS* details, DWORD flags) {
-  if (details == nullptr || details->paDetails == nullptr || details->cbDetails < sizeof(DWORD))
-    return fail(MMSYSERR_INVALPARAM);
-  if (flags != MIXER_GETCONTROLDETAILSF_VALUE) return fail(MMSYSERR_INVALFLAG);
+MMRESULT Mixer::getDetails(const MIXERCONTROLDETAILS& details) {
   std::lock_guard lock(mutex_);
   bool isVolume = false;
   Line* line = nullptr;
-  if (MMRESULT r = detailsControl(*details, line, isVolume)) return r;
-  auto* values = static_cast<char*>(details->paDetails);
-  auto put = [&](DWORD index, DWORD value) { std::memcpy(values + index * details->cbDetails, &value, sizeof value); };
+  if (MMRESULT r = detailsControl(details, line, isVolume)) return r;
+  auto* values = static_cast<DWORD*>(details.paDetails);
   if (isVolume) {
     const std::array<DWORD, 2> levels = line->side.levels(memory_);
-    if (details->cChannels == 1) {
-      put(0, std::max(levels[0], levels[1]));
+    if (details.cChannels == 1) {
+      values[0] = std::max(levels[0], levels[1]);
     } else {
-      put(0, levels[0]);
-      put(1, levels[1]);
+      values[0] = levels[0];
+      values[1] = levels[1];
     }
   } else {
-    put(0, line->side.muted() ? 1 : 0);
+    values[0] = line->side.muted() ? 1 : 0;
   }
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT Mixer::setDetails(MIXERCONTROLDETAILS* details, DWORD flags) {
-  if (details == nullptr || details->paDetails == nullptr || details->cbDetails < sizeof(DWORD))
-    return fail(MMSYSERR_INVALPARAM);
-  if (flags != MIXER_SETCONTROLDETAILSF_VALUE) return fail(MMSYSERR_INVALFLAG);
+MMRESULT Mixer::setDetails(const MIXERCONTROLDETAILS& details) {
   std::lock_guard lock(mutex_);
   bool isVolume = false;
   Line* line = nullptr;
-  if (MMRESULT r = detailsControl(*details, line, isVolume)) return r;
-  const auto* values = static_cast<const char*>(details->paDetails);
-  auto get = [&](DWORD index) {
-    DWORD value = 0;
-    std::memcpy(&value, values + index * details->cbDetails, sizeof value);
-    return value;
-  };
+  if (MMRESULT r = detailsControl(details, line, isVolume)) return r;
+  const auto* values = static_cast<const DWORD*>(details.paDetails);
   int err = 0;
   if (isVolume) {
-    const DWORD left = get(0);
-    const DWORD right = details->cChannels >= 2 ? get(1) : left;
+    const DWORD left = values[0];
+    const DWORD right = details.cChannels >= 2 ? values[1] : left;
     if (left > 65535 || right > 65535) return fail(MIXERR_INVALVALUE);
     err = line->side.setLevels(left, right, memory_);
   } else {
-    err = line->side.setMuted(get(0) != 0);
+    err = line->side.setMuted(values[0] != 0);
   }
   if (err < 0) return failAlsa(MMSYSERR_ERROR, line->name, err);
   return MMSYSERR_NOERROR;
@@ -453,12 +447,17 @@ int Mixer::elementEvent(snd_mixer_elem_t* elem, unsigned int mask) {
       continue;
     }
     if ((mask & SND_CTL_EVENT_MASK_VALUE) == 0) continue;
-    std::vector<long> volume = line.side.rawVolume();
-    std::vector<int> switches = line.side.switches();
-    if (line.volumeId != 0 && volume != line.seenVolume) self->changed_.push_back(line.volumeId);
-    if (line.muteId != 0 && switches != line.seenSwitch) self->changed_.push_back(line.muteId);
-    line.seenVolume = std::move(volume);
-    line.seenSwitch = std::move(switches);
+    const ChannelValues<long> volume = line.side.rawVolume();
+    const ChannelValues<int> switches = line.side.switches();
+    // Each control once per round of events, so that the list never outgrows its room.
+    auto note = [&](DWORD id) {
+      if (std::find(self->changed_.begin(), self->changed_.end(), id) == self->changed_.end())
+        self->changed_.push_back(id);
+    };
+    if (line.volumeId != 0 && !(volume == line.seenVolume)) note(line.volumeId);
+    if (line.muteId != 0 && !(switches == line.seenSwitch)) note(line.muteId);
+    line.seenVolume = volume;
+    line.seenSwitch = switches;
   }
   return 0;
 }
@@ -467,32 +466,31 @@ void Mixer::watch() {
   snd_mixer_t* mixer = session_.handle();
   bool watching = true;
   while (!quit_.load()) {
-    std::vector<pollfd> fds;
+    size_t count = 0;
     {
       std::lock_guard lock(mutex_);
-      const int count = watching ? std::max(0, snd_mixer_poll_descriptors_count(mixer)) : 0;
-      fds.resize(static_cast<size_t>(count) + 1);
-      if (count > 0) snd_mixer_poll_descriptors(mixer, fds.data(), static_cast<unsigned>(count));
+      count = watching ? static_cast<size_t>(std::max(0, snd_mixer_poll_descriptors_count(mixer))) : 0;
+      if (fds_.size() < count + 1) fds_.resize(count + 1);
+      if (count > 0) snd_mixer_poll_descriptors(mixer, fds_.data(), static_cast<unsigned>(count));
     }
-    const size_t count = fds.size() - 1;
-    fds[count] = {wake_.fd(), POLLIN, 0};
-    if (poll(fds.data(), fds.size(), -1) <= 0) continue;
-    if (fds[count].revents != 0) wake_.drain();
+    fds_[count] = {wake_.fd(), POLLIN, 0};
+    if (poll(fds_.data(), count + 1, -1) <= 0) continue;
+    if (fds_[count].revents != 0) wake_.drain();
     if (quit_.load() || count == 0) continue;
-    std::vector<DWORD> changed;
     {
       std::lock_guard lock(mutex_);
       unsigned short revents = 0;
-      snd_mixer_poll_descriptors_revents(mixer, fds.data(), static_cast<unsigned>(count), &revents);
+      snd_mixer_poll_descriptors_revents(mixer, fds_.data(), static_cast<unsigned>(count), &revents);
       if (snd_mixer_handle_events(mixer) < 0 || (revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
         // The control device went away: stop watching it, keep waiting for the close.
         watching = false;
       }
-      changed.swap(changed_);
+      posting_.swap(changed_);
     }
-    for (DWORD id : changed)
+    for (DWORD id : posting_)
       target_->post(MM_MIXM_CONTROL_CHANGE, reinterpret_cast<WPARAM>(static_cast<HMIXER>(this)),
                     static_cast<LPARAM>(id));
+    posting_.clear();
   }
 }
 

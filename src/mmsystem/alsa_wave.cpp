@@ -69,10 +69,8 @@ MMRESULT configurePcm(snd_pcm_t* pcm, const std::string& name, const WAVEFORMATE
 
 }  // namespace
 
-MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFORMATEX* format, unsigned bufferUs,
+MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFORMATEX& format, unsigned bufferUs,
                  unsigned periodUs, snd_pcm_t** out, PcmSizes* sizes) {
-  if (format == nullptr) return fail(MMSYSERR_INVALPARAM);
-  if (!plainPcm(*format)) return fail(WAVERR_BADFORMAT);
   snd_pcm_t* pcm = nullptr;
   clearLibraryMessage();
   const int err = snd_pcm_open(&pcm, name.c_str(), stream, SND_PCM_NONBLOCK);
@@ -84,7 +82,7 @@ MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFOR
   }
   if (err < 0) return failAlsa(openErrorCode(err), name, err);
   PcmCloser closer{pcm};
-  if (MMRESULT r = configurePcm(pcm, name, *format, bufferUs, periodUs, sizes)) return r;
+  if (MMRESULT r = configurePcm(pcm, name, format, bufferUs, periodUs, sizes)) return r;
   *out = pcm;
   closer.pcm = nullptr;
   return MMSYSERR_NOERROR;
@@ -99,9 +97,14 @@ WaveDevice::~WaveDevice() {
 }
 
 void WaveDevice::launch() {
-  thread_ = std::thread(&WaveDevice::run, this);
-  std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return opened_; });
+  thread_.start([this] { raise(openMessage(), 0, 0); },
+                [this] {
+                  std::unique_lock lock(mutex_);
+                  serve(lock);
+                  lock.unlock();
+                  snd_pcm_drop(pcm_);
+                  raise(closeMessage(), 0, 0);
+                });
 }
 
 void WaveDevice::shutdown() {
@@ -115,38 +118,8 @@ void WaveDevice::shutdown() {
   pcm_ = nullptr;
 }
 
-void WaveDevice::run() {
-  raise(openMessage(), 0, 0);
-  std::unique_lock lock(mutex_);
-  opened_ = true;
-  changed_.notify_all();
-  serve(lock);
-  lock.unlock();
-  snd_pcm_drop(pcm_);
-  raise(closeMessage(), 0, 0);
-}
-
-MMRESULT WaveDevice::prepare(WAVEHDR* header, UINT cb) {
-  if (header == nullptr || cb < sizeof(WAVEHDR) || header->lpData == nullptr) return fail(MMSYSERR_INVALPARAM);
-  std::lock_guard lock(mutex_);
-  if (MMRESULT r = markPrepared(*header)) return fail(r);
-  return MMSYSERR_NOERROR;
-}
-
-MMRESULT WaveDevice::unprepare(WAVEHDR* header, UINT cb) {
-  if (header == nullptr || cb < sizeof(WAVEHDR)) return fail(MMSYSERR_INVALPARAM);
-  std::lock_guard lock(mutex_);
-  if (MMRESULT r = markUnprepared(*header)) return fail(r);
-  return MMSYSERR_NOERROR;
-}
-
-bool WaveDevice::hasQueued() {
-  std::lock_guard lock(mutex_);
-  return !queue_.empty();
-}
-
 MMRESULT WaveDevice::request(Request request) {
-  if (onServiceThread()) {
+  if (thread_.isCurrent()) {
     std::unique_lock lock(mutex_);
     return perform(request, lock);
   }

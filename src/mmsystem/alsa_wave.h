@@ -12,10 +12,10 @@
 #include <deque>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "alsa_common.h"
+#include "service_thread.h"
 
 namespace alsa {
 
@@ -28,11 +28,11 @@ struct PcmSizes {
 // Opens the PCM `name` for `stream` in `format` (interleaved, resampled as needed),
 // non-blocking, with about `bufferUs` of buffer in periods of about `periodUs`. On
 // failure returns the result code and records the failure (fail()).
-MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFORMATEX* format, unsigned bufferUs,
+MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFORMATEX& format, unsigned bufferUs,
                  unsigned periodUs, snd_pcm_t** pcm, PcmSizes* sizes);
 
-// What both kinds of wave device share: the PCM, the thread, the request hand-over, and
-// giving up on a PCM that keeps failing.
+// What both kinds of wave device share: the PCM, the service thread, the request
+// hand-over, and giving up on a PCM that keeps failing.
 class WaveDevice {
  public:
   // `name` is the PCM's ALSA name, said in the failure text.
@@ -44,12 +44,7 @@ class WaveDevice {
   void launch();
   // Stops the thread after its close callback and closes the PCM. Not from the thread.
   void shutdown();
-  bool running() const { return thread_.joinable(); }
-  bool onServiceThread() const { return std::this_thread::get_id() == thread_.get_id(); }
-
-  MMRESULT prepare(WAVEHDR* header, UINT cb);
-  MMRESULT unprepare(WAVEHDR* header, UINT cb);
-  bool hasQueued();
+  bool running() const { return thread_.running(); }
 
   // Under- or overruns recovered since the device was opened.
   DWORD xruns() const { return xruns_.load(); }
@@ -58,7 +53,7 @@ class WaveDevice {
   enum class Request { None, Start, Reset };
 
   // Hands `request` to the service thread and waits until it is done; run directly when
-  // called from the thread itself (from inside a callback).
+  // called from the thread itself (from inside a callback of this device).
   MMRESULT request(Request request);
   // Runs a request on the service thread; `lock` holds mutex_ and may be released inside.
   virtual MMRESULT perform(Request request, std::unique_lock<std::mutex>& lock) = 0;
@@ -111,21 +106,18 @@ class WaveDevice {
   std::string failedText_;
 
  private:
-  void run();
-
   // The PCM is gone for good (unplugged), by `err` or by its state.
   bool gone(int err) const;
 
   // Since when transfers have failed without one succeeding in between (service thread).
   std::chrono::steady_clock::time_point failingSince_{};
 
-  std::thread thread_;
+  ServiceThread thread_;
   std::mutex requestMutex_;  // one request from outside at a time
   Request pending_ = Request::None;
   MMRESULT requestResult_ = MMSYSERR_NOERROR;
   std::string requestText_;
   bool requestDone_ = false;
-  bool opened_ = false;
 };
 
 class WaveIn : public HWAVEIN__, public WaveDevice {
@@ -134,7 +126,7 @@ class WaveIn : public HWAVEIN__, public WaveDevice {
   ~WaveIn() override {
     if (running()) shutdown();
   }
-  MMRESULT addBuffer(WAVEHDR* header, UINT cb);
+  void addBuffer(WAVEHDR* header);
   MMRESULT start() { return request(Request::Start); }
   MMRESULT reset() { return request(Request::Reset); }
 
@@ -147,8 +139,8 @@ class WaveIn : public HWAVEIN__, public WaveDevice {
   void raise(UINT message, DWORD_PTR param1, DWORD_PTR param2) override;
 
  private:
-  // Marks `header` (already taken off the queue) done with the input lost before it and
-  // raises the data callback.
+  // Hands `header` (already taken off the queue) back with the input lost before it:
+  // the data callback.
   void complete(WAVEHDR* header, std::unique_lock<std::mutex>& lock);
   // Moves read frames from the staging area into the oldest header; completes it when full.
   void fill(std::unique_lock<std::mutex>& lock);
@@ -176,7 +168,7 @@ class WaveOut : public HWAVEOUT__, public WaveDevice {
   ~WaveOut() override {
     if (running()) shutdown();
   }
-  MMRESULT write(WAVEHDR* header, UINT cb);
+  void write(WAVEHDR* header);
   MMRESULT reset() { return request(Request::Reset); }
 
  protected:

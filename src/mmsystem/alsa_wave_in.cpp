@@ -9,32 +9,24 @@
 #include <utility>
 
 #include "alsa_wave.h"
-#include "wave_common.h"
 
 namespace alsa {
 
 void WaveIn::raise(UINT message, DWORD_PTR param1, DWORD_PTR param2) {
-  if (callback_ != 0) reinterpret_cast<WaveInProc>(callback_)(this, message, instance_, param1, param2);
+  reinterpret_cast<WaveInProc>(callback_)(this, message, instance_, param1, param2);
 }
 
-MMRESULT WaveIn::addBuffer(WAVEHDR* header, UINT cb) {
-  if (header == nullptr || cb < sizeof(WAVEHDR) || header->lpData == nullptr) return fail(MMSYSERR_INVALPARAM);
+void WaveIn::addBuffer(WAVEHDR* header) {
   {
     std::lock_guard lock(mutex_);
-    if (MMRESULT r = markQueued(*header)) return fail(r);
-    header->dwBytesRecorded = 0;
-    header->dwOverruns = 0;
-    header->dwFramesLost = 0;
     queue_.push_back(header);
   }
   wake_.signal();
-  return MMSYSERR_NOERROR;
 }
 
 void WaveIn::complete(WAVEHDR* header, std::unique_lock<std::mutex>& lock) {
   header->dwOverruns = std::exchange(lostOverruns_, 0);
   header->dwFramesLost = static_cast<DWORD>(std::min<uint64_t>(std::exchange(lostFrames_, 0), UINT32_MAX));
-  markDone(*header);
   lock.unlock();
   raise(WIM_DATA, reinterpret_cast<DWORD_PTR>(header), 0);
   lock.lock();

@@ -3,24 +3,19 @@
 // that closing after the last done callback loses nothing.
 #include "alsa_wave.h"
 
-#include "wave_common.h"
-
 namespace alsa {
 
 void WaveOut::raise(UINT message, DWORD_PTR param1, DWORD_PTR param2) {
-  if (callback_ != 0) reinterpret_cast<WaveOutProc>(callback_)(this, message, instance_, param1, param2);
+  reinterpret_cast<WaveOutProc>(callback_)(this, message, instance_, param1, param2);
 }
 
-MMRESULT WaveOut::write(WAVEHDR* header, UINT cb) {
-  if (header == nullptr || cb < sizeof(WAVEHDR) || header->lpData == nullptr) return fail(MMSYSERR_INVALPARAM);
+void WaveOut::write(WAVEHDR* header) {
   {
     std::lock_guard lock(mutex_);
-    if (MMRESULT r = markQueued(*header)) return fail(r);
     queue_.push_back(header);
     progress_.push_back({});
   }
   wake_.signal();
-  return MMSYSERR_NOERROR;
 }
 
 uint64_t WaveOut::playedFrames() {
@@ -83,7 +78,6 @@ void WaveOut::completePlayed(std::unique_lock<std::mutex>& lock) {
     queue_.pop_front();
     progress_.pop_front();
     --writing_;
-    markDone(*header);
     lock.unlock();
     raise(WOM_DONE, reinterpret_cast<DWORD_PTR>(header), 0);
     lock.lock();
@@ -103,7 +97,6 @@ MMRESULT WaveOut::perform(Request request, std::unique_lock<std::mutex>& lock) {
   returned.swap(queue_);
   progress_.clear();
   for (WAVEHDR* header : returned) {
-    markDone(*header);
     lock.unlock();
     raise(WOM_DONE, reinterpret_cast<DWORD_PTR>(header), 0);
     lock.lock();

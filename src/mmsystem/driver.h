@@ -1,13 +1,24 @@
 // The abstract sound system behind the multimedia service. Every function of
-// mmsystem.h is forwarded to the one driver installed at start; a driver implements
-// the same contract (result codes, callbacks on a service thread of its own, change
-// messages posted to the mixer's notification target).
+// mmsystem.h is forwarded to the one driver installed at start, after the service has
+// checked it: a driver sees only handles of its own open devices (of the right kind, not
+// being closed), device numbers below its count (or WAVE_MAPPER), plain PCM formats,
+// records that are there and large enough, known flags, headers prepared for the device
+// they are given to and not held by it, no close while a header is held and none from the
+// device's own notification. Wave devices always get a notification function of the
+// service's (CALLBACK_FUNCTION), which keeps the header flags and passes the notification
+// on; a driver never touches dwFlags. What is left to a driver is what only it can know:
+// which formats a device takes, its hardware failures, and the lines and controls of its
+// mixers. It raises the open, data/done and close notifications on a service thread of
+// its own (service_thread.h), hands every queued header back on a reset before the reset
+// returns (also when called from inside its own notification), and posts mixer change
+// messages to the mixer's notification target.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "mmsystem.h"
+#include "open_handles.h"
 
 class Driver {
  public:
@@ -16,6 +27,7 @@ class Driver {
   // Short name, said on standard error at start ("virtual", "alsa").
   virtual const char* name() const = 0;
 
+  // Capability records are passed whole (cbCaps is their full size).
   virtual UINT waveInGetNumDevs() = 0;
   virtual MMRESULT waveInGetDevCaps(UINT_PTR deviceId, WAVEINCAPSA* caps, UINT cbCaps) = 0;
   virtual MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
@@ -23,8 +35,8 @@ class Driver {
   virtual MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) = 0;
   virtual MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) = 0;
   virtual MMRESULT waveInStart(HWAVEIN handle) = 0;
-  // Returns every queued header (bytes recorded so far, done flag set) and comes back
-  // only when no callback of this device is running any more.
+  // Hands every queued header back (with the bytes recorded so far) and comes back only
+  // when no callback of this device is running any more.
   virtual MMRESULT waveInReset(HWAVEIN handle) = 0;
   virtual MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) = 0;
   virtual MMRESULT waveInClose(HWAVEIN handle) = 0;
@@ -62,6 +74,13 @@ class Driver {
     (void)handle;
     return 0;
   }
+
+  // The service's record of this driver's open handles; only the service touches it. It
+  // goes with the driver, after the devices the driver closes on its way out.
+  mmsystem::OpenHandles& openHandles() { return openHandles_; }
+
+ private:
+  mmsystem::OpenHandles openHandles_;
 };
 
 namespace mmsystem {

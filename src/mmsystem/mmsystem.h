@@ -59,9 +59,15 @@ constexpr UINT MM_MIXM_CONTROL_CHANGE = 977;
 // The system's shutdown query, delivered to the audio component's window.
 constexpr UINT WM_QUERYENDSESSION = 17;
 
-// Open flags.
+// Open flags: the kind of notification (wave devices: none or a function on a service
+// thread; mixers: none or messages posted to a window), and for wave devices whether the
+// call only asks if the format would open (no handle, no notification) and a flag that
+// allows synchronous devices. Any other bit is refused.
+constexpr DWORD CALLBACK_TYPEMASK = 0x70000;
+constexpr DWORD CALLBACK_NULL = 0x00000;
 constexpr DWORD CALLBACK_WINDOW = 0x10000;
 constexpr DWORD CALLBACK_FUNCTION = 0x30000;
+constexpr DWORD WAVE_FORMAT_QUERY = 0x0001;
 constexpr DWORD WAVE_ALLOWSYNC = 0x0002;
 constexpr UINT WAVE_MAPPER = static_cast<UINT>(-1);
 

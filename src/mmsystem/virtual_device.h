@@ -1,28 +1,24 @@
-// Pieces the virtual card's wave input, wave output and mixer share: finding the open
-// device behind a handle, the service thread of an open wave device, the header calls
-// that are the same in both directions, a failure waiting to be reported, and the fixed
-// name fields of the records.
+// Pieces the virtual card's wave inputs, wave outputs and mixers share: the device a
+// device number stands for, a failure waiting to be reported, the live input level that
+// the inputs set and the peak meters read, the text of a failure that has one, and the
+// fixed name fields of the records.
 #pragma once
 
-#include <algorithm>
+#include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "wave_common.h"
 
 namespace virtual_card {
 
-// The open device behind `handle`, or nullptr when the handle is not one of `open`.
-// The caller holds the lock that guards `open`.
-template <typename Device, typename Handle>
-Device* findOpen(const std::vector<Device*>& open, Handle handle) {
-  auto it = std::find(open.begin(), open.end(), handle);
-  return it == open.end() ? nullptr : *it;
+// The device `deviceId` names in a list of `count` (WAVE_MAPPER: the first one); false
+// when there is none.
+inline bool resolveDevice(UINT deviceId, size_t count, size_t& index) {
+  if (count == 0) return false;
+  index = deviceId == WAVE_MAPPER ? 0 : deviceId;
+  return index < count;
 }
 
 // A fault asked for by failOpenDevices (or the card going away) that the device's service
@@ -41,60 +37,31 @@ void askToFail(Device& device, MMRESULT result, const std::string& reason) {
   device.wake.notify_all();
 }
 
+// The live input level: the peak of the last block an input delivered, per channel on
+// the 0..32767 scale.
+class InputLevel {
+ public:
+  std::array<int32_t, 2> get() const { return {left_.load(), right_.load()}; }
+  void set(int32_t left, int32_t right) {
+    left_.store(left);
+    right_.store(right);
+  }
+
+ private:
+  std::atomic<int32_t> left_{0};
+  std::atomic<int32_t> right_{0};
+};
+
+// The calling thread's last failure that has a text of its own (a bad input file), said
+// by the part of the card at `owner`; the card forgets it when its next call begins.
+MMRESULT failWithText(const void* owner, MMRESULT code, std::string text);
+std::string failureText(const void* owner, MMRESULT code);
+void forgetFailure();
+
 // Copies `name` into a name field of `size` bytes: zero-filled, always terminated.
 inline void copyName(char* out, size_t size, const std::string& name) {
   std::memset(out, 0, size);
   std::strncpy(out, name.c_str(), size - 1);
-}
-
-// The service thread of one open wave device. Its first act is the device's open
-// notification, and start() returns only after that has been delivered, so that the
-// opener sees the device open before its own next step.
-class ServiceThread {
- public:
-  template <typename Open, typename Serve>
-  void start(Open open, Serve serve) {
-    thread_ = std::thread([this, open, serve] {
-      id_.store(std::this_thread::get_id());
-      open();
-      {
-        std::lock_guard lock(mutex_);
-        opened_ = true;
-      }
-      openedSignal_.notify_all();
-      serve();
-    });
-    std::unique_lock lock(mutex_);
-    openedSignal_.wait(lock, [this] { return opened_; });
-  }
-  // True on the service thread itself, that is inside one of the device's notifications.
-  bool isCurrent() const { return id_.load() == std::this_thread::get_id(); }
-  void join() { thread_.join(); }
-
- private:
-  std::thread thread_;
-  std::atomic<std::thread::id> id_{};
-  std::mutex mutex_;
-  std::condition_variable openedSignal_;
-  bool opened_ = false;
-};
-
-// Prepare and unprepare are the same for input and output: a valid header of an open
-// device (null when the handle was not found), flags changed under the device's lock.
-template <typename Device>
-MMRESULT prepareHeader(Device* device, WAVEHDR* header, UINT cbHeader) {
-  if (device == nullptr) return MMSYSERR_INVALHANDLE;
-  if (header == nullptr || cbHeader < sizeof(WAVEHDR) || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
-  std::lock_guard lock(device->mutex);
-  return markPrepared(*header);
-}
-
-template <typename Device>
-MMRESULT unprepareHeader(Device* device, WAVEHDR* header, UINT cbHeader) {
-  if (device == nullptr) return MMSYSERR_INVALHANDLE;
-  if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
-  std::lock_guard lock(device->mutex);
-  return markUnprepared(*header);
 }
 
 }  // namespace virtual_card

@@ -1,12 +1,10 @@
-// The virtual sound card: its default configuration, device enumeration and fault
-// injection. Wave input, wave output and the mixer live in virtual_wave_in.cpp,
-// virtual_wave_out.cpp and virtual_mixer.cpp.
+// The virtual sound card: its default configuration, fault injection, and each call
+// handed to the wave inputs, wave outputs or mixers (virtual_wave_in.cpp,
+// virtual_wave_out.cpp, virtual_mixer.cpp). The service has checked every call first.
 #include "virtual_driver.h"
 
 #include <cstdlib>
 #include <cstring>
-
-#include "virtual_device.h"
 
 VirtualCard VirtualCard::defaultCard() {
   VirtualCard card;
@@ -39,23 +37,7 @@ VirtualCard VirtualCard::defaultCard() {
 
 VirtualDriver::VirtualDriver() : VirtualDriver(VirtualCard::defaultCard()) {}
 
-VirtualDriver::VirtualDriver(VirtualCard card) : card_(std::move(card)) {
-  lineState_.resize(card_.mixers.size());
-  for (size_t m = 0; m < card_.mixers.size(); ++m) {
-    for (const VirtualDestination& d : card_.mixers[m].destinations) {
-      std::vector<LineState> lines;
-      auto stateOf = [](const VirtualLine& line) {
-        LineState state;
-        state.volume.assign(line.channels, line.initialVolume);
-        return state;
-      };
-      lines.push_back(stateOf(d.line));
-      for (const VirtualLine& s : d.sources) lines.push_back(stateOf(s));
-      lineState_[m].push_back(std::move(lines));
-    }
-  }
-  outVolume_.assign(card_.outputs.size(), 0xFFFFFFFFu);
-}
+VirtualDriver::VirtualDriver(VirtualCard card) : card_(std::move(card)) {}
 
 VirtualDriver::~VirtualDriver() = default;
 
@@ -74,15 +56,34 @@ void VirtualDriver::failAlways(VirtualCall call, MMRESULT result) {
 }
 
 void VirtualDriver::failOpenDevices(MMRESULT result, const std::string& reason) {
-  failWaveIns(result, reason);
-  failWaveOuts(result, reason);
+  waveInputs_.fail(result, reason);
+  waveOutputs_.fail(result, reason);
 }
+
+void VirtualDriver::pauseInputs(bool paused) { waveInputs_.pause(paused); }
+void VirtualDriver::loseInputFrames(DWORD frames) { waveInputs_.lose(frames); }
+
+void VirtualDriver::setVolumeFromOutside(UINT mixer, DWORD destination, DWORD source, WORD left, WORD right) {
+  mixers_.setVolumeFromOutside(mixer, destination, source, left, right);
+}
+void VirtualDriver::setMuteFromOutside(UINT mixer, DWORD destination, DWORD source, bool muted) {
+  mixers_.setMuteFromOutside(mixer, destination, source, muted);
+}
+std::vector<WORD> VirtualDriver::lineVolume(UINT mixer, DWORD destination, DWORD source) const {
+  return mixers_.lineVolume(mixer, destination, source);
+}
+bool VirtualDriver::lineMuted(UINT mixer, DWORD destination, DWORD source) const {
+  return mixers_.lineMuted(mixer, destination, source);
+}
+
+namespace virtual_card {
 
 namespace {
 
-// The last failure of the calling thread that has a text of its own, and its driver.
+// The last failure of the calling thread that has a text of its own, and the part of the
+// card that had it.
 struct LastFailure {
-  const VirtualDriver* driver = nullptr;
+  const void* owner = nullptr;
   MMRESULT code = MMSYSERR_NOERROR;
   std::string text;
 };
@@ -90,19 +91,25 @@ thread_local LastFailure lastFailure;
 
 }  // namespace
 
-MMRESULT VirtualDriver::failWith(MMRESULT code, std::string text) {
-  lastFailure = {this, code, std::move(text)};
+MMRESULT failWithText(const void* owner, MMRESULT code, std::string text) {
+  lastFailure = {owner, code, std::move(text)};
   return code;
 }
 
-std::string VirtualDriver::lastErrorText(MMRESULT error) {
-  if (error == MMSYSERR_NOERROR || lastFailure.driver != this || lastFailure.code != error) return {};
+std::string failureText(const void* owner, MMRESULT code) {
+  if (code == MMSYSERR_NOERROR || lastFailure.owner != owner || lastFailure.code != code) return {};
   return lastFailure.text;
 }
 
+void forgetFailure() { lastFailure = {}; }
+
+}  // namespace virtual_card
+
+std::string VirtualDriver::lastErrorText(MMRESULT error) { return waveInputs_.failureText(error); }
+
 MMRESULT VirtualDriver::injected(VirtualCall call) {
   // Every call starts here: a failure of an earlier call no longer speaks for this one.
-  lastFailure = {};
+  virtual_card::forgetFailure();
   std::lock_guard lock(faultMutex_);
   if (auto it = nextFault_.find(call); it != nextFault_.end()) {
     const MMRESULT result = it->second;
@@ -113,55 +120,139 @@ MMRESULT VirtualDriver::injected(VirtualCall call) {
   return MMSYSERR_NOERROR;
 }
 
-bool VirtualDriver::resolveDevice(UINT deviceId, size_t count, size_t& index) {
-  if (deviceId == WAVE_MAPPER) {
-    if (count == 0) return false;
-    index = 0;
-    return true;
-  }
-  if (deviceId >= count) return false;
-  index = deviceId;
-  return true;
-}
+UINT VirtualDriver::waveInGetNumDevs() { return waveInputs_.count(); }
+UINT VirtualDriver::waveOutGetNumDevs() { return waveOutputs_.count(); }
+UINT VirtualDriver::mixerGetNumDevs() { return mixers_.count(); }
 
-UINT VirtualDriver::waveInGetNumDevs() { return static_cast<UINT>(card_.inputs.size()); }
-UINT VirtualDriver::waveOutGetNumDevs() { return static_cast<UINT>(card_.outputs.size()); }
-UINT VirtualDriver::mixerGetNumDevs() { return static_cast<UINT>(card_.mixers.size()); }
-
-MMRESULT VirtualDriver::waveInGetDevCaps(UINT_PTR deviceId, WAVEINCAPSA* caps, UINT cbCaps) {
+MMRESULT VirtualDriver::waveInGetDevCaps(UINT_PTR deviceId, WAVEINCAPSA* caps, UINT) {
   if (MMRESULT r = injected(VirtualCall::waveInGetDevCaps)) return r;
-  size_t index = 0;
-  if (!resolveDevice(static_cast<UINT>(deviceId), card_.inputs.size(), index)) return MMSYSERR_BADDEVICEID;
-  if (caps == nullptr || cbCaps < sizeof(WAVEINCAPSA)) return MMSYSERR_INVALPARAM;
-  std::memset(caps, 0, sizeof(*caps));
-  virtual_card::copyName(caps->szPname, sizeof(caps->szPname), card_.inputs[index].name);
-  caps->dwFormats = card_.inputs[index].formats;
-  caps->wChannels = 2;
-  caps->vDriverVersion = 0x0100;
+  return waveInputs_.caps(static_cast<UINT>(deviceId), *caps);
+}
+
+MMRESULT VirtualDriver::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                                   DWORD_PTR instance, DWORD) {
+  if (MMRESULT r = injected(VirtualCall::waveInOpen)) return r;
+  return waveInputs_.open(handle, deviceId, *format, reinterpret_cast<WaveInProc>(callback), instance,
+                          busyOtherWay(waveOutputs_.openCount()));
+}
+
+MMRESULT VirtualDriver::waveInPrepareHeader(HWAVEIN, WAVEHDR*, UINT) {
+  if (MMRESULT r = injected(VirtualCall::waveInPrepareHeader)) return r;
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT VirtualDriver::waveOutGetDevCapsA(UINT_PTR deviceId, WAVEOUTCAPSA* caps, UINT cbCaps) {
+MMRESULT VirtualDriver::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT) {
+  if (MMRESULT r = injected(VirtualCall::waveInAddBuffer)) return r;
+  waveInputs_.addBuffer(handle, *header);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveInStart(HWAVEIN handle) {
+  if (MMRESULT r = injected(VirtualCall::waveInStart)) return r;
+  return waveInputs_.start(handle);
+}
+
+MMRESULT VirtualDriver::waveInReset(HWAVEIN handle) {
+  if (MMRESULT r = injected(VirtualCall::waveInReset)) return r;
+  waveInputs_.reset(handle);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveInUnprepareHeader(HWAVEIN, WAVEHDR*, UINT) {
+  if (MMRESULT r = injected(VirtualCall::waveInUnprepareHeader)) return r;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveInClose(HWAVEIN handle) {
+  if (MMRESULT r = injected(VirtualCall::waveInClose)) return r;
+  waveInputs_.close(handle);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveOutGetDevCapsA(UINT_PTR deviceId, WAVEOUTCAPSA* caps, UINT) {
   if (MMRESULT r = injected(VirtualCall::waveOutGetDevCapsA)) return r;
-  size_t index = 0;
-  if (!resolveDevice(static_cast<UINT>(deviceId), card_.outputs.size(), index)) return MMSYSERR_BADDEVICEID;
-  if (caps == nullptr || cbCaps < sizeof(WAVEOUTCAPSA)) return MMSYSERR_INVALPARAM;
-  std::memset(caps, 0, sizeof(*caps));
-  virtual_card::copyName(caps->szPname, sizeof(caps->szPname), card_.outputs[index].name);
-  caps->dwFormats = card_.outputs[index].formats;
-  caps->dwSupport = card_.outputs[index].support;
-  caps->wChannels = 2;
-  caps->vDriverVersion = 0x0100;
+  return waveOutputs_.caps(static_cast<UINT>(deviceId), *caps);
+}
+
+MMRESULT VirtualDriver::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                                    DWORD_PTR instance, DWORD) {
+  if (MMRESULT r = injected(VirtualCall::waveOutOpen)) return r;
+  return waveOutputs_.open(handle, deviceId, *format, reinterpret_cast<WaveOutProc>(callback), instance,
+                           busyOtherWay(waveInputs_.openCount()));
+}
+
+MMRESULT VirtualDriver::waveOutPrepareHeader(HWAVEOUT, WAVEHDR*, UINT) {
+  if (MMRESULT r = injected(VirtualCall::waveOutPrepareHeader)) return r;
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT VirtualDriver::mixerGetDevCapsA(UINT_PTR deviceId, MIXERCAPSA* caps, UINT cbCaps) {
+MMRESULT VirtualDriver::waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT) {
+  if (MMRESULT r = injected(VirtualCall::waveOutWrite)) return r;
+  waveOutputs_.write(handle, *header);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveOutReset(HWAVEOUT handle) {
+  if (MMRESULT r = injected(VirtualCall::waveOutReset)) return r;
+  waveOutputs_.reset(handle);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveOutUnprepareHeader(HWAVEOUT, WAVEHDR*, UINT) {
+  if (MMRESULT r = injected(VirtualCall::waveOutUnprepareHeader)) return r;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveOutClose(HWAVEOUT handle) {
+  if (MMRESULT r = injected(VirtualCall::waveOutClose)) return r;
+  waveOutputs_.close(handle);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::waveOutGetVolume(UINT_PTR deviceId, DWORD* volume) {
+  if (MMRESULT r = injected(VirtualCall::waveOutGetVolume)) return r;
+  return waveOutputs_.getVolume(static_cast<UINT>(deviceId), *volume);
+}
+
+MMRESULT VirtualDriver::waveOutSetVolume(UINT_PTR deviceId, DWORD volume) {
+  if (MMRESULT r = injected(VirtualCall::waveOutSetVolume)) return r;
+  return waveOutputs_.setVolume(static_cast<UINT>(deviceId), volume);
+}
+
+MMRESULT VirtualDriver::mixerGetDevCapsA(UINT_PTR deviceId, MIXERCAPSA* caps, UINT) {
   if (MMRESULT r = injected(VirtualCall::mixerGetDevCapsA)) return r;
-  if (deviceId >= card_.mixers.size()) return MMSYSERR_BADDEVICEID;
-  if (caps == nullptr || cbCaps < sizeof(MIXERCAPSA)) return MMSYSERR_INVALPARAM;
-  std::memset(caps, 0, sizeof(*caps));
-  virtual_card::copyName(caps->szPname, sizeof(caps->szPname), card_.mixers[deviceId].name);
-  caps->cDestinations = static_cast<DWORD>(card_.mixers[deviceId].destinations.size());
-  caps->vDriverVersion = 0x0100;
+  mixers_.caps(static_cast<UINT>(deviceId), *caps);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualDriver::mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR, DWORD flags) {
+  if (MMRESULT r = injected(VirtualCall::mixerOpen)) return r;
+  const bool window = (flags & CALLBACK_TYPEMASK) == CALLBACK_WINDOW;
+  return mixers_.open(handle, deviceId, window ? reinterpret_cast<HWND>(callback) : nullptr);
+}
+
+MMRESULT VirtualDriver::mixerGetLineInfoA(HMIXEROBJ handle, MIXERLINEA* line, DWORD flags) {
+  if (MMRESULT r = injected(VirtualCall::mixerGetLineInfoA)) return r;
+  return mixers_.lineInfo(handle, *line, flags);
+}
+
+MMRESULT VirtualDriver::mixerGetLineControlsA(HMIXEROBJ handle, MIXERLINECONTROLSA* controls, DWORD) {
+  if (MMRESULT r = injected(VirtualCall::mixerGetLineControlsA)) return r;
+  return mixers_.lineControls(handle, *controls);
+}
+
+MMRESULT VirtualDriver::mixerGetControlDetailsA(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD) {
+  if (MMRESULT r = injected(VirtualCall::mixerGetControlDetailsA)) return r;
+  return mixers_.getDetails(handle, *details);
+}
+
+MMRESULT VirtualDriver::mixerSetControlDetails(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD) {
+  if (MMRESULT r = injected(VirtualCall::mixerSetControlDetails)) return r;
+  return mixers_.setDetails(handle, *details);
+}
+
+MMRESULT VirtualDriver::mixerClose(HMIXER handle) {
+  if (MMRESULT r = injected(VirtualCall::mixerClose)) return r;
+  mixers_.close(handle);
   return MMSYSERR_NOERROR;
 }

@@ -1,8 +1,7 @@
-// Wave input of the virtual sound card. Every open device has a service thread of its
-// own that hands the queued headers back filled, either at the rate of the format
-// (monotonic clock) or as soon as they are queued. The signal is a pair of tones whose
-// level follows the card's record volume and clips at full volume, or a WAV file that is
-// looped and converted to the opened format.
+// Wave inputs of the virtual sound card: the devices' service threads, their pacing,
+// the generated signal and the input file.
+#include "virtual_wave_in.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -15,9 +14,9 @@
 #include <numbers>
 #include <optional>
 
-#include "virtual_device.h"
-#include "virtual_driver.h"
-#include "wave_common.h"
+#include "service_thread.h"
+
+namespace virtual_card {
 
 namespace {
 
@@ -68,20 +67,20 @@ uint32_t readLE(const unsigned char* p, int bytes) {
 }  // namespace
 
 // A WAV file decoded to 16-bit stereo frames at the file's own rate.
-struct VirtualDriver::InputFile {
+struct WaveInputs::InputFile {
   uint32_t rate = 0;
   std::vector<int16_t> samples;  // interleaved left, right
   uint64_t frames() const { return samples.size() / 2; }
 };
 
-struct VirtualDriver::WaveInDevice : HWAVEIN__ {
+struct WaveInputs::Device : HWAVEIN__ {
   std::string name;
   WAVEFORMATEX format{};
   WaveInProc callback = nullptr;
   DWORD_PTR instance = 0;
   std::shared_ptr<const InputFile> file;
 
-  virtual_card::ServiceThread thread;
+  ServiceThread thread;
   std::mutex mutex;
   std::condition_variable wake;     // the service thread waits here for work
   std::condition_variable settled;  // reset waits here for the service thread
@@ -92,7 +91,7 @@ struct VirtualDriver::WaveInDevice : HWAVEIN__ {
   bool quit = false;
   // A failure to report (failOpenDevices); once reported the device stays failed: it
   // delivers nothing more and refuses to start.
-  std::optional<virtual_card::DeviceFailure> failure;
+  std::optional<DeviceFailure> failure;
   bool failed = false;
   MMRESULT failedResult = MMSYSERR_NOERROR;
   uint64_t resetsAsked = 0;
@@ -129,9 +128,7 @@ struct VirtualDriver::WaveInDevice : HWAVEIN__ {
     nextStart = queued;
   }
 
-  void call(UINT msg, DWORD_PTR param1, DWORD_PTR param2 = 0) {
-    if (callback != nullptr) callback(this, msg, instance, param1, param2);
-  }
+  void call(UINT msg, DWORD_PTR param1, DWORD_PTR param2 = 0) { callback(this, msg, instance, param1, param2); }
   WAVEHDR* pop() {
     WAVEHDR* h = head;
     head = h->lpNext;
@@ -141,13 +138,8 @@ struct VirtualDriver::WaveInDevice : HWAVEIN__ {
   }
 };
 
-VirtualDriver::WaveInDevice* VirtualDriver::findWaveIn(HWAVEIN handle) {
-  std::lock_guard lock(waveInMutex_);
-  return virtual_card::findOpen(openWaveIns_, handle);
-}
-
-MMRESULT VirtualDriver::loadInputFile(std::shared_ptr<const InputFile>& file) {
-  std::lock_guard lock(waveInMutex_);
+MMRESULT WaveInputs::loadInputFile(std::shared_ptr<const InputFile>& file) {
+  std::lock_guard lock(fileMutex_);
   if (inputFile_) {
     file = inputFile_;
     return MMSYSERR_NOERROR;
@@ -156,7 +148,7 @@ MMRESULT VirtualDriver::loadInputFile(std::shared_ptr<const InputFile>& file) {
   // The reason names the file, for the user's message (the error-text calls) and the log.
   auto fail = [&](const std::string& why, MMRESULT code) {
     std::fprintf(stderr, "tessaron: virtual input file %s: %s\n", path.c_str(), why.c_str());
-    return failWith(code, "The virtual sound card's input file \"" + path + "\" " + why + ".");
+    return failWithText(this, code, "The virtual sound card's input file \"" + path + "\" " + why + ".");
   };
   std::ifstream in(path, std::ios::binary);
   if (!in) return fail(std::string("cannot be opened (") + std::strerror(errno) + ")", MMSYSERR_ERROR);
@@ -220,76 +212,73 @@ MMRESULT VirtualDriver::loadInputFile(std::shared_ptr<const InputFile>& file) {
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT VirtualDriver::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
-                                   DWORD_PTR instance, DWORD flags) {
-  if (MMRESULT r = injected(VirtualCall::waveInOpen)) return r;
+WaveInputs::WaveInputs(const VirtualCard& card, const Mixers& mixers, InputLevel& level)
+    : card_(card), mixers_(mixers), level_(level) {}
+
+WaveInputs::~WaveInputs() {
+  for (const std::unique_ptr<Device>& device : open_.takeAll()) {
+    {
+      std::lock_guard lock(device->mutex);
+      // The device is gone with the card: it fails as an unplugged one does, and closes.
+      askToFail(*device, MMSYSERR_NODRIVER, "the sound card went away");
+      ++device->resetsAsked;  // headers queued after an earlier failure
+      device->quit = true;
+      device->wake.notify_one();
+    }
+    device->thread.join();
+  }
+}
+
+MMRESULT WaveInputs::caps(UINT device, WAVEINCAPSA& caps) const {
+  size_t index = 0;
+  if (!resolveDevice(device, card_.inputs.size(), index)) return MMSYSERR_BADDEVICEID;
+  std::memset(&caps, 0, sizeof caps);
+  copyName(caps.szPname, sizeof caps.szPname, card_.inputs[index].name);
+  caps.dwFormats = card_.inputs[index].formats;
+  caps.wChannels = 2;
+  caps.vDriverVersion = 0x0100;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveInputs::open(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX& format, WaveInProc callback,
+                          DWORD_PTR instance, bool busy) {
   size_t index = 0;
   if (!resolveDevice(deviceId, card_.inputs.size(), index)) return MMSYSERR_BADDEVICEID;
-  if (handle == nullptr || format == nullptr) return MMSYSERR_INVALPARAM;
-  const WAVEFORMATEX& f = *format;
-  if (!plainPcm(f)) return WAVERR_BADFORMAT;
-  if (card_.inputs[index].refuses && card_.inputs[index].refuses(f)) return WAVERR_BADFORMAT;
-  if (!card_.fullDuplex && openOutputs_ > 0) return MMSYSERR_ALLOCATED;
-
+  if (card_.inputs[index].refuses && card_.inputs[index].refuses(format)) return WAVERR_BADFORMAT;
+  if (busy) return MMSYSERR_ALLOCATED;
   std::shared_ptr<const InputFile> file;
   if (!card_.inputFile.empty()) {
     if (MMRESULT r = loadInputFile(file)) return r;
   }
-
-  auto* device = new WaveInDevice;
-  device->name = card_.inputs[index].name;
-  device->format = f;
-  device->format.cbSize = 0;
-  // Only a callback function is supported; any other kind of notification is not given.
-  if ((flags & 0x70000) == CALLBACK_FUNCTION) device->callback = reinterpret_cast<WaveInProc>(callback);
-  device->instance = instance;
-  device->file = std::move(file);
-  {
-    std::lock_guard lock(waveInMutex_);
-    openWaveIns_.push_back(device);
-  }
-  ++openInputs_;
+  auto opened = std::make_unique<Device>();
+  opened->name = card_.inputs[index].name;
+  opened->format = format;
+  opened->format.cbSize = 0;
+  opened->callback = callback;
+  opened->instance = instance;
+  opened->file = std::move(file);
+  Device* device = open_.add(std::move(opened));
   *handle = device;
-  device->thread.start([device] { device->call(WIM_OPEN, 0); }, [this, device] { runWaveIn(*device); });
+  device->thread.start([device] { device->call(WIM_OPEN, 0); }, [this, device] { run(*device); });
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT VirtualDriver::waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
-  if (MMRESULT r = injected(VirtualCall::waveInPrepareHeader)) return r;
-  return virtual_card::prepareHeader(findWaveIn(handle), header, cbHeader);
-}
-
-MMRESULT VirtualDriver::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
-  if (MMRESULT r = injected(VirtualCall::waveInUnprepareHeader)) return r;
-  return virtual_card::unprepareHeader(findWaveIn(handle), header, cbHeader);
-}
-
-MMRESULT VirtualDriver::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT cbHeader) {
-  if (MMRESULT r = injected(VirtualCall::waveInAddBuffer)) return r;
-  WaveInDevice* device = findWaveIn(handle);
-  if (device == nullptr) return MMSYSERR_INVALHANDLE;
-  if (header == nullptr || cbHeader < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
+void WaveInputs::addBuffer(HWAVEIN handle, WAVEHDR& header) {
+  auto* device = static_cast<Device*>(handle);
   std::lock_guard lock(device->mutex);
-  if (MMRESULT r = markQueued(*header)) return r;
-  header->dwBytesRecorded = 0;
-  header->dwOverruns = 0;
-  header->dwFramesLost = 0;
-  header->lpNext = nullptr;
-  header->reserved = stampFromTime(Clock::now());  // when it was queued
+  header.lpNext = nullptr;
+  header.reserved = stampFromTime(Clock::now());  // when it was queued
   if (device->tail != nullptr) {
-    device->tail->lpNext = header;
+    device->tail->lpNext = &header;
   } else {
-    device->head = header;
+    device->head = &header;
   }
-  device->tail = header;
+  device->tail = &header;
   device->wake.notify_one();
-  return MMSYSERR_NOERROR;
 }
 
-MMRESULT VirtualDriver::waveInStart(HWAVEIN handle) {
-  if (MMRESULT r = injected(VirtualCall::waveInStart)) return r;
-  WaveInDevice* device = findWaveIn(handle);
-  if (device == nullptr) return MMSYSERR_INVALHANDLE;
+MMRESULT WaveInputs::start(HWAVEIN handle) {
+  auto* device = static_cast<Device*>(handle);
   std::lock_guard lock(device->mutex);
   if (device->failed) return device->failedResult;
   if (!device->started) {
@@ -300,76 +289,62 @@ MMRESULT VirtualDriver::waveInStart(HWAVEIN handle) {
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT VirtualDriver::waveInReset(HWAVEIN handle) {
-  if (MMRESULT r = injected(VirtualCall::waveInReset)) return r;
-  WaveInDevice* device = findWaveIn(handle);
-  if (device == nullptr) return MMSYSERR_INVALHANDLE;
+void WaveInputs::reset(HWAVEIN handle) {
+  auto* device = static_cast<Device*>(handle);
   std::unique_lock lock(device->mutex);
   if (device->thread.isCurrent()) {
     // Called from inside one of this device's own callbacks: nothing else can be running,
     // so the headers are handed back right here.
     returnQueuedHeaders(*device, lock);
-    return MMSYSERR_NOERROR;
+    return;
   }
   const uint64_t ticket = ++device->resetsAsked;
   device->wake.notify_one();
   device->settled.wait(lock, [&] { return device->resetsDone >= ticket; });
-  return MMSYSERR_NOERROR;
 }
 
-MMRESULT VirtualDriver::waveInClose(HWAVEIN handle) {
-  if (MMRESULT r = injected(VirtualCall::waveInClose)) return r;
-  WaveInDevice* device = findWaveIn(handle);
-  if (device == nullptr) return MMSYSERR_INVALHANDLE;
+void WaveInputs::close(HWAVEIN handle) {
+  auto* device = static_cast<Device*>(handle);
   {
     std::lock_guard lock(device->mutex);
-    if (device->head != nullptr) return WAVERR_STILLPLAYING;
-    // The service thread cannot wait for its own end.
-    if (device->thread.isCurrent()) return MMSYSERR_ERROR;
     device->quit = true;
     device->wake.notify_one();
   }
   device->thread.join();  // the close notification is the thread's last act
-  {
-    std::lock_guard lock(waveInMutex_);
-    std::erase(openWaveIns_, device);
-  }
-  --openInputs_;
-  delete device;
-  return MMSYSERR_NOERROR;
+  open_.take(device);
 }
 
-void VirtualDriver::failWaveIns(MMRESULT result, const std::string& reason) {
-  std::lock_guard lock(waveInMutex_);
-  for (WaveInDevice* device : openWaveIns_) {
-    std::lock_guard deviceLock(device->mutex);
-    virtual_card::askToFail(*device, result, reason);
-  }
+void WaveInputs::fail(MMRESULT result, const std::string& reason) {
+  open_.forEach([&](Device& device) {
+    std::lock_guard lock(device.mutex);
+    askToFail(device, result, reason);
+  });
 }
 
-VirtualDriver::WaveInReaper::~WaveInReaper() {
-  // No fault injection here: every input still open hands its headers back and closes.
-  std::vector<WaveInDevice*> left;
-  {
-    std::lock_guard lock(driver->waveInMutex_);
-    left.swap(driver->openWaveIns_);
-  }
-  for (WaveInDevice* device : left) {
-    {
-      std::lock_guard lock(device->mutex);
-      // The device is gone with the card: it fails as an unplugged one does, and closes.
-      virtual_card::askToFail(*device, MMSYSERR_NODRIVER, "the sound card went away");
-      ++device->resetsAsked;  // headers queued after an earlier failure
-      device->quit = true;
-      device->wake.notify_one();
+void WaveInputs::pause(bool paused) {
+  const Clock::time_point now = Clock::now();
+  open_.forEach([&](Device& device) {
+    std::lock_guard lock(device.mutex);
+    if (paused == device.paused) return;
+    device.paused = paused;
+    if (paused) {
+      device.pausedAt = now;
+    } else {
+      device.resumed = true;
+      device.resumedAt = now;
+      device.wake.notify_one();
     }
-    device->thread.join();
-    --driver->openInputs_;
-    delete device;
-  }
+  });
 }
 
-void VirtualDriver::runWaveIn(WaveInDevice& device) {
+void WaveInputs::lose(DWORD frames) {
+  open_.forEach([&](Device& device) {
+    std::lock_guard lock(device.mutex);
+    device.lose(frames);
+  });
+}
+
+void WaveInputs::run(Device& device) {
   const DWORD align = device.format.nBlockAlign;
   const uint32_t rate = device.format.nSamplesPerSec;
   const bool realTime = card_.pacing == VirtualPacing::RealTime;
@@ -419,8 +394,8 @@ void VirtualDriver::runWaveIn(WaveInDevice& device) {
   device.call(WIM_CLOSE, 0);
 }
 
-void VirtualDriver::reportFailure(WaveInDevice& device, std::unique_lock<std::mutex>& lock) {
-  const virtual_card::DeviceFailure failure = std::move(*device.failure);
+void WaveInputs::reportFailure(Device& device, std::unique_lock<std::mutex>& lock) {
+  const DeviceFailure failure = std::move(*device.failure);
   device.failure.reset();
   device.failed = true;
   device.failedResult = failure.result;
@@ -430,7 +405,7 @@ void VirtualDriver::reportFailure(WaveInDevice& device, std::unique_lock<std::mu
   lock.lock();
 }
 
-void VirtualDriver::returnQueuedHeaders(WaveInDevice& device, std::unique_lock<std::mutex>& lock) {
+void WaveInputs::returnQueuedHeaders(Device& device, std::unique_lock<std::mutex>& lock) {
   const DWORD align = device.format.nBlockAlign;
   bool first = true;
   while (device.head != nullptr) {
@@ -448,7 +423,7 @@ void VirtualDriver::returnQueuedHeaders(WaveInDevice& device, std::unique_lock<s
   device.started = false;
 }
 
-void VirtualDriver::resumeAfterStall(WaveInDevice& device, std::unique_lock<std::mutex>& lock) {
+void WaveInputs::resumeAfterStall(Device& device, std::unique_lock<std::mutex>& lock) {
   const uint32_t rate = device.format.nSamplesPerSec;
   // The block being filled when the stall began goes back with what was sampled before
   // it (if anything), so that the loss lies between two blocks.
@@ -467,7 +442,7 @@ void VirtualDriver::resumeAfterStall(WaveInDevice& device, std::unique_lock<std:
   device.nextStart = device.resumedAt;
 }
 
-void VirtualDriver::handBack(WaveInDevice& device, WAVEHDR& header, DWORD frames, std::unique_lock<std::mutex>& lock) {
+void WaveInputs::handBack(Device& device, WAVEHDR& header, DWORD frames, std::unique_lock<std::mutex>& lock) {
   header.dwOverruns = device.lostOverruns;
   header.dwFramesLost = static_cast<DWORD>(std::min<uint64_t>(device.lostFrames, UINT32_MAX));
   device.position += device.skipFrames;
@@ -476,43 +451,17 @@ void VirtualDriver::handBack(WaveInDevice& device, WAVEHDR& header, DWORD frames
   device.skipFrames = 0;
   lock.unlock();
   fillInput(device, header, frames);
-  markDone(header);
   device.call(WIM_DATA, reinterpret_cast<DWORD_PTR>(&header));
   lock.lock();
 }
 
-void VirtualDriver::pauseInputs(bool paused) {
-  std::lock_guard lock(waveInMutex_);
-  const Clock::time_point now = Clock::now();
-  for (WaveInDevice* device : openWaveIns_) {
-    std::lock_guard deviceLock(device->mutex);
-    if (paused == device->paused) continue;
-    device->paused = paused;
-    if (paused) {
-      device->pausedAt = now;
-    } else {
-      device->resumed = true;
-      device->resumedAt = now;
-      device->wake.notify_one();
-    }
-  }
-}
-
-void VirtualDriver::loseInputFrames(DWORD frames) {
-  std::lock_guard lock(waveInMutex_);
-  for (WaveInDevice* device : openWaveIns_) {
-    std::lock_guard deviceLock(device->mutex);
-    device->lose(frames);
-  }
-}
-
-void VirtualDriver::fillInput(WaveInDevice& device, WAVEHDR& header, DWORD frames) {
+void WaveInputs::fillInput(Device& device, WAVEHDR& header, DWORD frames) {
   header.dwBytesRecorded = frames * device.format.nBlockAlign;
   if (frames == 0) return;
   const uint32_t rate = device.format.nSamplesPerSec;
   const bool stereo = device.format.nChannels == 2;
   const bool wide = device.format.wBitsPerSample == 16;
-  const std::array<double, 2> gain = recordGain();
+  const std::array<double, 2> gain = mixers_.recordGain();
   const uint64_t start = device.position;
   auto* out = reinterpret_cast<unsigned char*>(header.lpData);
   int32_t peak[2] = {0, 0};
@@ -593,5 +542,7 @@ void VirtualDriver::fillInput(WaveInDevice& device, WAVEHDR& header, DWORD frame
     }
   }
   device.position = start + frames;
-  setInputLevel(peak[0], stereo ? peak[1] : peak[0]);
+  level_.set(peak[0], stereo ? peak[1] : peak[0]);
 }
+
+}  // namespace virtual_card

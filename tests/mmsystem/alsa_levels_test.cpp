@@ -38,12 +38,13 @@ TEST(AlsaLevels, ScaleLinearlyBetweenTheRawRangeAndTheMixerRange) {
 
 TEST(AlsaLevels, RememberedLevelsHoldOnlyWhileTheRawValuesAreUnchanged) {
   alsa::LevelMemory memory;
-  std::vector<DWORD> levels;
+  std::array<DWORD, 2> levels{};
   EXPECT_FALSE(memory.recall("hw:0|Capture|0|c", {12, 12}, levels));
   memory.remember("hw:0|Capture|0|c", {12, 12}, {25000, 25010});
   ASSERT_TRUE(memory.recall("hw:0|Capture|0|c", {12, 12}, levels));
-  EXPECT_EQ(levels, (std::vector<DWORD>{25000, 25010}));
+  EXPECT_EQ(levels, (std::array<DWORD, 2>{25000, 25010}));
   EXPECT_FALSE(memory.recall("hw:0|Capture|0|c", {12, 13}, levels)) << "changed from outside";
+  EXPECT_FALSE(memory.recall("hw:0|Capture|0|c", {12}, levels)) << "fewer channels";
   EXPECT_FALSE(memory.recall("hw:0|Capture|0|p", {12, 12}, levels)) << "another element side";
 }
 

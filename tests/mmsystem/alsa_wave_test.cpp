@@ -209,30 +209,20 @@ TEST_F(AlsaWave, ResetReturnsQueuedHeadersAndWaitsForTheCallback) {
   EXPECT_EQ(waveInReset(h), MMSYSERR_INVALHANDLE);
 }
 
+// A format the device cannot take fails with ALSA's words for it, naming the device; a
+// call the service refuses afterwards carries the service's own text, not that one.
 TEST_F(AlsaWave, FailuresCarryTheSoundSystemsText) {
   char text[512];
-  const WAVEFORMATEX format = pcmFormat(2, 44100, 16);
   HWAVEIN h = nullptr;
-  const UINT missing = waveInGetNumDevs() + 3;
-  ASSERT_EQ(waveInOpen(&h, missing, &format, 0, 0, CALLBACK_FUNCTION), MMSYSERR_BADDEVICEID);
-  ASSERT_EQ(waveInGetErrorTextA(MMSYSERR_BADDEVICEID, text, 255), MMSYSERR_NOERROR);
-  EXPECT_NE(std::string(text).find(std::strerror(ENODEV)), std::string::npos) << text;
+  const WAVEFORMATEX tooFast = pcmFormat(1, 1000000, 16);
+  ASSERT_EQ(waveInOpen(&h, WAVE_MAPPER, &tooFast, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
+  ASSERT_EQ(waveInGetErrorTextA(WAVERR_BADFORMAT, text, 255), MMSYSERR_NOERROR);
+  EXPECT_NE(std::string(text).find("default: "), std::string::npos) << text;
 
-  HWAVEOUT o = nullptr;
-  ASSERT_EQ(waveOutOpen(&o, waveOutGetNumDevs() + 1, &format, 0, 0, CALLBACK_FUNCTION), MMSYSERR_BADDEVICEID);
-  ASSERT_EQ(waveOutGetErrorTextA(MMSYSERR_BADDEVICEID, text, 255), MMSYSERR_NOERROR);
-  EXPECT_NE(std::string(text).find(std::strerror(ENODEV)), std::string::npos) << text;
-
-  // Formats the service cannot carry are refused before ALSA sees them; the service's
-  // own text stands for them, not a stale ALSA text from the failure before.
-  WAVEFORMATEX threeChannels = pcmFormat(3, 44100, 16);
-  EXPECT_EQ(waveInOpen(&h, WAVE_MAPPER, &threeChannels, 0, 0, CALLBACK_FUNCTION), WAVERR_BADFORMAT);
-  WAVEFORMATEX badAlign = format;
-  badAlign.nBlockAlign = 3;
-  EXPECT_EQ(waveInOpen(&h, WAVE_MAPPER, &badAlign, 0, 0, CALLBACK_FUNCTION), WAVERR_BADFORMAT);
+  const WAVEFORMATEX threeChannels = pcmFormat(3, 44100, 16);
+  EXPECT_EQ(waveInOpen(&h, WAVE_MAPPER, &threeChannels, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
   ASSERT_EQ(waveInGetErrorTextA(WAVERR_BADFORMAT, text, 255), MMSYSERR_NOERROR);
   EXPECT_STREQ(text, mmsystem::resultText(WAVERR_BADFORMAT));
-  EXPECT_EQ(waveInOpen(&h, WAVE_MAPPER, &format, 0, 0, CALLBACK_WINDOW), MMSYSERR_INVALFLAG);
 }
 
 // Ten blocks of a tone played through the output device reach the sink: recorded back
