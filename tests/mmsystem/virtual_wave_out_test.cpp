@@ -1,5 +1,6 @@
-// The virtual card's wave output as a driver: open checks, playing in order, reset,
-// close, notifications, output volume and fault injection.
+// The virtual card's wave output: the formats a device refuses, playing in order,
+// reset, failure, output volume and fault injection. What every driver does alike is in
+// contract_test.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -95,31 +96,14 @@ struct Block {
   }
 };
 
-TEST_F(VirtualWaveOutTest, OpenChecksDeviceFormatAndFlags) {
+// A device may refuse a format the service carries.
+TEST_F(VirtualWaveOutTest, ADeviceRefusesTheFormatsItCannotPlay) {
   HWAVEOUT h = nullptr;
-  WAVEFORMATEX f = pcmFormat(2, 44100, 16);
-  EXPECT_EQ(waveOutOpen(&h, 3, &f, 0, 0, 0), MMSYSERR_BADDEVICEID);
-  EXPECT_EQ(waveOutOpen(&h, 2, &f, 0, 0, 0), WAVERR_BADFORMAT);  // this device refuses stereo
-  WAVEFORMATEX odd = f;
-  odd.nBlockAlign = 3;
-  EXPECT_EQ(waveOutOpen(&h, 0, &odd, 0, 0, 0), WAVERR_BADFORMAT);
-  WAVEFORMATEX wide = pcmFormat(2, 44100, 24);
-  EXPECT_EQ(waveOutOpen(&h, 0, &wide, 0, 0, 0), WAVERR_BADFORMAT);
-  EXPECT_EQ(waveOutOpen(&h, 0, &f, 0, 0, 0x50000), MMSYSERR_INVALFLAG);
-  EXPECT_EQ(waveOutOpen(&h, 0, nullptr, 0, 0, 0), MMSYSERR_INVALPARAM);
-
-  // The open notification has arrived on the service thread when the call returns.
-  Events events;
-  h = open(WAVE_MAPPER, f, events);
-  {
-    std::lock_guard lock(events.mutex);
-    ASSERT_EQ(events.messages, std::vector<UINT>{WOM_OPEN});
-    EXPECT_NE(events.thread, std::this_thread::get_id());
-  }
-  ASSERT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
-  std::lock_guard lock(events.mutex);
-  EXPECT_EQ(events.messages, (std::vector<UINT>{WOM_OPEN, WOM_CLOSE}));
-  EXPECT_EQ(waveOutClose(h), MMSYSERR_INVALHANDLE);
+  const WAVEFORMATEX stereo = pcmFormat(2, 44100, 16);
+  EXPECT_EQ(waveOutOpen(&h, 2, &stereo, 0, 0, 0), WAVERR_BADFORMAT);
+  const WAVEFORMATEX mono = pcmFormat(1, 44100, 16);
+  ASSERT_EQ(waveOutOpen(&h, 2, &mono, 0, 0, 0), MMSYSERR_NOERROR);
+  EXPECT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
 }
 
 TEST_F(VirtualWaveOutTest, BlocksArePlayedInOrderAndReportedDone) {
@@ -127,7 +111,6 @@ TEST_F(VirtualWaveOutTest, BlocksArePlayedInOrderAndReportedDone) {
   HWAVEOUT h = open(0, pcmFormat(1, 11025, 8), events);
   std::vector<std::unique_ptr<Block>> blocks;
   for (char i = 0; i < 6; ++i) blocks.push_back(std::make_unique<Block>(std::vector<char>(100 + i, i)));
-  EXPECT_EQ(waveOutWrite(h, &blocks[0]->header, sizeof(WAVEHDR)), WAVERR_UNPREPARED);
   for (auto& b : blocks) {
     ASSERT_EQ(waveOutPrepareHeader(h, &b->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
     ASSERT_EQ(waveOutWrite(h, &b->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
@@ -142,9 +125,6 @@ TEST_F(VirtualWaveOutTest, BlocksArePlayedInOrderAndReportedDone) {
     EXPECT_FALSE(blocks[i]->header.dwFlags & WHDR_INQUEUE);
     EXPECT_EQ(waveOutUnprepareHeader(h, &blocks[i]->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
   }
-  // Unpreparing a header that was never prepared is harmless.
-  Block never(std::vector<char>(4));
-  EXPECT_EQ(waveOutUnprepareHeader(h, &never.header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
   EXPECT_TRUE(card->playedBlocks(1).empty());
   EXPECT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
 }
@@ -160,9 +140,6 @@ TEST_F(VirtualWaveOutTest, ResetHandsQueuedBlocksBackUnplayed) {
     waveOutPrepareHeader(h, &blocks.back()->header, sizeof(WAVEHDR));
     ASSERT_EQ(waveOutWrite(h, &blocks.back()->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
   }
-  // Queued blocks can neither be closed over nor unprepared.
-  EXPECT_EQ(waveOutClose(h), WAVERR_STILLPLAYING);
-  EXPECT_EQ(waveOutUnprepareHeader(h, &blocks[2]->header, sizeof(WAVEHDR)), WAVERR_STILLPLAYING);
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(waveOutReset(h), MMSYSERR_NOERROR);
   // Every block came back through its done notification before the reset returned.
