@@ -146,16 +146,20 @@ ChannelValues<int> ElementSide::switches() const {
   return channelValues<int>(elem, capture, snd_mixer_selem_get_capture_switch, snd_mixer_selem_get_playback_switch);
 }
 
+void ElementSide::volumeRange(long& min, long& max) const {
+  if (capture)
+    snd_mixer_selem_get_capture_volume_range(elem, &min, &max);
+  else
+    snd_mixer_selem_get_playback_volume_range(elem, &min, &max);
+}
+
 std::array<DWORD, 2> ElementSide::levels(const LevelMemory& memory) const {
   const ChannelValues<long> raw = rawVolume();
   std::array<DWORD, 2> remembered{};
   if (memory.recall(key, raw, remembered)) return remembered;
   long min = 0;
   long max = 0;
-  if (capture)
-    snd_mixer_selem_get_capture_volume_range(elem, &min, &max);
-  else
-    snd_mixer_selem_get_playback_volume_range(elem, &min, &max);
+  volumeRange(min, max);
   ChannelValues<DWORD> levels;
   for (long value : raw) levels.push(rawToLevel(value, min, max));
   return leftAndRight(presentChannels(elem, capture), levels);
@@ -164,10 +168,7 @@ std::array<DWORD, 2> ElementSide::levels(const LevelMemory& memory) const {
 int ElementSide::setLevels(DWORD left, DWORD right, LevelMemory& memory) const {
   long min = 0;
   long max = 0;
-  if (capture)
-    snd_mixer_selem_get_capture_volume_range(elem, &min, &max);
-  else
-    snd_mixer_selem_get_playback_volume_range(elem, &min, &max);
+  volumeRange(min, max);
   const Channels present = presentChannels(elem, capture);
   ChannelValues<DWORD> levels;
   for (auto ch : present) {
@@ -365,10 +366,7 @@ void Mixer::fillControl(const Line& line, bool isVolume, MIXERCONTROLA* control)
   if (isVolume) {
     long min = 0;
     long max = 0;
-    if (line.side.capture)
-      snd_mixer_selem_get_capture_volume_range(line.side.elem, &min, &max);
-    else
-      snd_mixer_selem_get_playback_volume_range(line.side.elem, &min, &max);
+    line.side.volumeRange(min, max);
     control->Metrics.cSteps = static_cast<DWORD>(std::clamp<long>(max - min, 1, 65535));
   }
 }

@@ -78,6 +78,8 @@ struct ElementSide {
   // Raw volume and switch of every channel present, in channel order (none without).
   ChannelValues<long> rawVolume() const;
   ChannelValues<int> switches() const;
+  // The raw range of the volume.
+  void volumeRange(long& min, long& max) const;
   // Left and right level (right = left on a mono element).
   std::array<DWORD, 2> levels(const LevelMemory& memory) const;
   int setLevels(DWORD left, DWORD right, LevelMemory& memory) const;

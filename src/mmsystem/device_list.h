@@ -1,8 +1,9 @@
 // The devices of one kind that a driver has open. The driver owns each from its open to
 // its close, so that the devices an owner left open go with the driver, and a fault that
 // concerns every open device (the card going away) reaches them all. Which handles are
-// open is the service's business (open_handles.h): a driver finds its device by the handle
-// it gave out and never looks it up here.
+// open is the service's business (open_handles.h): for a call the service has checked, a
+// driver finds its device by the handle it gave out; find() is for the driver's own
+// queries, whose handle no one has checked.
 #pragma once
 
 #include <algorithm>
