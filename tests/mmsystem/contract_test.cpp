@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -30,6 +31,10 @@ using testsupport::pcmFormat;
 
 enum class Card { Virtual, Alsa };
 enum class Way { In, Out };
+
+// How GoogleTest names the parameters in its output.
+void PrintTo(Card card, std::ostream* os) { *os << (card == Card::Virtual ? "virtual card" : "ALSA"); }
+void PrintTo(Way way, std::ostream* os) { *os << (way == Way::In ? "input" : "output"); }
 
 // The notifications of one wave device as its service thread raised them.
 struct Notes {
@@ -538,7 +543,9 @@ INSTANTIATE_TEST_SUITE_P(Virtual, DriverContract,
 INSTANTIATE_TEST_SUITE_P(Alsa, DriverContract,
                          ::testing::Combine(::testing::Values(Card::Alsa), ::testing::Values(Way::In, Way::Out)),
                          wayName);
-INSTANTIATE_TEST_SUITE_P(Virtual, MixerContract, ::testing::Values(Card::Virtual));
-INSTANTIATE_TEST_SUITE_P(Alsa, MixerContract, ::testing::Values(Card::Alsa));
+INSTANTIATE_TEST_SUITE_P(Virtual, MixerContract, ::testing::Values(Card::Virtual),
+                         [](const ::testing::TestParamInfo<Card>&) { return "FirstMixer"; });
+INSTANTIATE_TEST_SUITE_P(Alsa, MixerContract, ::testing::Values(Card::Alsa),
+                         [](const ::testing::TestParamInfo<Card>&) { return "FirstMixer"; });
 
 }  // namespace
