@@ -48,15 +48,10 @@ struct Notes {
   std::vector<Note> notes;
   // Runs inside every data notification (header handed back), before it is noted.
   std::function<void(void* handle, WAVEHDR* header)> onData;
-  std::atomic<bool> inData{false};
   UINT dataMsg = 0;
 
   void note(void* handle, UINT msg, WAVEHDR* header) {
-    if (msg == dataMsg && onData) {
-      inData = true;
-      onData(handle, header);
-      inData = false;
-    }
+    if (msg == dataMsg && onData) onData(handle, header);
     std::lock_guard lock(mutex);
     notes.push_back({msg, header, std::this_thread::get_id()});
     changed.notify_all();
@@ -362,31 +357,40 @@ TEST_P(DriverContract, BlocksComeBackInOrderOnTheServiceThread) {
 }
 
 // A reset waits for a notification in progress and hands every header back, so that the
-// device then closes.
+// device then closes: with headers still queued behind the notification (the first
+// header's), and with none left (the last one's).
 TEST_P(DriverContract, AResetWaitsForTheNotificationInProgress) {
   const WaveCalls& c = calls();
-  std::atomic<int> handedBack{0};
-  notes.onData = [&](void*, WAVEHDR*) {
-    if (handedBack.fetch_add(1) == 0) std::this_thread::sleep_for(300ms);
-  };
-  void* h = open();
-  Headers four(4, kTenthOfASecond);
-  prepareAndQueue(h, four);
-  ASSERT_EQ(c.start(h), MMSYSERR_NOERROR);
-  ASSERT_TRUE(testsupport::waitFor([&] { return notes.inData.load(); }));
-  ASSERT_EQ(c.reset(h), MMSYSERR_NOERROR);
-  EXPECT_FALSE(notes.inData.load()) << "the reset returned while a notification was running";
-  EXPECT_EQ(handedBack.load(), 4) << "one notification per header";
-  for (const WAVEHDR& hdr : four.headers) {
-    EXPECT_EQ(hdr.dwFlags, WHDR_PREPARED | WHDR_DONE);
-    if (input()) {
-      EXPECT_LE(hdr.dwBytesRecorded, hdr.dwBufferLength);
+  for (const int slowOne : {0, 3}) {
+    SCOPED_TRACE(slowOne == 0 ? "the first header's notification" : "the last header's notification");
+    std::atomic<int> handedBack{0};
+    std::atomic<bool> slow{false};
+    notes.onData = [&](void*, WAVEHDR*) {
+      if (handedBack.fetch_add(1) != slowOne) return;
+      slow = true;
+      std::this_thread::sleep_for(300ms);
+      slow = false;
+    };
+    void* h = open();
+    Headers four(4, kTenthOfASecond);
+    prepareAndQueue(h, four);
+    ASSERT_EQ(c.start(h), MMSYSERR_NOERROR);
+    ASSERT_TRUE(testsupport::waitFor([&] { return slow.load(); }));
+    ASSERT_EQ(c.reset(h), MMSYSERR_NOERROR);
+    EXPECT_FALSE(slow.load()) << "the reset returned while a notification was running";
+    EXPECT_EQ(handedBack.load(), 4) << "one notification per header";
+    for (const WAVEHDR& hdr : four.headers) {
+      EXPECT_EQ(hdr.dwFlags, WHDR_PREPARED | WHDR_DONE);
+      if (input()) {
+        EXPECT_LE(hdr.dwBytesRecorded, hdr.dwBufferLength);
+      }
     }
+    if (input()) {
+      EXPECT_EQ(four[slowOne].dwBytesRecorded, four[slowOne].dwBufferLength)
+          << "the header in the notification was full";
+    }
+    unprepareAndClose(h, four);
   }
-  if (input()) {
-    EXPECT_EQ(four[0].dwBytesRecorded, four[0].dwBufferLength) << "the header in the notification was full";
-  }
-  unprepareAndClose(h, four);
 }
 
 // From inside its own data notification a device can be reset (every header is back
