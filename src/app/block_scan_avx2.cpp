@@ -31,6 +31,14 @@ inline __m256i over8(__m256i v, __m256i hi, __m256i lo) {
 
 inline unsigned moveMask(__m256i m) { return static_cast<unsigned>(_mm256_movemask_epi8(m)); }
 
+// Whether a lane of the largest samples (from 0 up) or of the smallest (from 0 down)
+// lies beyond the quiet limit.
+inline bool heard16(__m256i peak, __m256i low) {
+  const __m256i beyond = _mm256_or_si256(_mm256_cmpgt_epi16(peak, _mm256_set1_epi16(kQuietLimit16)),
+                                         _mm256_cmpgt_epi16(_mm256_set1_epi16(-kQuietLimit16), low));
+  return !_mm256_testz_si256(beyond, beyond);
+}
+
 // Within each 128-bit half: the even bytes (left samples) first, then the odd ones.
 inline __m256i splitPairs(__m256i m) {
   const __m256i order = _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15,  //
@@ -42,7 +50,7 @@ struct Mono16 {
   static constexpr size_t kFrameBytes = 2;
   static constexpr bool kStereo = false;
   static constexpr uint8_t kNeutral = 0;
-  __m256i hi, lo, peak = _mm256_setzero_si256();
+  __m256i hi, lo, peak = _mm256_setzero_si256(), low = _mm256_setzero_si256();  // peak from 0 up, low from 0 down
 
   explicit Mono16(const ScanLimits& l) : hi(_mm256_set1_epi16(l.hi16)), lo(_mm256_set1_epi16(l.lo16)) {}
 
@@ -51,6 +59,7 @@ struct Mono16 {
     const __m256i mx = _mm256_max_epi16(_mm256_max_epi16(s0, s1), _mm256_max_epi16(s2, s3));
     const __m256i mn = _mm256_min_epi16(_mm256_min_epi16(s0, s1), _mm256_min_epi16(s2, s3));
     peak = _mm256_max_epi16(peak, mx);
+    low = _mm256_min_epi16(low, mn);
     const __m256i any = _mm256_or_si256(_mm256_cmpgt_epi16(mx, hi), _mm256_cmpgt_epi16(lo, mn));
     if (_mm256_testz_si256(any, any)) return false;
     // Packing works within 128-bit halves; the qword permute restores sample order.
@@ -67,13 +76,15 @@ struct Mono16 {
     for (int16_t v : lanes) p = v > p ? v : p;
     return {static_cast<uint16_t>(p), 0};
   }
+  bool heard() const { return heard16(peak, low); }
 };
 
 struct Stereo16 {
   static constexpr size_t kFrameBytes = 4;
   static constexpr bool kStereo = true;
   static constexpr uint8_t kNeutral = 0;
-  __m256i hi, lo, peak = _mm256_setzero_si256();  // even lanes left, odd lanes right
+  // Even lanes left, odd lanes right; peak from 0 up, low from 0 down.
+  __m256i hi, lo, peak = _mm256_setzero_si256(), low = _mm256_setzero_si256();
 
   explicit Stereo16(const ScanLimits& l) : hi(_mm256_set1_epi16(l.hi16)), lo(_mm256_set1_epi16(l.lo16)) {}
 
@@ -85,6 +96,7 @@ struct Stereo16 {
     const __m256i mn = _mm256_min_epi16(_mm256_min_epi16(_mm256_min_epi16(s[0], s[1]), _mm256_min_epi16(s[2], s[3])),
                                         _mm256_min_epi16(_mm256_min_epi16(s[4], s[5]), _mm256_min_epi16(s[6], s[7])));
     peak = _mm256_max_epi16(peak, mx);
+    low = _mm256_min_epi16(low, mn);
     const __m256i any = _mm256_or_si256(_mm256_cmpgt_epi16(mx, hi), _mm256_cmpgt_epi16(lo, mn));
     if (_mm256_testz_si256(any, any)) return false;
     // Per 16 frames: pack the sample masks to bytes, put left bytes before right ones in
@@ -109,6 +121,7 @@ struct Stereo16 {
     for (int i = 0; i < 16; ++i) p[i & 1] = lanes[i] > p[i & 1] ? lanes[i] : p[i & 1];
     return {static_cast<uint16_t>(p[0]), static_cast<uint16_t>(p[1])};
   }
+  bool heard() const { return heard16(peak, low); }
 };
 
 // 8-bit data keeps the largest and smallest byte per lane; the peak is the farther of
@@ -142,6 +155,8 @@ struct Bytes8 {
     }
     return peak8(hiByte, loByte);
   }
+  // Both channels' lanes together.
+  bool heard() const { return peakOf(0, 1) > kQuietLimit8; }
 };
 
 struct Mono8 : Bytes8 {
