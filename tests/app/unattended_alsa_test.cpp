@@ -2,12 +2,8 @@
 // "default" device: the server dies in the middle of a recording, or the whole program
 // is stopped for three seconds. The run must end once with the reason, or go on with a
 // file whose length is the wall clock's; the file is complete either way.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QProcess>
-#include <cerrno>
 #include <chrono>
 #include <memory>
 
@@ -120,28 +116,14 @@ class AlsaStoppedProgram : public testsupport::PulseTest {
 // loss came back as silence, and the window's clock counts the same time.
 TEST_F(AlsaStoppedProgram, TheRecordingKeepsTheWallClock) {
   if (testsupport::kThreadChecked) GTEST_SKIP() << "starts other programs (see support/programs.h)";
-  // Another client keeps the monitor running, so that it delivers from the start.
   QProcess reader;
-  reader.setStandardOutputFile(QProcess::nullDevice());
-  reader.start("parec", {"-d", testsupport::kMonitor});
-  ASSERT_TRUE(reader.waitForStarted(10000));
+  ASSERT_TRUE(testsupport::readMonitor(reader));
   TForm1& f = window.open();
   window.record("stopped.wav");
   ASSERT_TRUE(f.BitBtn3->isEnabled()) << "the recording did not start";
   ASSERT_TRUE(window.blocks.waitBlocks(5, 30000)) << "nothing was recorded";
 
-  const pid_t self = getpid();
-  const pid_t stopper = fork();
-  ASSERT_GE(stopper, 0);
-  if (stopper == 0) {
-    kill(self, SIGSTOP);
-    usleep(3000000);
-    kill(self, SIGCONT);
-    _exit(0);
-  }
-  int status = 0;
-  while (waitpid(stopper, &status, 0) < 0 && errno == EINTR) {
-  }
+  ASSERT_TRUE(testsupport::stopThisProcessFor(3));
   // The three seconds of the stop, then one more.
   ASSERT_TRUE(window.blocks.waitBlocks(window.blocks.blocks() + 40, 30000));
   const Clock::time_point stopped = Clock::now();

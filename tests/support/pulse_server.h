@@ -50,6 +50,15 @@ inline std::string prepareServer() {
   return {};
 }
 
+// Starts `reader` recording the test sink's monitor into nothing. With another client on
+// it the monitor delivers from the start: as a recorder's only client it begins one or two
+// seconds late, which would spoil a test that times a recording.
+inline bool readMonitor(QProcess& reader) {
+  reader.setStandardOutputFile(QProcess::nullDevice());
+  reader.start("parec", {"-d", kMonitor});
+  return reader.waitForStarted(10000);
+}
+
 // Per-channel volume of the test source or sink as pactl reports it (raw, 65536 = 100 %).
 inline std::vector<long> pactlVolume(const char* what, const char* name) {
   const QString text = run("pactl", {QString("get-%1-volume").arg(what), name}).out;
