@@ -38,8 +38,8 @@ void TForm1::blockAnalysed(const BlockScanResult& scan) {
   }
 
   // No signal: the warning comes after ten seconds of quiet blocks, counts the seconds up
-  // and goes with the first louder block.
-  if (scan.peak[0] > runrecord.quietPeak || scan.peak[1] > runrecord.quietPeak) {
+  // and goes with the first block heard.
+  if (scan.heard) {
     if (runrecord.quietBlocks >= 100) StatusBar1->setItem(StatusLine::Signal, {});
     runrecord.quietBlocks = 0;
   } else if (runrecord.active && ++runrecord.quietBlocks % 10 == 0) {

@@ -57,15 +57,16 @@ void BlockHandover::receive(UINT msg, WPARAM run, LPARAM packed) {
 }
 
 LPARAM BlockHandover::pack(const BlockScanResult& scan) {
-  const uint64_t bits = uint64_t{scan.peak[0]} | uint64_t{scan.peak[1]} << 16 | uint64_t{scan.longestRun[0]} << 32 |
-                        uint64_t{scan.longestRun[1]} << 48;
+  const uint64_t bits = uint64_t{scan.peak[0]} | uint64_t{scan.heard} << kHeardBit | uint64_t{scan.peak[1]} << 16 |
+                        uint64_t{scan.longestRun[0]} << 32 | uint64_t{scan.longestRun[1]} << 48;
   return static_cast<LPARAM>(bits);
 }
 
 BlockScanResult BlockHandover::unpack(LPARAM packed) {
   const auto bits = static_cast<uint64_t>(packed);
   BlockScanResult scan;
-  scan.peak = {static_cast<uint16_t>(bits), static_cast<uint16_t>(bits >> 16)};
+  scan.peak = {static_cast<uint16_t>(bits & ((1u << kHeardBit) - 1)), static_cast<uint16_t>(bits >> 16)};
+  scan.heard = (bits >> kHeardBit & 1) != 0;
   scan.longestRun = {static_cast<uint16_t>(bits >> 32), static_cast<uint16_t>(bits >> 48)};
   return scan;
 }

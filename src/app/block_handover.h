@@ -37,8 +37,11 @@ class BlockHandover {
   void postDropout(uint32_t overruns, uint32_t framesLost);
 
  private:
-  // A result travels as one message parameter: two peaks and two runs of 16 bits.
+  // A result travels as one message parameter of four 16-bit fields: the two peaks and
+  // the two runs. A peak needs 15 bits (16-bit peaks are 0..32767, 8-bit ones 0..128), so
+  // the left peak's top bit carries whether the block was heard.
   static_assert(sizeof(LPARAM) >= 8);
+  static constexpr unsigned kHeardBit = 15;
   static LPARAM pack(const BlockScanResult& scan);
   static BlockScanResult unpack(LPARAM packed);
   void receive(UINT msg, WPARAM run, LPARAM packed);

@@ -17,6 +17,7 @@ BlockScanResult scanBlockReference(const void* data, uint16_t size, TBPS bits, T
   const int64_t lim8 = limit8, lim16 = limit16;  // wide enough to negate any limit
   uint16_t current[2] = {0, 0}, longest[2] = {0, 0};
   int32_t peak[2] = {0, 0};
+  int32_t low = 0;  // the smallest 16-bit sample of either channel, from 0 down
   for (size_t f = 0; f < frames; ++f) {
     for (size_t c = 0; c < stride; ++c) {
       const size_t index = f * stride + c;
@@ -24,6 +25,7 @@ BlockScanResult scanBlockReference(const void* data, uint16_t size, TBPS bits, T
       if (bits == TBPS::_16) {
         const auto s = static_cast<int16_t>(uint16_t(bytes[2 * index] | bytes[2 * index + 1] << 8));
         peak[c] = std::max<int32_t>(peak[c], s);
+        low = std::min<int32_t>(low, s);
         over = s > lim16 || s < -lim16;
       } else {
         const int u = bytes[index];
@@ -38,7 +40,11 @@ BlockScanResult scanBlockReference(const void* data, uint16_t size, TBPS bits, T
       }
     }
   }
+  // Heard: a sample beyond the quiet limit on either side of silence. An 8-bit peak is
+  // already the distance from silence; a 16-bit one only looks upwards.
+  const int32_t loudest = std::max(peak[0], peak[1]);
   BlockScanResult r;
+  r.heard = bits == TBPS::_16 ? loudest > kQuietLimit16 || low < -kQuietLimit16 : loudest > kQuietLimit8;
   for (size_t c = 0; c < 2; ++c) {
     r.peak[c] = static_cast<uint16_t>(peak[c]);
     r.longestRun[c] = longest[c];

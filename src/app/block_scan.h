@@ -1,12 +1,18 @@
 // The scan of one recorded block: per channel the peak and the longest run of
-// consecutive samples beyond the clip limit. Runs on the service thread, so it touches
-// nothing but the block and its own result.
+// consecutive samples beyond the clip limit, and whether the block holds a signal at
+// all. Runs on the service thread, so it touches nothing but the block and its own
+// result.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
 #include "audio/Audio.h"
+
+// The largest distance from silence that is still no signal (1 % of full scale): a
+// 16-bit sample s with |s| <= 327, an 8-bit sample u with |128 - u| <= 2.
+constexpr int32_t kQuietLimit16 = 327;
+constexpr int32_t kQuietLimit8 = 2;
 
 // What the scan of one block found. Channel 0 is left (or the only channel), channel 1
 // is right; a mono block leaves channel 1 at 0.
@@ -17,6 +23,9 @@ struct BlockScanResult {
   // The longest run of over-limit samples that an in-limit sample closed inside the
   // block; a run still open at the block's end does not count.
   std::array<uint16_t, 2> longestRun{};
+  // Some sample of either channel lies beyond the quiet limit, below silence as well as
+  // above it (which the 16-bit peak does not tell).
+  bool heard = false;
 
   bool operator==(const BlockScanResult&) const = default;
 };

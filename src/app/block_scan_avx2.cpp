@@ -31,11 +31,29 @@ inline __m256i over8(__m256i v, __m256i hi, __m256i lo) {
 
 inline unsigned moveMask(__m256i m) { return static_cast<unsigned>(_mm256_movemask_epi8(m)); }
 
+// Whether any of the largest samples mx or the smallest mn of a chunk lies beyond the
+// quiet limit. A kernel asks only until a chunk was heard and keeps a flag, not one more
+// vector of running extremes, which would cost a register in the scan's loop.
+inline bool beyondQuiet(__m256i mx, __m256i mn) {
+  const __m256i beyond = _mm256_or_si256(_mm256_cmpgt_epi16(mx, _mm256_set1_epi16(kQuietLimit16)),
+                                         _mm256_cmpgt_epi16(_mm256_set1_epi16(-kQuietLimit16), mn));
+  return !_mm256_testz_si256(beyond, beyond);
+}
+
+// A constant vector read from memory where it is used. The compiler would otherwise keep
+// it in a register through the whole scan, and with the eight samples of a chunk held for
+// the over-limit masks too few registers would be left for the running peaks, which
+// then go through memory for every chunk. The empty asm hides that the address is fixed.
+inline __m256i loadHere(const void* table) {
+  asm("" : "+r"(table));
+  return load(static_cast<const uint8_t*>(table));
+}
+
 // Within each 128-bit half: the even bytes (left samples) first, then the odd ones.
 inline __m256i splitPairs(__m256i m) {
-  const __m256i order = _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15,  //
-                                         0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
-  return _mm256_shuffle_epi8(m, order);
+  alignas(32) static constexpr uint8_t kOrder[32] = {0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15,  //
+                                                     0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15};
+  return _mm256_shuffle_epi8(m, loadHere(kOrder));
 }
 
 struct Mono16 {
@@ -43,6 +61,7 @@ struct Mono16 {
   static constexpr bool kStereo = false;
   static constexpr uint8_t kNeutral = 0;
   __m256i hi, lo, peak = _mm256_setzero_si256();
+  bool heardAny = false;
 
   explicit Mono16(const ScanLimits& l) : hi(_mm256_set1_epi16(l.hi16)), lo(_mm256_set1_epi16(l.lo16)) {}
 
@@ -51,6 +70,7 @@ struct Mono16 {
     const __m256i mx = _mm256_max_epi16(_mm256_max_epi16(s0, s1), _mm256_max_epi16(s2, s3));
     const __m256i mn = _mm256_min_epi16(_mm256_min_epi16(s0, s1), _mm256_min_epi16(s2, s3));
     peak = _mm256_max_epi16(peak, mx);
+    if (!heardAny) heardAny = beyondQuiet(mx, mn);
     const __m256i any = _mm256_or_si256(_mm256_cmpgt_epi16(mx, hi), _mm256_cmpgt_epi16(lo, mn));
     if (_mm256_testz_si256(any, any)) return false;
     // Packing works within 128-bit halves; the qword permute restores sample order.
@@ -67,6 +87,7 @@ struct Mono16 {
     for (int16_t v : lanes) p = v > p ? v : p;
     return {static_cast<uint16_t>(p), 0};
   }
+  bool heard() const { return heardAny; }
 };
 
 struct Stereo16 {
@@ -74,6 +95,7 @@ struct Stereo16 {
   static constexpr bool kStereo = true;
   static constexpr uint8_t kNeutral = 0;
   __m256i hi, lo, peak = _mm256_setzero_si256();  // even lanes left, odd lanes right
+  bool heardAny = false;
 
   explicit Stereo16(const ScanLimits& l) : hi(_mm256_set1_epi16(l.hi16)), lo(_mm256_set1_epi16(l.lo16)) {}
 
@@ -85,11 +107,13 @@ struct Stereo16 {
     const __m256i mn = _mm256_min_epi16(_mm256_min_epi16(_mm256_min_epi16(s[0], s[1]), _mm256_min_epi16(s[2], s[3])),
                                         _mm256_min_epi16(_mm256_min_epi16(s[4], s[5]), _mm256_min_epi16(s[6], s[7])));
     peak = _mm256_max_epi16(peak, mx);
+    if (!heardAny) heardAny = beyondQuiet(mx, mn);
     const __m256i any = _mm256_or_si256(_mm256_cmpgt_epi16(mx, hi), _mm256_cmpgt_epi16(lo, mn));
     if (_mm256_testz_si256(any, any)) return false;
     // Per 16 frames: pack the sample masks to bytes, put left bytes before right ones in
     // each half, then gather the dwords into frame order, left 0..15 then right 0..15.
-    const __m256i frameOrder = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    alignas(32) static constexpr int32_t kFrameOrder[8] = {0, 4, 1, 5, 2, 6, 3, 7};
+    const __m256i frameOrder = loadHere(kFrameOrder);
     uint64_t left = 0, right = 0;
     for (int k = 0; k < 4; ++k) {
       const __m256i packed = _mm256_packs_epi16(over16(s[2 * k], hi, lo), over16(s[2 * k + 1], hi, lo));
@@ -109,6 +133,7 @@ struct Stereo16 {
     for (int i = 0; i < 16; ++i) p[i & 1] = lanes[i] > p[i & 1] ? lanes[i] : p[i & 1];
     return {static_cast<uint16_t>(p[0]), static_cast<uint16_t>(p[1])};
   }
+  bool heard() const { return heardAny; }
 };
 
 // 8-bit data keeps the largest and smallest byte per lane; the peak is the farther of
@@ -142,6 +167,8 @@ struct Bytes8 {
     }
     return peak8(hiByte, loByte);
   }
+  // Both channels' lanes together.
+  bool heard() const { return peakOf(0, 1) > kQuietLimit8; }
 };
 
 struct Mono8 : Bytes8 {

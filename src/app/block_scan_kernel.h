@@ -91,7 +91,8 @@ struct RunTracker {
 //   Kernel(const ScanLimits&),
 //   bool chunk(const uint8_t* p, uint64_t over[2]): scans the 64 frames at p into the peaks;
 //     false if none of them is over the limit, else the over-limit masks per channel,
-//   std::array<uint16_t, 2> peaks().
+//   std::array<uint16_t, 2> peaks(),
+//   bool heard(): some sample scanned lies beyond the quiet limit.
 template <class Kernel>
 BlockScanResult scanChunks(const uint8_t* p, size_t frames, const ScanLimits& limits) {
   constexpr size_t kChunkBytes = 64 * Kernel::kFrameBytes;
@@ -126,6 +127,7 @@ BlockScanResult scanChunks(const uint8_t* p, size_t frames, const ScanLimits& li
   }
   BlockScanResult r;
   r.peak = kernel.peaks();
+  r.heard = kernel.heard();
   r.longestRun[0] = static_cast<uint16_t>(runs[0].longest);
   if (Kernel::kStereo) r.longestRun[1] = static_cast<uint16_t>(runs[1].longest);
   return r;

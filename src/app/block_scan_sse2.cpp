@@ -31,11 +31,21 @@ inline __m128i highHalves(__m128i m) { return _mm_srai_epi16(m, 8); }
 
 inline unsigned moveMask(__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); }
 
+// Whether any of the largest samples mx or the smallest mn of a chunk lies beyond the
+// quiet limit. A kernel asks only until a chunk was heard and keeps a flag, not one more
+// vector of running extremes, which would cost a register in the scan's loop.
+inline bool beyondQuiet(__m128i mx, __m128i mn) {
+  const __m128i beyond = _mm_or_si128(_mm_cmpgt_epi16(mx, _mm_set1_epi16(kQuietLimit16)),
+                                      _mm_cmpgt_epi16(_mm_set1_epi16(-kQuietLimit16), mn));
+  return moveMask(beyond) != 0;
+}
+
 struct Mono16 {
   static constexpr size_t kFrameBytes = 2;
   static constexpr bool kStereo = false;
   static constexpr uint8_t kNeutral = 0;
   __m128i hi, lo, peak = _mm_setzero_si128();
+  bool heardAny = false;
 
   explicit Mono16(const ScanLimits& l) : hi(_mm_set1_epi16(l.hi16)), lo(_mm_set1_epi16(l.lo16)) {}
 
@@ -48,6 +58,7 @@ struct Mono16 {
       mn = _mm_min_epi16(mn, s[i]);
     }
     peak = _mm_max_epi16(peak, mx);
+    if (!heardAny) heardAny = beyondQuiet(mx, mn);
     if (moveMask(_mm_or_si128(_mm_cmpgt_epi16(mx, hi), _mm_cmpgt_epi16(lo, mn))) == 0) return false;
     uint64_t m = 0;
     for (int k = 0; k < 4; ++k) {
@@ -65,6 +76,7 @@ struct Mono16 {
     for (int16_t v : lanes) p = v > p ? v : p;
     return {static_cast<uint16_t>(p), 0};
   }
+  bool heard() const { return heardAny; }
 };
 
 struct Stereo16 {
@@ -72,6 +84,7 @@ struct Stereo16 {
   static constexpr bool kStereo = true;
   static constexpr uint8_t kNeutral = 0;
   __m128i hi, lo, peak = _mm_setzero_si128();  // even lanes left, odd lanes right
+  bool heardAny = false;
 
   explicit Stereo16(const ScanLimits& l) : hi(_mm_set1_epi16(l.hi16)), lo(_mm_set1_epi16(l.lo16)) {}
 
@@ -84,6 +97,7 @@ struct Stereo16 {
       mn = _mm_min_epi16(mn, s[i]);
     }
     peak = _mm_max_epi16(peak, mx);
+    if (!heardAny) heardAny = beyondQuiet(mx, mn);
     if (moveMask(_mm_or_si128(_mm_cmpgt_epi16(mx, hi), _mm_cmpgt_epi16(lo, mn))) == 0) return false;
     uint64_t left = 0, right = 0;
     for (int k = 0; k < 4; ++k) {
@@ -106,6 +120,7 @@ struct Stereo16 {
     for (int i = 0; i < 8; ++i) p[i & 1] = lanes[i] > p[i & 1] ? lanes[i] : p[i & 1];
     return {static_cast<uint16_t>(p[0]), static_cast<uint16_t>(p[1])};
   }
+  bool heard() const { return heardAny; }
 };
 
 // 8-bit data keeps the largest and smallest byte per lane; the peak is the farther of
@@ -143,6 +158,8 @@ struct Bytes8 {
     }
     return peak8(hiByte, loByte);
   }
+  // Both channels' lanes together.
+  bool heard() const { return peakOf(0, 1) > kQuietLimit8; }
 };
 
 struct Mono8 : Bytes8 {

@@ -19,9 +19,7 @@ struct RunRecord {
   bool recording = false;   // false: a monitoring run, which writes no file
   uint32_t rate = 0;        // frames per second
   uint32_t frameBytes = 0;  // bytes per frame
-  // The largest block peak that still counts as no signal (1 % of full scale).
-  uint16_t quietPeak = 0;
-  QStringList files;  // the files written, in order; the last is the one being written
+  QStringList files;        // the files written, in order; the last is the one being written
   // Run time in tenths of a second: delivered blocks plus the time lost in dropouts.
   uint64_t tenths = 0;
   bool clockRunning = false;  // a block has arrived (a triggered recording waits for one)

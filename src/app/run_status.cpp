@@ -60,8 +60,6 @@ void TForm1::runStarted(bool recording) {
   runrecord.recording = recording;
   runrecord.rate = recorder.SampleRate();
   runrecord.frameBytes = frameBytes(recorder.BitsPerSample(), recorder.Channels());
-  // 1 % of full scale; 8-bit peaks are distances from the centre value 128.
-  runrecord.quietPeak = recorder.BitsPerSample() == TBPS::_16 ? 327 : 2;
   StatusBar1->clearItems();
   if (!recording) return;
   runrecord.files << recfilename;

@@ -225,4 +225,37 @@ TEST(BlockHandoverTest, ResultsOfAnEndedRunAreDropped) {
   handover.endRun();
 }
 
+TEST(BlockHandoverTest, ResultsArriveWholeWithWhetherTheBlockWasHeard) {
+  std::vector<BlockScanResult> got;
+  BlockHandover handover([&](const BlockScanResult& scan) { got.push_back(scan); });
+  handover.beginRun(TBPS::_16, TChannels::Stereo, 0, 32766);
+  // The largest peaks and runs a block of a tenth holds (6553 frames at 65535 Hz), a
+  // block heard only below silence, and a quiet one.
+  std::vector<int16_t> loud(2 * 6553, 0), below(2 * 4410, 0), quiet(2 * 4410, 327);
+  for (size_t i = 0; i + 2 < loud.size(); i += 2) {
+    loud[i] = 32767;
+    loud[i + 1] = -32768;
+  }
+  for (size_t i = 0; i < below.size(); i += 7) below[i] = -328;
+  for (size_t i = 1; i < quiet.size(); i += 2) quiet[i] = -327;
+  std::vector<BlockScanResult> expected;
+  for (const auto* samples : {&loud, &below, &quiet}) {
+    const std::string block = recorder_test::samples16(*samples);
+    const auto size = static_cast<uint16_t>(block.size());
+    expected.push_back(scanBlock(block.data(), size, TBPS::_16, TChannels::Stereo, 0, 32766));
+    handover.post(block.data(), size);
+  }
+  QCoreApplication::sendPostedEvents();
+  handover.endRun();
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_TRUE(got == expected);
+  EXPECT_EQ(got[0].peak, (std::array<uint16_t, 2>{32767, 0}));
+  EXPECT_EQ(got[0].longestRun, (std::array<uint16_t, 2>{6552, 6552}));
+  EXPECT_TRUE(got[0].heard);
+  EXPECT_EQ(got[1].peak, (std::array<uint16_t, 2>{0, 0}));
+  EXPECT_TRUE(got[1].heard) << "a block heard only below silence";
+  EXPECT_EQ(got[2].peak, (std::array<uint16_t, 2>{327, 0}));
+  EXPECT_FALSE(got[2].heard);
+}
+
 }  // namespace

@@ -12,7 +12,7 @@
 
 std::ostream& operator<<(std::ostream& os, const BlockScanResult& r) {
   return os << "{peak " << r.peak[0] << "/" << r.peak[1] << ", run " << r.longestRun[0] << "/" << r.longestRun[1]
-            << "}";
+            << (r.heard ? ", heard" : ", quiet") << "}";
 }
 
 namespace {
@@ -49,10 +49,12 @@ std::string pathName(BlockScanPath p) {
 
 std::string paramName(const testing::TestParamInfo<BlockScanPath>& info) { return pathName(info.param); }
 
-BlockScanResult result(uint16_t peak0, uint16_t peak1, uint16_t run0, uint16_t run1) {
+// A result; a block whose peak lies beyond the quiet limit is heard.
+BlockScanResult result(uint16_t peak0, uint16_t peak1, uint16_t run0, uint16_t run1, bool heard) {
   BlockScanResult r;
   r.peak = {peak0, peak1};
   r.longestRun = {run0, run1};
+  r.heard = heard;
   return r;
 }
 
@@ -79,7 +81,7 @@ TEST_P(BlockScanTest, PeaksFollowTheSignedAndCentredRules) {
 
   // 8-bit peaks are the distance from 128: silence 0, a single 0 byte 128, 255 only 127.
   Bytes silence(4410, 128);
-  EXPECT_EQ(scan(silence, TBPS::_8, TChannels::Mono), result(0, 0, 0, 0));
+  EXPECT_EQ(scan(silence, TBPS::_8, TChannels::Mono), result(0, 0, 0, 0, false));
   Bytes one = silence;
   one[2000] = 0;
   EXPECT_EQ(scan(one, TBPS::_8, TChannels::Mono).peak[0], 128);
@@ -95,7 +97,7 @@ TEST_P(BlockScanTest, PeaksFollowTheSignedAndCentredRules) {
 TEST_P(BlockScanTest, LongestRunCountsOnlyRunsClosedInsideTheBlock) {
   std::vector<int16_t> s(4410, 1000);
   for (int i = 2000; i < 2005; ++i) s[i] = (i % 2) ? 32701 : -32701;
-  EXPECT_EQ(scan(samples16(s), TBPS::_16, TChannels::Mono), result(32701, 0, 5, 0));
+  EXPECT_EQ(scan(samples16(s), TBPS::_16, TChannels::Mono), result(32701, 0, 5, 0, true));
 
   // The same burst at the very end stays open and counts nothing.
   std::vector<int16_t> end(4410, 1000);
@@ -140,25 +142,63 @@ TEST_P(BlockScanTest, LimitBoundsAreExactForBothWidths) {
 TEST_P(BlockScanTest, MonoLeavesTheRightChannelAtZeroAndEmptyBlocksFindNothing) {
   std::vector<int16_t> s(4410, 32767);
   s[6] = 0;
-  EXPECT_EQ(scan(samples16(s), TBPS::_16, TChannels::Mono), result(32767, 0, 6, 0));
+  EXPECT_EQ(scan(samples16(s), TBPS::_16, TChannels::Mono), result(32767, 0, 6, 0, true));
   Bytes b(4410, 255);
   b[10] = 128;
-  EXPECT_EQ(scan(b, TBPS::_8, TChannels::Mono), result(127, 0, 10, 0));
+  EXPECT_EQ(scan(b, TBPS::_8, TChannels::Mono), result(127, 0, 10, 0, true));
 
   for (TBPS bits : {TBPS::_8, TBPS::_16})
     for (TChannels ch : {TChannels::Mono, TChannels::Stereo})
-      EXPECT_EQ(scanBlockOn(GetParam(), nullptr, 0, bits, ch, 0, 0), result(0, 0, 0, 0));
+      EXPECT_EQ(scanBlockOn(GetParam(), nullptr, 0, bits, ch, 0, 0), result(0, 0, 0, 0, false));
 }
 
 TEST_P(BlockScanTest, TrailingBytesOfAnIncompleteFrameAreIgnored) {
   // 16-bit stereo, 7 bytes: one whole frame; the loud right sample after it is not read.
   Bytes b = stereo16({0, 0}, {0, 32767});
   b.resize(7);
-  EXPECT_EQ(scan(b, TBPS::_16, TChannels::Stereo), result(0, 0, 0, 0));
+  EXPECT_EQ(scan(b, TBPS::_16, TChannels::Stereo), result(0, 0, 0, 0, false));
   // 8-bit stereo, 129 bytes: the last byte would be a lone left sample of 0.
   Bytes c(129, 128);
   c[128] = 0;
-  EXPECT_EQ(scan(c, TBPS::_8, TChannels::Stereo), result(0, 0, 0, 0));
+  EXPECT_EQ(scan(c, TBPS::_8, TChannels::Stereo), result(0, 0, 0, 0, false));
+}
+
+TEST_P(BlockScanTest, HeardIsASampleBeyondOnePercentOfFullScaleOnEitherSideOfSilence) {
+  // A block of loud negative samples peaks at 0 and is heard all the same.
+  const std::vector<int16_t> negative(4410, -5000);
+  EXPECT_EQ(scan(stereo16(negative, negative), TBPS::_16, TChannels::Stereo), result(0, 0, 0, 0, true));
+
+  // One sample in quiet input (samples right at the quiet limit, both sides), at the
+  // first sample, inside, and last (in the padded last chunk; in stereo the right
+  // channel): heard exactly when it lies beyond the limit, whatever the clip limits.
+  struct Value {
+    int16_t wide;
+    uint8_t narrow;
+    bool heard;
+  } values[] = {{327, 130, false}, {-327, 126, false}, {328, 131, true},
+                {-328, 125, true}, {32767, 255, true}, {-32768, 0, true}};
+  const size_t frames = 300;
+  for (TChannels ch : {TChannels::Mono, TChannels::Stereo}) {
+    const size_t samples = frames * (ch == TChannels::Stereo ? 2 : 1);
+    for (size_t at : {size_t{0}, size_t{131}, samples - 1}) {
+      for (const Value& v : values) {
+        std::vector<int16_t> wide(samples);
+        Bytes narrow(samples);
+        for (size_t i = 0; i < samples; ++i) {
+          wide[i] = i % 3 ? int16_t{-327} : int16_t{327};
+          narrow[i] = i % 3 ? 126 : 130;
+        }
+        wide[at] = v.wide;
+        narrow[at] = v.narrow;
+        for (int32_t limit : {0, 32767}) {
+          EXPECT_EQ(scan(samples16(wide), TBPS::_16, ch, limit, limit).heard, v.heard)
+              << v.wide << " at " << at << ", limit " << limit;
+          EXPECT_EQ(scan(narrow, TBPS::_8, ch, limit, limit).heard, v.heard)
+              << int{v.narrow} << " at " << at << ", limit " << limit;
+        }
+      }
+    }
+  }
 }
 
 TEST_P(BlockScanTest, EveryRunLengthAtEveryPositionAroundChunkEdges) {
@@ -188,8 +228,9 @@ TEST_P(BlockScanTest, EveryRunLengthAtEveryPositionAroundChunkEdges) {
 }
 
 // Random blocks in every format: runs of over-limit samples of many lengths between
-// in-limit stretches, values at and around the bounds, extreme samples, and sizes from
-// empty to the largest a block can have, placed at odd addresses.
+// in-limit stretches, values at and around the bounds, extreme samples, quiet input with
+// or without one sample beyond the quiet limit, and sizes from empty to the largest a
+// block can have, placed at odd addresses.
 class RandomBlocks {
  public:
   explicit RandomBlocks(uint32_t seed) : rng_(seed) {}
@@ -232,6 +273,22 @@ class RandomBlocks {
     return inLo <= inHi ? pick(inLo, inHi) : pick(lo, hi);
   }
 
+  // Input around the quiet limit: every sample within it, or one sample (sometimes) just
+  // beyond it or at full scale, so that the heard flag is put to the test both ways.
+  Bytes quietBlock(uint16_t size, bool wide) {
+    Bytes b(size);
+    const size_t width = wide ? 2 : 1, count = size / width;
+    const int centre = wide ? 0 : 128, limit = wide ? 327 : 2;
+    for (size_t i = 0; i < count; ++i) put(b, i, wide, centre + pick(-limit, limit));
+    if (count > 0 && pick(0, 1)) {
+      const int beyond = pick(0, 3) ? limit + 1 : (wide ? 32767 : 127);
+      put(b, static_cast<size_t>(pick(0, static_cast<int>(count) - 1)), wide,
+          centre + (pick(0, 1) ? beyond : -beyond - (beyond == limit + 1 ? 0 : 1)));
+    }
+    for (size_t i = count * width; i < size; ++i) b[i] = static_cast<uint8_t>(pick(0, 255));
+    return b;
+  }
+
   Bytes block(uint16_t size, bool wide, bool stereo, int32_t limit) {
     Bytes b(size);
     const size_t width = wide ? 2 : 1, count = size / width;
@@ -247,19 +304,22 @@ class RandomBlocks {
         left = pick(0, 2 * meanRun);
       }
       const bool thisOver = stereo && (i % 2) && pick(0, 99) < rightBreaks ? !over : over;
-      const int v = sample(wide, thisOver, limit, strayPercent);
-      if (wide) {
-        b[2 * i] = static_cast<uint8_t>(v & 0xFF);
-        b[2 * i + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
-      } else {
-        b[i] = static_cast<uint8_t>(v);
-      }
+      put(b, i, wide, sample(wide, thisOver, limit, strayPercent));
     }
     for (size_t i = count * width; i < size; ++i) b[i] = static_cast<uint8_t>(pick(0, 255));
     return b;
   }
 
  private:
+  static void put(Bytes& b, size_t i, bool wide, int v) {
+    if (wide) {
+      b[2 * i] = static_cast<uint8_t>(v & 0xFF);
+      b[2 * i + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+    } else {
+      b[i] = static_cast<uint8_t>(v);
+    }
+  }
+
   std::mt19937 rng_;
 };
 
@@ -272,7 +332,8 @@ TEST_P(BlockScanAgreement, AgreesWithTheReferenceOnRandomBlocks) {
     const bool wide = gen.pick(0, 1), stereo = gen.pick(0, 1);
     const int32_t limit8 = gen.limit8(), limit16 = gen.limit16();
     const uint16_t size = gen.size();
-    const Bytes content = gen.block(size, wide, stereo, wide ? limit16 : limit8);
+    const Bytes content =
+        gen.pick(0, 3) == 0 ? gen.quietBlock(size, wide) : gen.block(size, wide, stereo, wide ? limit16 : limit8);
     // An exact-size buffer at an odd offset: a read past the block or an aligned-load
     // assumption shows up under the address sanitizer.
     const size_t offset = static_cast<size_t>(gen.pick(0, 31));
@@ -305,7 +366,7 @@ TEST(BlockScanDispatch, ScanBlockTakesTheFastestAvailablePath) {
   for (int i = 10; i < 14; ++i) s[i] = 32767;
   const Bytes b = samples16(s);
   EXPECT_EQ(scanBlock(b.data(), static_cast<uint16_t>(b.size()), TBPS::_16, TChannels::Stereo, 0, 32000),
-            result(32767, 32767, 2, 2));
+            result(32767, 32767, 2, 2, true));
 }
 
 }  // namespace

@@ -105,12 +105,7 @@ TEST_F(RecordingFlowAlsa, SpeechPlayedIntoTheSoundServerReachesTheFile) {
   ASSERT_FALSE(speech.isEmpty()) << "espeak-ng could not make the speech file";
   form = std::make_unique<TForm1>();
   TForm1& f = *form;
-  f.recbits = 1;
-  f.recchannels = 1;
-  f.recsamplerate = 44100;
-  f.limit16 = 32000;
-  f.limit8 = 120;
-  f.RadioButton3->setChecked(true);
+  window_run::useTestFormat(f);
   ASSERT_EQ(f.ComboBox1->itemText(0), "refer to wave data");
   const QString name = dir.filePath("alsa.wav");
   prompts->saveAnswer = name;

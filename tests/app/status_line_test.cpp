@@ -145,7 +145,7 @@ TEST_F(StatusLineTest, NoSignalAfterTenQuietSecondsUntilALouderBlock) {
   TForm1& f = openQuiet();
   f.BitBtn4Click(f.BitBtn4);
   ASSERT_TRUE(f.Audio1->Recorder()->IsOpen);
-  const std::string quiet = block16(327, 327);
+  const std::string quiet = block16(327, -327);
   feed(quiet, 99);
   EXPECT_EQ(item(StatusLine::Signal), "");
   feed(quiet, 1);
@@ -156,8 +156,12 @@ TEST_F(StatusLineTest, NoSignalAfterTenQuietSecondsUntilALouderBlock) {
   EXPECT_EQ(item(StatusLine::Signal), "") << "one loud channel is a signal";
   feed(quiet, 99);
   EXPECT_EQ(item(StatusLine::Signal), "") << "the quiet time counts afresh";
+  feed(quiet, 1);
+  EXPECT_EQ(item(StatusLine::Signal), "No signal for 10 s: is the input connected?");
+  feed(block16(-328, 0), 1);
+  EXPECT_EQ(item(StatusLine::Signal), "") << "a signal below silence is a signal too";
   f.BitBtn4Click(f.BitBtn4);
-  EXPECT_EQ(item(StatusLine::Summary), "Monitoring stopped by the user (00:00:21). No dropouts.");
+  EXPECT_EQ(item(StatusLine::Summary), "Monitoring stopped by the user (00:00:22). No dropouts.");
 
   // 8-bit data: within 2 of the centre 128 is no signal.
   f.recbits = 0;

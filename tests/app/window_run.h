@@ -21,6 +21,7 @@
 #include "mmsystem/driver.h"
 #include "mmsystem/virtual_driver.h"
 #include "support/event_wait.h"
+#include "support/programs.h"
 #include "support/wave_files.h"
 
 namespace window_run {
@@ -35,6 +36,35 @@ using testsupport::writeFile;
 // One block of 4410 frames (a tenth of a second at 44100 Hz).
 constexpr int kFrames = 4410;
 
+// 16-bit stereo 44100 Hz, limits 32000 and 120, and no automatic level control, so the
+// clip sums stay as the block analysis left them.
+inline void useTestFormat(TForm1& f) {
+  f.recbits = 1;
+  f.recchannels = 1;
+  f.recsamplerate = 44100;
+  f.limit16 = 32000;
+  f.limit8 = 120;
+  f.RadioButton3->setChecked(true);
+}
+
+// Bytes per second of that format.
+constexpr double kBytesPerSecond = 44100.0 * 4;
+
+// The data of a recording in that format at `path`, checked as a complete file: its
+// header's size fields equal the data on disk, and sox decodes every sample.
+inline std::string recordedData(const std::string& path) {
+  const std::string file = readFile(path);
+  EXPECT_GE(file.size(), 44u) << path;
+  if (file.size() < 44) return {};
+  EXPECT_EQ(readLE(file, 4, 4), file.size() - 8) << path;
+  EXPECT_EQ(readLE(file, 40, 4), file.size() - 44) << path;
+  const std::string sox = testsupport::soxInfo(path);
+  if (sox != "no sox") {
+    EXPECT_EQ(sox, "2 44100 16 " + std::to_string((file.size() - 44) / 4)) << path;
+  }
+  return file.substr(44);
+}
+
 class WindowRun : public ::testing::Test {
  protected:
   void TearDown() override {
@@ -42,8 +72,7 @@ class WindowRun : public ::testing::Test {
     mmsystem::installDriver(std::make_unique<VirtualDriver>());
   }
 
-  // Opens the window on `card` with 16-bit stereo 44100 Hz, limits 32000 and 120, and no
-  // automatic level control, so the clip sums stay as the block analysis left them.
+  // Opens the window on `card` in the test format.
   TForm1& open(VirtualCard card) {
     auto driver = std::make_unique<recorder_test::CountingDriver>(std::move(card));
     this->driver = driver.get();
@@ -54,12 +83,7 @@ class WindowRun : public ::testing::Test {
       f->Audio1Record(s, lp, rp, n);
       delivered.fetch_add(1);
     };
-    form->recbits = 1;
-    form->recchannels = 1;
-    form->recsamplerate = 44100;
-    form->limit16 = 32000;
-    form->limit8 = 120;
-    form->RadioButton3->setChecked(true);
+    useTestFormat(*form);
     return *form;
   }
   TForm1& openDefault(VirtualPacing pacing = VirtualPacing::AsFastAsQueued) {

@@ -162,7 +162,7 @@ TEST_F(AlsaComponent, LongRecordingLosesNoBlockWhileTheMachineIsBusy) {
   // audio that arrived until the stop.
   const WAVEFORMATEX& format = *rec.WaveFormat();
   const double block = 4410.0 / 44100;
-  const double arrived = std::chrono::duration<double>(stopped - delivered.first()).count() + block;
+  const double arrived = delivered.secondsUntil(stopped, block);
   const double recorded = static_cast<double>(delivered.bytes().size()) / format.nAvgBytesPerSec;
   EXPECT_GE(arrived, 10.0);
   EXPECT_LE(recorded, arrived + 0.05) << "blocks invented";

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "audio/Audio.h"
+#include "support/delivered_blocks.h"
 #include "support/event_wait.h"
 #include "support/pulse_server.h"
 #include "support/signal_match.h"
@@ -51,40 +52,6 @@ class PulseComponentTest : public PulseTest {
   QTemporaryDir dir_;
 };
 
-// What OnRecord delivered (on the service thread): the bytes, the number of blocks and
-// when the first one came.
-class Delivered {
- public:
-  void attach(TAudio& audio) {
-    audio.OnRecord = [this](TObject*, void* lp, void*, uint16_t size) {
-      std::lock_guard lock(mutex_);
-      if (blocks_++ == 0) first_ = std::chrono::steady_clock::now();
-      const char* p = static_cast<const char*>(lp);
-      bytes_.insert(bytes_.end(), p, p + size);
-    };
-  }
-  size_t blocks() {
-    std::lock_guard lock(mutex_);
-    return blocks_;
-  }
-  std::vector<char> bytes() {
-    std::lock_guard lock(mutex_);
-    return bytes_;
-  }
-  std::chrono::steady_clock::time_point first() {
-    std::lock_guard lock(mutex_);
-    return first_;
-  }
-  // Waits (delivering the owner's messages) until `count` blocks have come in all.
-  bool waitBlocks(size_t count, int timeoutMs = 20000) {
-    return waitFor([&] { return blocks() >= count; }, timeoutMs);
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<char> bytes_;
-  size_t blocks_ = 0;
-  std::chrono::steady_clock::time_point first_;
-};
+using Delivered = testsupport::DeliveredBlocks;
 
 }  // namespace pulse_test

@@ -1,13 +1,9 @@
 // The ALSA driver's wave devices against a real PulseAudio server, reached through
 // ALSA's "default" device and the pulse plugin.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QProcess>
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 
 #include "alsa_pulse.h"
 
@@ -102,28 +98,14 @@ TEST_F(AlsaWave, LongRecordingLosesNoBlockWhileTheMachineIsBusy) {
 // client's input, so nothing is lost here; a card's buffer would over-run instead.)
 TEST_F(AlsaWave, AStalledProcessKeepsTheRecordingOnTheWallClock) {
   if (kThreadChecked) GTEST_SKIP() << "starts other programs (see support/programs.h)";
-  // Another client keeps the monitor running, so that it delivers from the start.
   QProcess reader;
-  reader.setStandardOutputFile(QProcess::nullDevice());
-  reader.start("parec", {"-d", kMonitor});
-  ASSERT_TRUE(reader.waitForStarted(10000));
+  ASSERT_TRUE(readMonitor(reader));
   const WAVEFORMATEX format = pcmFormat(2, 44100, 16);
   Capture capture(format);
   ASSERT_EQ(capture.open(), MMSYSERR_NOERROR);
   ASSERT_EQ(capture.start(), MMSYSERR_NOERROR);
   ASSERT_TRUE(capture.waitBlocks(5, 10s));
-  const pid_t self = getpid();
-  const pid_t stopper = fork();
-  ASSERT_GE(stopper, 0);
-  if (stopper == 0) {
-    kill(self, SIGSTOP);
-    usleep(3000000);
-    kill(self, SIGCONT);
-    _exit(0);
-  }
-  int status = 0;
-  while (waitpid(stopper, &status, 0) < 0 && errno == EINTR) {
-  }
+  ASSERT_TRUE(stopThisProcessFor(3));
   // The stall's three seconds, then one more.
   const size_t after = capture.fullBlocks() + 40;
   ASSERT_TRUE(capture.waitBlocks(after, 20s));

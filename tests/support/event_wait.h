@@ -1,5 +1,5 @@
-// Waiting in a test for a condition while the window thread goes on delivering its
-// events (posted blocks, timers, queued signals).
+// Waiting in a test for a condition, or for a while, while the window thread goes on
+// delivering its events (posted blocks, timers, queued signals).
 #pragma once
 
 #include <QCoreApplication>
@@ -18,6 +18,16 @@ inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
     QThread::msleep(1);
   }
   return true;
+}
+
+// Lets the calling thread's events run for `ms` milliseconds: a stretch of a recording
+// whose length is what a test measures, not a wait for a condition.
+inline void serveFor(int ms) {
+  const QDeadlineTimer deadline(ms);
+  while (!deadline.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(1);
+  }
 }
 
 }  // namespace testsupport

@@ -2,10 +2,16 @@
 // sox makes of a sound file.
 #pragma once
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <cerrno>
+#include <ctime>
 #include <string>
 
 #include "support/event_wait.h"
@@ -53,6 +59,27 @@ inline int runWhileServing(const QString& program, const QStringList& args, int 
     return -1;
   }
   return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+// Stops this whole process for `seconds`, as a machine too busy to run it would: a forked
+// child sends SIGSTOP, waits, and sends SIGCONT. Returns once the child has ended, false
+// if there was none.
+inline bool stopThisProcessFor(int seconds) {
+  const pid_t self = getpid();
+  const pid_t stopper = fork();
+  if (stopper < 0) return false;
+  if (stopper == 0) {
+    kill(self, SIGSTOP);
+    timespec pause{seconds, 0};
+    while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+    }
+    kill(self, SIGCONT);
+    _exit(0);
+  }
+  int status = 0;
+  while (waitpid(stopper, &status, 0) < 0 && errno == EINTR) {
+  }
+  return true;
 }
 
 // What sox says about a file: "channels rate bits samples", or "" when it cannot read it.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <alsa/asoundlib.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -30,6 +31,12 @@ namespace testsupport {
 constexpr const char* kSink = "tessaron_test";
 constexpr const char* kMonitor = "tessaron_test.monitor";
 
+// Makes ALSA read its configuration afresh at the next open. Whether "default" leads to
+// the sound server is decided when the configuration is read, by whether a server
+// answered then, and a process keeps that answer: a test that opened ALSA with no server
+// within reach would leave "default" without the server for every later test.
+inline void reloadAlsaConfiguration() { snd_config_update_free_global(); }
+
 // Empty when the server is usable (its null sink loaded if it was missing), else why not.
 inline std::string prepareServer() {
   if (run("pactl", {"info"}, 10000).exitCode != 0)
@@ -39,7 +46,17 @@ inline std::string prepareServer() {
     run("pactl", {"load-module", "module-null-sink", QString("sink_name=") + kSink});
   run("pactl", {"set-default-sink", kSink});
   run("pactl", {"set-default-source", kMonitor});
+  reloadAlsaConfiguration();
   return {};
+}
+
+// Starts `reader` recording the test sink's monitor into nothing. With another client on
+// it the monitor delivers from the start: as a recorder's only client it begins one or two
+// seconds late, which would spoil a test that times a recording.
+inline bool readMonitor(QProcess& reader) {
+  reader.setStandardOutputFile(QProcess::nullDevice());
+  reader.start("parec", {"-d", kMonitor});
+  return reader.waitForStarted(10000);
 }
 
 // Per-channel volume of the test source or sink as pactl reports it (raw, 65536 = 100 %).
@@ -94,6 +111,7 @@ class OwnPulseServer {
     if (!waitFor([] { return run("pactl", {"info"}, 5000).exitCode == 0; }, 20000)) return "pulseaudio did not answer";
     run("pactl", {"set-default-sink", kSink});
     run("pactl", {"set-default-source", kMonitor});
+    reloadAlsaConfiguration();
     return {};
   }
   // Ends the server at once, as a crash would.
