@@ -5,12 +5,15 @@
 // and all shown items together are the line's accessible description.
 #pragma once
 
+#include <QCoreApplication>
 #include <QStatusBar>
 #include <array>
 
 class QLabel;
 
 class StatusLine : public QStatusBar {
+  Q_DECLARE_TR_FUNCTIONS(StatusLine)
+
  public:
   enum Item { File, Dropouts, Signal, Disk, Summary };
   static constexpr int itemCount = Summary + 1;
