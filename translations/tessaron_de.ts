@@ -65,6 +65,25 @@ Die Datei ist schreibgeschützt. Bitte einen anderen Namen wählen.</translation
     </message>
 </context>
 <context>
+    <name>Registry</name>
+    <message>
+        <source>The settings store %1 cannot be read and cannot be moved aside</source>
+        <translation>Der Einstellungsspeicher %1 ist nicht lesbar und lässt sich nicht beiseitelegen</translation>
+    </message>
+    <message>
+        <source>The settings store %1 cannot be read: %2</source>
+        <translation>Der Einstellungsspeicher %1 ist nicht lesbar: %2</translation>
+    </message>
+    <message>
+        <source>The folder %1 of the settings store cannot be created</source>
+        <translation>Der Ordner %1 des Einstellungsspeichers lässt sich nicht anlegen</translation>
+    </message>
+    <message>
+        <source>The settings store %1 cannot be written: %2</source>
+        <translation>Der Einstellungsspeicher %1 lässt sich nicht schreiben: %2</translation>
+    </message>
+</context>
+<context>
     <name>RunRecord</name>
     <message>
         <source>Dropouts: %1, %2 s lost, last at %3</source>

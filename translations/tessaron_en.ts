@@ -65,6 +65,25 @@ The file is write-protected. Choose another name.</translation>
     </message>
 </context>
 <context>
+    <name>Registry</name>
+    <message>
+        <source>The settings store %1 cannot be read and cannot be moved aside</source>
+        <translation>The settings store %1 cannot be read and cannot be moved aside</translation>
+    </message>
+    <message>
+        <source>The settings store %1 cannot be read: %2</source>
+        <translation>The settings store %1 cannot be read: %2</translation>
+    </message>
+    <message>
+        <source>The folder %1 of the settings store cannot be created</source>
+        <translation>The folder %1 of the settings store cannot be created</translation>
+    </message>
+    <message>
+        <source>The settings store %1 cannot be written: %2</source>
+        <translation>The settings store %1 cannot be written: %2</translation>
+    </message>
+</context>
+<context>
     <name>RunRecord</name>
     <message>
         <source>Dropouts: %1, %2 s lost, last at %3</source>

@@ -38,9 +38,13 @@ class CheckedRadioFirst : public QObject {
 
 void labelFor(QLabel* label, QWidget* field) {
   label->setBuddy(field);
-  QString name = label->text();
-  // "&&" stands for a plain "&".
-  name.replace("&&", QChar(0xfffe)).remove('&').replace(QChar(0xfffe), "&");
+  // "&" marks the accelerator's letter, "&&" stands for a plain "&".
+  const QString caption = label->text();
+  QString name;
+  for (qsizetype i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+    name += caption[i];
+  }
   field->setAccessibleName(name);
 }
 
