@@ -17,7 +17,6 @@
 
 #include "app/form_under_test.h"
 #include "app/recsetdlg.h"
-#include "app/scoped_language.h"
 #include "app/status_line.h"
 #include "app/tessaron2.h"
 #include "platform/help_system.h"
@@ -73,17 +72,6 @@ TEST_F(AccessibleWindow, EveryControlHasANameAndThoseWithoutCaptionAreNamedByWha
     if (control->toolTip().isEmpty() || control == f->BitBtn4) continue;
     EXPECT_EQ(accessible(control)->text(QAccessible::Description), control->toolTip()) << nameOf(control).toStdString();
   }
-}
-
-TEST_F(AccessibleWindow, NamesSpeakTheUsersLanguage) {
-  f.reset();
-  ScopedLanguage german{QLocale("de_DE")};
-  f = openForm();
-  EXPECT_EQ(nameOf(f->BitBtn1), "Aufnahme starten");
-  EXPECT_EQ(nameOf(f->LEDMeter1), "Linker Pegel");
-  EXPECT_EQ(nameOf(f->UpDown4), "Startzeit Stunde");
-  EXPECT_EQ(accessible(f->BitBtn4)->text(QAccessible::Description), "Abhören aus");
-  EXPECT_EQ(accessible(f->TrackBar3)->text(QAccessible::Description), "Warten, bis dieser Pegel überschritten wird");
 }
 
 TEST_F(AccessibleWindow, MonitorButtonTellsWhetherMonitoringIsOn) {
