@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/frame_ring.h"
 #include "audio/notify_window.h"
 #include "mmsystem/mmsystem.h"
 
@@ -33,20 +34,32 @@ class TObject {
 enum class TBPS : uint8_t { _8 = 0, _16 = 1 };
 enum class TChannels : uint8_t { Mono = 0, Stereo = 1 };
 
+// Raised on the service thread for each block from the triggering block on (one whose
+// file write failed ends the run instead): LP the block (the left channel with
+// SplitChannels), RP the right channel or nullptr, BufferSize the bytes behind LP. The
+// memory is valid only during the call.
 using TNotifyAudioRecordEvent = std::function<void(TObject* Sender, void* LP, void* RP, uint16_t BufferSize)>;
+// Raised on the service thread after each played block while more blocks are queued.
 using TNotifyBufferPlayedEvent = std::function<void(TObject* Sender)>;
+// Raised on the window thread after the output device has closed: the stream has ended,
+// the player was stopped, or the output device failed (ErrorMessage then says why; the
+// player is closed and its stream dropped).
 using TNotifyPlayedEvent = std::function<void(TObject* Sender)>;
+// Raised on the window thread when the volume or mute of a line of the component's
+// current mixer changed.
 using TNotifyMixerChange = std::function<void(TObject* Sender, uint16_t Destination, uint16_t Source)>;
-// Raised on the owner's thread when the recorder stopped a recording by itself (a write
-// that failed, a file about to outgrow its 32-bit size fields, a buffer that could not be
-// queued again). The file is complete; ErrorMessage holds the reason.
+// Raised on the window thread, once per run, when the recorder stopped a recording or a
+// monitoring run by itself (the input device failed, a write failed, a next file could not
+// be created, a buffer could not be queued again). The file is complete; ErrorMessage holds
+// the reason.
 using TNotifyRecordStoppedEvent = std::function<void(TObject* Sender)>;
 // Raised on the service thread, before the block's OnRecord, when the input device lost
 // input right before the block (Overruns recovered, FramesLost frames lost, 0 when the
-// driver cannot tell). While the file is written, the recorder has put FramesLost frames
-// of silence in their place, so the file's timeline follows the wall clock.
+// driver cannot tell); also while monitoring or waiting for the trigger. While the file is
+// written, the recorder has put FramesLost frames of silence in their place, so the file's
+// timeline follows the wall clock.
 using TNotifyDropoutEvent = std::function<void(TObject* Sender, uint32_t Overruns, uint32_t FramesLost)>;
-// Raised on the owner's thread when a recording continued in a next file because the
+// Raised on the window thread when a recording continued in a next file because the
 // current one would have passed the 32-bit size limit; the previous file is complete and
 // FileName is the file written from now on.
 using TNotifyFileChangedEvent = std::function<void(TObject* Sender, const std::string& FileName)>;
@@ -64,7 +77,9 @@ extern Allocator allocate;
 void release(void* p);
 }  // namespace audio_memory
 
-// Format, buffers and ring indexes shared by the recorder and the player.
+// Format, buffers and ring indexes shared by the recorder and the player. A format set
+// while the device is open takes effect for the buffers once it has closed: until then
+// BufferSize, WaveFormat and the buffers stay those the open device works with.
 class TAudioSettings : public TObject {
  public:
   explicit TAudioSettings(TAudio* owner);
@@ -82,6 +97,9 @@ class TAudioSettings : public TObject {
   // Builds the format record and the four headers and buffers for the current format.
   bool AllocBuffers();
   void FreeBuffers();
+  // Rebuilds the buffers for the format now set; while the device is open (it may be
+  // filling or playing them) the rebuild waits until it has closed.
+  void reallocate();
 
   TAudio* Owner() const { return owner_; }
 
@@ -98,6 +116,8 @@ class TAudioSettings : public TObject {
   friend class TAudio;
   // Points each header at its buffer with the full length and everything else zero.
   void setupHeaders();
+  // Carries out a rebuild that waited for the device to close (window thread, closed).
+  void applyPendingFormat();
   // The format setters of TAudio change these directly, then reallocate.
   TAudio* owner_;
   TChannels channels_ = TChannels::Mono;
@@ -106,6 +126,7 @@ class TAudioSettings : public TObject {
   uint16_t noSamples_ = 8192;
   WAVEFORMATEX* waveFormat_ = nullptr;
   uint16_t bufferSize_ = 0;
+  bool reallocPending_ = false;
 };
 
 class TRecorder : public TAudioSettings {
@@ -115,7 +136,7 @@ class TRecorder : public TAudioSettings {
 
   uint16_t NoSamples() const { return noSamples_; }
   void setNoSamples(uint16_t v);
-  bool SplitChannels() const { return splitChannels_; }
+  bool SplitChannels() const { return splitChannels_.load(); }
   void setSplitChannels(bool v);
   uint16_t TrigLevel() const { return trigLevel_.load(); }
   void setTrigLevel(uint16_t v) { trigLevel_.store(v); }
@@ -132,7 +153,12 @@ class TRecorder : public TAudioSettings {
 
   // Creates the WAV file; with Data nil it stays open for recording, otherwise the
   // stream(s) are written at once and the file is completed. Throws EFCreateError.
+  // A recording that would pass the 32-bit size limit goes on in "<name>-2.wav",
+  // "<name>-3.wav", ... beside it (OnRecordFileChanged).
   void CreateWaveFile(const std::string& FileName, std::istream* Data, std::istream* RightData);
+  // Lowers the data limit of every file of the following recordings (tests reach the
+  // 4 GiB limit without writing it).
+  void setMaxDataBytes(uint64_t limit) { maxDataBytes_ = limit; }
 
   std::atomic<bool> Probing{false};
   std::atomic<bool> Triggered{false};
@@ -146,17 +172,28 @@ class TRecorder : public TAudioSettings {
 
  private:
   friend class TAudio;
-  // Service thread: one filled block.
+  // Service thread: one filled block, and what it brings (dropout, trigger, file, OnRecord).
   void onData();
+  void deliver(const WAVEHDR& header, char* lp, char* rp, uint16_t n);
   bool triggerTest(const char* data, uint16_t n);
   void splitBlock(char* lp, char* rp, uint16_t n);
-  // Service thread: the recording cannot go on (write failure, size limit); blocks are
-  // ignored from now on and the owner's thread is asked to stop and tell the owner.
+  // Service thread: appends whole frames to the recording, going on in the next file where
+  // the current one is full. False when the recording cannot go on (it then ends by itself).
+  bool writeToFile(const char* data, size_t size);
+  bool writeSilence(uint64_t frames);
+  bool nextFile();
+  // Service thread: lost input while waiting for the trigger is kept as silence.
+  void keepSilence(uint64_t frames);
+  // Window thread, before the device opens: the kept input and the silence a run needs.
+  void prepareRun();
+  // Service thread: the recording cannot go on (the device failed, a write failed, no next
+  // file); blocks are ignored from now on and the window thread is asked to stop and tell
+  // the owner.
   void endByItself(std::string reason);
-  // Owner's thread: the recorder's window.
-  void onMessage(UINT msg, WPARAM wParam);
+  // Window thread: the recorder's window.
+  void onMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   void tellStopped();
-  bool splitChannels_ = false;
+  std::atomic<bool> splitChannels_{false};
   std::atomic<uint16_t> trigLevel_{0};
   int32_t preTrigger_ = 0;
   std::unique_ptr<NotifyWindow> notifyWindow_;
@@ -165,8 +202,21 @@ class TRecorder : public TAudioSettings {
   std::atomic<bool> inData_{false};
   // Counts the opens, so a message posted for an earlier run is not applied to a later one.
   std::atomic<uint32_t> run_{0};
+  // The run is ending by itself: its buffers are not queued again.
+  std::atomic<bool> ending_{false};
+  // OnRecordStopped has been raised for this run (window thread).
+  bool toldStopped_ = false;
   // Why the recorder ended a run by itself (written before the stop message is posted).
   std::string stopReason_;
+  // The input before the triggering block (service thread during a run).
+  FrameRing kept_;
+  // Silence in the opened format, written in its place where input was lost.
+  std::vector<char> silence_;
+  // The file the recording began in, the number of the file written now, and the data
+  // limit of each file.
+  std::string firstFileName_;
+  uint32_t fileNumber_ = 1;
+  uint64_t maxDataBytes_;
 };
 
 class TPlayer : public TAudioSettings {
@@ -200,7 +250,11 @@ class TPlayer : public TAudioSettings {
 
  private:
   friend class TAudio;
-  // The done notification (service thread) and the refill (owner's thread) share the
+  // The output device failed (service thread); the player then stops on the window thread
+  // and OnPlayed tells the owner, with ErrorMessage saying why.
+  void onFailure(MMRESULT code, const char* text);
+  void stopAfterFailure();
+  // The done notification (service thread) and the refill (window thread) share the
   // ring indexes and counts under this lock.
   struct Sync;
   void onDone();
@@ -209,6 +263,8 @@ class TPlayer : public TAudioSettings {
   void refill(bool fromMessage);
   std::unique_ptr<Sync> sync_;
   uint32_t closeRuns_ = 0;  // Close calls so far: tells Stop whether a pending close ran
+  std::string failure_;     // what the failed device said (service thread, then window thread)
+  bool failed_ = false;     // the close under way ends a playback whose device failed
   std::unique_ptr<NotifyWindow> notifyWindow_;
   std::unique_ptr<NotifyWindow> closeWindow_;
 };
@@ -252,7 +308,8 @@ class TMixerSettings : public TObject {
   friend class TAudio;
   void releaseLines();
   const TMixerLine* findLine(uint16_t Destination, uint16_t Source) const;
-  void onControlChange(DWORD controlId);
+  // A change message of mixer `from`; one of a mixer closed since is dropped.
+  void onControlChange(HMIXER from, DWORD controlId);
   TAudio* owner_;
   std::vector<std::string> list_;
   std::unique_ptr<NotifyWindow> notifyWindow_;

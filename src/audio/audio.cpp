@@ -79,6 +79,21 @@ void TAudioSettings::FreeBuffers() {
   }
 }
 
+void TAudioSettings::reallocate() {
+  if (IsOpen) {
+    // The open device fills or plays these very buffers: they go when it has closed.
+    reallocPending_ = true;
+    return;
+  }
+  reallocPending_ = false;
+  FreeBuffers();
+  AllocBuffers();
+}
+
+void TAudioSettings::applyPendingFormat() {
+  if (reallocPending_ && !IsOpen) reallocate();
+}
+
 void TAudioSettings::setupHeaders() {
   for (size_t i = 0; i < 4; ++i) {
     if (Headers[i] == nullptr) continue;
@@ -129,10 +144,8 @@ void TAudio::ShutdownQuery() {
 void TAudio::setAudioDeviceID(int32_t v) {
   if (v == audioDeviceId_) return;
   audioDeviceId_ = v <= 9 ? v : -1;
-  recorder_->FreeBuffers();
-  recorder_->AllocBuffers();
-  player_->FreeBuffers();
-  player_->AllocBuffers();
+  recorder_->reallocate();
+  player_->reallocate();
 }
 
 void TAudio::setMixerDeviceID(int32_t v) {
@@ -143,14 +156,14 @@ void TAudio::setMixerDeviceID(int32_t v) {
 
 namespace {
 // Applies one format change to the player and then the recorder (or only the object
-// addressed when the controls are separate), reallocating where the value changed.
+// addressed when the controls are separate), reallocating where the value changed (for
+// an open object once it has closed).
 template <typename Field, typename Value>
 void applyFormat(TAudio& audio, TAudioSettings* target, TPlayer* player, TRecorder* recorder, Field field, Value v) {
   auto take = [&](TAudioSettings* object) {
     if (object->*field == v) return;
     object->*field = v;
-    object->FreeBuffers();
-    object->AllocBuffers();
+    object->reallocate();
   };
   if (audio.SeparateCtrls()) {
     take(target);
@@ -181,8 +194,7 @@ void TAudio::applyNoSamples(uint16_t v) {
        {static_cast<TAudioSettings*>(player_.get()), static_cast<TAudioSettings*>(recorder_.get())}) {
     if (object->noSamples_ == v) continue;
     object->noSamples_ = v;
-    object->FreeBuffers();
-    object->AllocBuffers();
+    object->reallocate();
   }
 }
 

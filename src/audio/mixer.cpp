@@ -1,6 +1,7 @@
 // Mixer access: the line list of one mixer device with the ids of each line's volume,
 // mute and peak meter controls, the reading and setting of volume and mute, peak meter
-// readings, the mixer description, and the change event on the owner's thread.
+// readings, the mixer description, and the change event on the window thread.
+#include <QCoreApplication>
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -36,15 +37,21 @@ void insertAt(std::vector<std::string>& list, size_t index, const std::string& t
 }  // namespace
 
 TMixerSettings::TMixerSettings(TAudio* owner)
-    : owner_(owner), notifyWindow_(std::make_unique<NotifyWindow>([this](UINT msg, WPARAM, LPARAM lParam) {
-        if (msg == MM_MIXM_CONTROL_CHANGE) onControlChange(static_cast<DWORD>(lParam));
+    : owner_(owner), notifyWindow_(std::make_unique<NotifyWindow>([this](UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg == MM_MIXM_CONTROL_CHANGE)
+          onControlChange(reinterpret_cast<HMIXER>(wParam), static_cast<DWORD>(lParam));
       })) {}
 
 TMixerSettings::~TMixerSettings() { releaseLines(); }
 
 void TMixerSettings::releaseLines() {
-  // Closing the handle also guarantees that no change message is posted any more.
-  if (MixerHandle != nullptr) mixerClose(MixerHandle);
+  // Closing the handle also guarantees that no change message is posted any more; those
+  // still queued speak of the closed mixer's controls and go with it (a mixer opened next
+  // may well get the same handle, so they could not be told apart later).
+  if (MixerHandle != nullptr) {
+    mixerClose(MixerHandle);
+    QCoreApplication::removePostedEvents(notifyWindow_.get());
+  }
   MixerHandle = nullptr;
   // Released iteratively so a long list cannot exhaust the stack.
   while (Lines) Lines = std::move(Lines->Next);
@@ -265,8 +272,8 @@ const TMixerLine* TMixerSettings::findLine(uint16_t Destination, uint16_t Source
   return nullptr;
 }
 
-void TMixerSettings::onControlChange(DWORD controlId) {
-  if (!Valid || !owner_->OnMixerChange || !present(controlId)) return;
+void TMixerSettings::onControlChange(HMIXER from, DWORD controlId) {
+  if (from != MixerHandle || !Valid || !owner_->OnMixerChange || !present(controlId)) return;
   // Volume and mute controls only; a peak meter reports no change.
   for (const TMixerLine* line = Lines.get(); line != nullptr; line = line->Next.get()) {
     if (line->VolumeID == controlId || line->MuteID == controlId) {

@@ -1,4 +1,4 @@
-// Hidden windows: posted messages delivered on the owner's thread in posting order.
+// Hidden windows: posted messages delivered on the window thread in posting order.
 #include "audio/notify_window.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 // A hidden window of the audio component: a small object on the thread that created it.
 // post() may be called from any thread; the message is queued and its handler runs on
-// the owner's thread, in posting order.
+// the window thread, in posting order.
 #pragma once
 
 #include <QObject>

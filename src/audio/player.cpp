@@ -4,7 +4,7 @@
 //
 // Threads: the done notification runs on the driver's service thread; it only updates
 // the ring counts, raises OnBufferPlayed and posts messages. Reading the stream, writing
-// blocks, closing and restoring the format run on the owner's thread.
+// blocks, closing and restoring the format run on the window thread.
 #include <QCoreApplication>
 #include <istream>
 #include <mutex>
@@ -19,7 +19,7 @@ struct TPlayer::Sync {
   int32_t pendingFills = 0;
   bool streaming = false;    // a play stream is present (mirrors PlayStream for the service thread)
   bool stopping = false;     // Stop is handing the queued blocks back
-  bool writeFailed = false;  // the last FillBuffer could not queue its block (owner's thread)
+  bool writeFailed = false;  // the last FillBuffer could not queue its block (window thread)
 };
 
 TPlayer::TPlayer(TAudio* owner)
@@ -27,6 +27,7 @@ TPlayer::TPlayer(TAudio* owner)
       sync_(std::make_unique<Sync>()),
       notifyWindow_(std::make_unique<NotifyWindow>([this](UINT msg, WPARAM, LPARAM) {
         if (msg == WOM_DONE) refill(true);
+        if (msg == WOM_ERROR) stopAfterFailure();
       })),
       closeWindow_(std::make_unique<NotifyWindow>([this](UINT msg, WPARAM, LPARAM) {
         if (msg == WOM_CLOSE) Close();
@@ -50,6 +51,7 @@ TPlayer::~TPlayer() {
 
 bool TPlayer::Open() {
   if (IsOpen) return true;
+  applyPendingFormat();
   {
     std::lock_guard lock(sync_->mutex);
     QueueIndex = 0;
@@ -92,11 +94,16 @@ void TPlayer::Close() {
   }
   WaveOut = nullptr;
   IsOpen = false;
+  applyPendingFormat();
   if (FormatSaved && PlayStream == nullptr) {
     setChannels(SavedChannels);
     setSampleRate(SavedSampleRate);
     setBitsPerSample(SavedBitsPerSample);
     FormatSaved = false;
+  }
+  if (failed_) {
+    failed_ = false;
+    Owner()->ErrorMessage = "The output device failed: " + failure_;
   }
   if (Owner()->OnPlayed) Owner()->OnPlayed(this);
 }
@@ -297,13 +304,29 @@ bool TPlayer::Play(std::unique_ptr<std::istream> stream, uint16_t loops) {
   return ok;
 }
 
-void TPlayer::CALLBACK_waveOut(HWAVEOUT, UINT msg, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
+void TPlayer::onFailure(MMRESULT code, const char* text) {
+  // Read on the window thread once the message below has arrived; a device fails once.
+  failure_ = text != nullptr && *text != '\0' ? std::string(text) : "error " + std::to_string(code);
+  notifyWindow_->post(WOM_ERROR, 0, 0);
+}
+
+void TPlayer::stopAfterFailure() {
+  if (!IsOpen) return;
+  // The stream is dropped and the device reset and closed; the close raises OnPlayed
+  // with ErrorMessage saying why.
+  failed_ = true;
+  Stop();
+  failed_ = false;
+}
+
+void TPlayer::CALLBACK_waveOut(HWAVEOUT, UINT msg, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2) {
   auto* player = reinterpret_cast<TPlayer*>(instance);
   if (player == nullptr) return;
   switch (msg) {
     case WOM_OPEN: player->Active = true; break;
     case WOM_CLOSE: player->Active = false; break;
     case WOM_DONE: player->onDone(); break;
+    case WOM_ERROR: player->onFailure(static_cast<MMRESULT>(param1), reinterpret_cast<const char*>(param2)); break;
     default: break;
   }
 }

@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <istream>
 
 #include "audio/Audio.h"
@@ -32,17 +33,18 @@ std::streamoff streamSize(std::istream& s) {
 
 }  // namespace
 
-WaveFileStream::WaveFileStream(int fd, std::string fileName)
-    : fd_(fd), fileName_(std::move(fileName)), lastPatch_(std::chrono::steady_clock::now()) {}
+WaveFileStream::WaveFileStream(int fd, std::string fileName, const WAVEFORMATEX& format)
+    : fd_(fd), fileName_(std::move(fileName)), format_(format), lastPatch_(std::chrono::steady_clock::now()) {}
 
 WaveFileStream::~WaveFileStream() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-std::unique_ptr<WaveFileStream> WaveFileStream::create(const std::string& fileName, const WAVEFORMATEX& format) {
-  const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+std::unique_ptr<WaveFileStream> WaveFileStream::create(const std::string& fileName, const WAVEFORMATEX& format,
+                                                       bool exclusive) {
+  const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | (exclusive ? O_EXCL : O_TRUNC) | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
-  std::unique_ptr<WaveFileStream> stream(new WaveFileStream(fd, fileName));
+  std::unique_ptr<WaveFileStream> stream(new WaveFileStream(fd, fileName, format));
 
   unsigned char header[44] = {};
   std::memcpy(header + 0, "RIFF", 4);
@@ -132,6 +134,13 @@ std::string WaveFileStream::sizeLimitText() const {
          "the recording was stopped";
 }
 
+std::string numberedFileName(const std::string& firstFile, uint32_t number) {
+  const std::filesystem::path first(firstFile);
+  std::filesystem::path next = first.parent_path();
+  next /= first.stem().string() + "-" + std::to_string(number) + ".wav";
+  return next.string();
+}
+
 void completeWaveFile(TRecorder& recorder) {
   if (recorder.WaveStream) recorder.WaveStream->complete();
   recorder.WaveStream.reset();
@@ -159,7 +168,13 @@ void TRecorder::CreateWaveFile(const std::string& FileName, std::istream* Data, 
   }
   std::unique_ptr<WaveFileStream> stream = WaveFileStream::create(FileName, format);
   if (!stream) throw EFCreateError(FileName);
+  stream->setMaxDataBytes(maxDataBytes_);
   WaveStream = std::move(stream);
+  firstFileName_ = FileName;
+  fileNumber_ = 1;
+  // Messages of an earlier recording still on their way (a next file, a stop of its own)
+  // concern that recording, never this file.
+  if (!IsOpen) ++run_;
   WaveFileOpen = true;
   if (Data == nullptr) return;
 

@@ -10,11 +10,13 @@
 #include <memory>
 #include <string>
 
+#include "mmsystem/mmsystem.h"
+
 class TRecorder;
-struct WAVEFORMATEX;
 
 // An open WAV file being written. Blocks are appended on the service thread; creation and
-// completion happen on the owner's thread while nothing appends.
+// completion happen on the window thread while nothing appends. A recording that outgrows
+// one file goes on in the next one (created and completed on the service thread).
 class WaveFileStream {
  public:
   // What an append did.
@@ -28,8 +30,10 @@ class WaveFileStream {
   static constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36;
 
   // Creates (or empties) the file and writes the header for `format` with both sizes 0.
-  // nullptr when that fails; errno then says why.
-  static std::unique_ptr<WaveFileStream> create(const std::string& fileName, const WAVEFORMATEX& format);
+  // With `exclusive` an existing file is never touched (errno EEXIST). nullptr when that
+  // fails; errno then says why.
+  static std::unique_ptr<WaveFileStream> create(const std::string& fileName, const WAVEFORMATEX& format,
+                                                bool exclusive = false);
 
   ~WaveFileStream();
   WaveFileStream(const WaveFileStream&) = delete;
@@ -43,7 +47,11 @@ class WaveFileStream {
   void complete();
 
   const std::string& fileName() const { return fileName_; }
+  // The format the header describes.
+  const WAVEFORMATEX& format() const { return format_; }
   uint64_t dataBytes() const { return dataBytes_; }
+  // Bytes that can still be appended before the size fields would overflow.
+  uint64_t roomLeft() const { return dataBytes_ < maxDataBytes_ ? maxDataBytes_ - dataBytes_ : 0; }
   // errno of the failed write, 0 when none failed.
   int error() const { return error_; }
   // Texts for ErrorMessage: the failed write, and a file that would outgrow its sizes.
@@ -55,12 +63,13 @@ class WaveFileStream {
   static constexpr std::chrono::milliseconds kPatchInterval{500};
 
  private:
-  WaveFileStream(int fd, std::string fileName);
+  WaveFileStream(int fd, std::string fileName, const WAVEFORMATEX& format);
   void patchSizes(uint64_t dataBytes);
   bool writeAll(const void* data, size_t size);
 
   int fd_;
   std::string fileName_;
+  WAVEFORMATEX format_;
   uint64_t dataBytes_ = 0;
   uint64_t maxDataBytes_ = kMaxDataBytes;
   int error_ = 0;
@@ -70,3 +79,7 @@ class WaveFileStream {
 // Completes the recorder's open WAV file (both size fields from the file's size), closes
 // it and clears WaveFileOpen.
 void completeWaveFile(TRecorder& recorder);
+
+// The name of file `number` (2, 3, ...) of a recording that began in `firstFile`: in the
+// same folder, the first file's name without its extension, "-", the number and ".wav".
+std::string numberedFileName(const std::string& firstFile, uint32_t number);

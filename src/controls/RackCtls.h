@@ -4,6 +4,8 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPainter>
+#include <QPixmap>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -43,7 +45,9 @@ enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 using TNotifyEvent = std::function<void(QObject* Sender)>;
 
 // A row or column of LED segments lit up to a level. It draws over its parent's
-// surface; an effective change is drawn before the setter returns.
+// surface; an effective change is drawn before the setter returns. Where the segments
+// and the bevel cover every pixel the meter is opaque, so its parent is not repainted
+// under it when it changes.
 class TLEDMeter : public QWidget {
  public:
   explicit TLEDMeter(QWidget* parent = nullptr);
@@ -75,19 +79,20 @@ class TLEDMeter : public QWidget {
 
   TNotifyEvent OnChange;
 
-  // Draws the meter into `painter` at scale 1 (also used by paintEvent).
+  // Draws the meter into `painter` (also what the widget shows).
   void drawTo(QPainter& painter) const;
-  // Number of times the meter has been drawn because of a property change.
-  int drawCount() const { return drawCount_; }
-  // The meter as last drawn (transparent where it leaves the parent's pixels), at
-  // the widget's device pixel ratio.
-  const QImage& drawnImage() const { return cache_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void setColorLED(int index, TColor v);
+  // The segments and the bevel, on a painter prepared for pixel-exact work.
+  void paintSegments(QPainter& painter) const;
+  // True when the segments and the bevel leave no pixel to the parent.
+  bool paintsEveryPixel() const;
   void renderCache();
   void redraw();
   TBevelCut bevelStyle_ = bvLowered;
@@ -101,8 +106,11 @@ class TLEDMeter : public QWidget {
   int32_t position_ = 0;
   int32_t startColor2_ = 75;
   int32_t startColor3_ = 90;
-  int drawCount_ = 0;
+  // The meter as last drawn (transparent where it leaves the parent's pixels), at the
+  // widget's device pixel ratio, and a painter kept open on it: a redraw allocates
+  // nothing unless the size or the ratio changed.
   QImage cache_;
+  QPainter cachePainter_;
 };
 
 // A number shown as seven-segment LED digits with an optional separator glyph.
@@ -171,7 +179,9 @@ class TLEDDisplay : public QWidget {
 };
 
 // A container panel drawn like the front plate of a rack unit, with a screw head in
-// each corner.
+// each corner. The drawing is kept in a pixmap, redrawn only when a property, the size,
+// the palette, the font or the device pixel ratio changes; a repaint (such as under a
+// child that changed) copies just the exposed part of it.
 class TScrewPanel : public QWidget {
  public:
   explicit TScrewPanel(QWidget* parent = nullptr);
@@ -201,8 +211,11 @@ class TScrewPanel : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
+  // The drawing has changed: the pixmap is redrawn at the next paint.
+  void redraw();
   TColor color_ = clBtnFace;
   TColor highlight_ = 0;
   TColor shadow_ = 0;
@@ -215,4 +228,6 @@ class TScrewPanel : public QWidget {
   int32_t bevelWidth_ = 1;
   int32_t borderWidth_ = 0;
   QString caption_;
+  QPixmap cache_;
+  bool cacheValid_ = false;
 };

@@ -1,4 +1,5 @@
 // LED bar meter: a row or column of segments lit up to the current position.
+#include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
@@ -109,6 +110,11 @@ void TLEDMeter::setStartColor3(int32_t v) {
 void TLEDMeter::drawTo(QPainter& painter) const {
   painter.save();
   rack::preparePainter(painter);
+  paintSegments(painter);
+  painter.restore();
+}
+
+void TLEDMeter::paintSegments(QPainter& painter) const {
   const int W = width(), H = height(), n = numDigits_;
   const int b = bevelStyle_ != bvNone ? 1 : 0;
   if (n >= 1) {
@@ -138,27 +144,58 @@ void TLEDMeter::drawTo(QPainter& painter) const {
     }
   }
   rack::drawControlBevel(painter, QRect(0, 0, W, H), bevelStyle_);
-  painter.restore();
+}
+
+bool TLEDMeter::paintsEveryPixel() const {
+  const int W = width(), H = height(), n = numDigits_;
+  const int b = bevelStyle_ != bvNone ? 1 : 0;
+  // The segments cover the whole inside across the direction they light up in; along
+  // it, n segments cover n·w + 1 columns (they share separators) or n·h rows.
+  if (n < 1 || W - 2 * b <= 0 || H - 2 * b <= 0) return false;
+  if (direction_ == mdRight || direction_ == mdLeft) {
+    const int w = (W - 2 * b) / n;
+    return w > 0 && static_cast<int64_t>(n) * w + 1 >= W - 2 * b;
+  }
+  const int h = (H - 2 * b) / n;
+  return h > 0 && W - 2 * b - 1 > 0 && static_cast<int64_t>(n) * h >= H - 2 * b;
 }
 
 void TLEDMeter::renderCache() {
   const qreal ratio = devicePixelRatioF();
-  if (size().isEmpty()) {
+  const QSize pixels = size() * ratio;
+  if (pixels.isEmpty()) {
+    if (cachePainter_.isActive()) cachePainter_.end();
     cache_ = QImage();
     return;
   }
-  cache_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
-  cache_.setDevicePixelRatio(ratio);
+  if (cache_.size() != pixels || cache_.devicePixelRatio() != ratio) {
+    if (cachePainter_.isActive()) cachePainter_.end();
+    cache_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    cache_.setDevicePixelRatio(ratio);
+    cachePainter_.begin(&cache_);
+    rack::preparePainter(cachePainter_);
+  }
   cache_.fill(Qt::transparent);  // pixels the meter leaves alone show the parent
-  QPainter painter(&cache_);
-  drawTo(painter);
+  paintSegments(cachePainter_);
 }
 
 void TLEDMeter::redraw() {
   // Drawn at once into the image the widget shows, then put on screen.
   renderCache();
-  ++drawCount_;
+  setAttribute(Qt::WA_OpaquePaintEvent, paintsEveryPixel());
   update();
+}
+
+void TLEDMeter::resizeEvent(QResizeEvent*) { setAttribute(Qt::WA_OpaquePaintEvent, paintsEveryPixel()); }
+
+void TLEDMeter::changeEvent(QEvent* event) {
+  // The bevel's colours, and any colour property that is a system colour, follow the
+  // desktop's palette.
+  if ((event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) && !cache_.isNull()) {
+    renderCache();
+    update();
+  }
+  QWidget::changeEvent(event);
 }
 
 void TLEDMeter::paintEvent(QPaintEvent*) {

@@ -1,4 +1,5 @@
 // Screw panel: a container drawn as the front plate of a rack unit.
+#include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -57,51 +58,51 @@ void TScrewPanel::setColor(TColor v) {
   color_ = v;
   highlight_ = ShiftBrightness(v, 50);
   shadow_ = ShiftBrightness(v, -50);
-  update();
+  redraw();
 }
 
 void TScrewPanel::setMargin(int32_t v) {
   if (v >= width() - screwSize_ || v >= height() - screwSize_) return;
   margin_ = v;
-  update();
+  redraw();
 }
 
 void TScrewPanel::setScrewSize(uint8_t v) {
   if (v < 1 || v > 8) return;  // screw sizes run from 1 to 8
   if (v >= width() || v >= height()) return;
   screwSize_ = v;
-  update();
+  redraw();
 }
 
 void TScrewPanel::setShowScrews(bool v) {
   showScrews_ = v;
-  update();
+  redraw();
 }
 void TScrewPanel::setAlignment(TAlignment v) {
   alignment_ = v;
-  update();
+  redraw();
 }
 void TScrewPanel::setBevelInner(TBevelCut v) {
   bevelInner_ = v;
-  update();
+  redraw();
 }
 void TScrewPanel::setBevelOuter(TBevelCut v) {
   bevelOuter_ = v;
-  update();
+  redraw();
 }
 void TScrewPanel::setBevelWidth(int32_t v) {
   if (v < 1) return;
   bevelWidth_ = v;
-  update();
+  redraw();
 }
 void TScrewPanel::setBorderWidth(int32_t v) {
   if (v < 0) return;
   borderWidth_ = v;
-  update();
+  redraw();
 }
 void TScrewPanel::setCaption(const QString& v) {
   caption_ = v;
-  update();
+  redraw();
 }
 
 void TScrewPanel::drawTo(QPainter& painter) const {
@@ -161,7 +162,37 @@ void TScrewPanel::drawTo(QPainter& painter) const {
   painter.restore();
 }
 
-void TScrewPanel::paintEvent(QPaintEvent*) {
+void TScrewPanel::redraw() {
+  cacheValid_ = false;
+  update();
+}
+
+void TScrewPanel::changeEvent(QEvent* event) {
+  // The face and the bevel colours may be system colours, the caption uses the font
+  // and the palette's text colour. A change of the desktop's palette or font reaches
+  // the panel as a change of its own.
+  switch (event->type()) {
+    case QEvent::PaletteChange:
+    case QEvent::FontChange:
+    case QEvent::StyleChange: redraw(); break;
+    default: break;
+  }
+  QWidget::changeEvent(event);
+}
+
+void TScrewPanel::paintEvent(QPaintEvent* event) {
+  const qreal ratio = devicePixelRatioF();
+  const QSize pixels = size() * ratio;
+  if (pixels.isEmpty()) return;
+  if (!cacheValid_ || cache_.size() != pixels || cache_.devicePixelRatio() != ratio) {
+    if (cache_.size() != pixels) cache_ = QPixmap(pixels);
+    cache_.setDevicePixelRatio(ratio);
+    QPainter painter(&cache_);
+    drawTo(painter);
+    cacheValid_ = true;
+  }
+  // Only what was exposed, pixel for pixel from the pixmap.
   QPainter painter(this);
-  drawTo(painter);
+  for (const QRect& r : event->region())
+    painter.drawPixmap(r.topLeft(), cache_, QRect(r.topLeft() * ratio, r.size() * ratio));
 }

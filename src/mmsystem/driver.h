@@ -69,7 +69,9 @@ namespace mmsystem {
 // The installed driver; installs the one the environment asks for on first use.
 Driver& driver();
 
-// Replaces the driver (tests, and the program at start). Returns the previous one.
+// Replaces the driver (tests, and the program at start). Returns the previous one (nullptr
+// when none was installed yet). A null driver is refused: the installed one stays and the
+// result is nullptr.
 std::unique_ptr<Driver> installDriver(std::unique_ptr<Driver> driver);
 
 // TESSARON_AUDIO=alsa|virtual forces a driver; otherwise ALSA when it has a card or

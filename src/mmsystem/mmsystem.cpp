@@ -47,6 +47,8 @@ Driver& driver() {
 }
 
 std::unique_ptr<Driver> installDriver(std::unique_ptr<Driver> driver) {
+  // Without a driver every later call would have nothing to go to: the one in place stays.
+  if (!driver) return nullptr;
   std::call_once(chosen, [] {});
   std::unique_ptr<Driver> previous = std::move(installed);
   installed = std::move(driver);

@@ -1,5 +1,6 @@
 // The audio component on the ALSA driver against a real PulseAudio server: recordings
-// of speech played into the null sink, a long recording on a busy machine, the server's
+// of speech played into the null sink (also one waiting for its trigger with pre-trigger
+// time), a long recording on a busy machine, the server's
 // mixer lines, the failure text of a device that does not exist, playback recorded back
 // from the sink's monitor, and the device description.
 #include <atomic>
@@ -10,6 +11,8 @@
 #include <QThread>
 
 #include "alsa_test_support.h"
+#include "fault_driver.h"
+#include "support/driver_scope.h"
 
 namespace pulse_test {
 namespace {
@@ -66,6 +69,62 @@ TEST_F(AlsaComponent, RecordsSpeechIntoAWaveFile) {
     ASSERT_GT(recorded.size(), reference.size());
     EXPECT_GE(bestCorrelation(reference, recorded), 0.9);
   }
+}
+
+// Speech played after more than a second of silence while a recording with a second of
+// pre-trigger time waits for a level the speech reaches: the file begins exactly a second
+// of input before the triggering block, so it holds the quiet lead-in and the whole speech
+// from its onset.
+TEST_F(AlsaComponent, PreTriggerKeepsTheOnsetOfTheSpeech) {
+  QTemporaryDir work;
+  const QString speech = work.filePath("speech.wav");
+  ASSERT_EQ(run("espeak-ng", {"-w", speech, "Nothing of the first word is lost."}).exitCode, 0)
+      << "espeak-ng could not make the speech file";
+  // The same ALSA driver under a layer that counts the blocks handed back while the
+  // recorder waits (nothing else tells them).
+  audio.reset();
+  auto owned = std::make_unique<fault_test::FaultDriver<AlsaDriver>>();
+  auto* card = owned.get();
+  DriverScope scope(std::move(owned));
+  audio = std::make_unique<TAudio>();
+  setFormat(TBPS::_16, TChannels::Stereo, 44100, 4410);
+  Delivered delivered;
+  delivered.attach(*audio);
+  TRecorder& rec = *audio->Recorder();
+  const std::string file = path("pre-trigger.wav");
+  rec.setTrigLevel(3000);
+  rec.setPreTrigger(1000);
+  rec.Triggered = false;
+  rec.CreateWaveFile(file, nullptr, nullptr);
+  ASSERT_TRUE(rec.Start()) << audio->ErrorMessage;
+  ASSERT_TRUE(waitFor([&] { return card->inputBlocks() >= 15; })) << "the silence did not arrive";
+  EXPECT_EQ(delivered.blocks(), 0u) << "silence fired the trigger";
+  ASSERT_EQ(runWhileServing("paplay", {"-d", kSink, speech}), 0);
+  ASSERT_TRUE(delivered.waitBlocks(delivered.blocks() + 5));
+  ASSERT_TRUE(rec.Stop()) << audio->ErrorMessage;
+  audio.reset();
+
+  // The first sample at the level lies in the triggering block, which follows exactly a
+  // second (44100 frames) of kept input.
+  const std::string bytes = readFile(file);
+  ASSERT_GT(bytes.size(), 44u + 44100 * 4);
+  EXPECT_EQ(readLE(bytes, 40, 4), bytes.size() - 44);
+  size_t firstLoud = 0;
+  while (44 + 2 * firstLoud + 1 < bytes.size() && static_cast<int16_t>(readLE(bytes, 44 + 2 * firstLoud, 2)) < 3000)
+    ++firstLoud;
+  EXPECT_GE(firstLoud / 2, 44100u);
+  EXPECT_LT(firstLoud / 2, 44100u + 4410);
+
+  // The whole speech is there, and its onset comes after a quiet lead-in within that second.
+  const std::vector<double> recorded = decodeMono(QString::fromStdString(file), 44100, work.filePath("recorded.raw"));
+  const std::vector<double> reference = decodeMono(speech, 44100, work.filePath("reference.raw"));
+  ASSERT_FALSE(reference.empty());
+  ASSERT_GT(recorded.size(), reference.size());
+  EXPECT_GE(bestCorrelation(reference, recorded), 0.9);
+  size_t onset = 0;
+  while (onset < recorded.size() && std::fabs(recorded[onset]) < 300) ++onset;
+  EXPECT_GE(onset, 44100u / 2) << "no quiet lead-in: the file does not begin before the speech";
+  EXPECT_LT(onset, 44100u + 4410);
 }
 
 // Ten seconds of recording, with the other core kept busy, hold ten seconds of audio

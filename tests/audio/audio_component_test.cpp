@@ -38,7 +38,6 @@ VirtualCard testCard() {
 class AudioComponent : public ::testing::Test {
  protected:
   void SetUp() override { mmsystem::installDriver(std::make_unique<VirtualDriver>(testCard())); }
-  void TearDown() override { mmsystem::installDriver(nullptr); }
 };
 
 TEST_F(AudioComponent, StartsOnTheWaveMapperWith8BitMono11025HzAndBuffersForBothDevices) {
@@ -79,7 +78,6 @@ TEST(AudioComponentWithoutDevices, HasNoBuffersUntilASetterAllocates) {
     EXPECT_TRUE(audio.Recorder()->Stop());
     EXPECT_EQ(audio.ErrorMessage, "Recorder already closed");
   }
-  mmsystem::installDriver(nullptr);
 }
 
 TEST_F(AudioComponent, DeviceNumbersAboveNineSelectTheWaveMapperAndReallocate) {
@@ -201,6 +199,19 @@ TEST_F(AudioComponent, ServiceTextIsAppendedAfterABlank) {
   // A code the service has no text for leaves the operation's own message.
   audio.setWaveOutError("Error in waveOutReset", 12345);
   EXPECT_EQ(audio.ErrorMessage, "Error in waveOutReset");
+}
+
+TEST(AudioComponentService, ANullDriverIsRefusedAndTheInstalledOneStays) {
+  auto owned = std::make_unique<VirtualDriver>(testCard());
+  VirtualDriver* card = owned.get();
+  mmsystem::installDriver(std::move(owned));
+  EXPECT_EQ(mmsystem::installDriver(nullptr), nullptr);
+  EXPECT_EQ(&mmsystem::driver(), card);
+  // The component goes on working on it.
+  TAudio audio;
+  EXPECT_TRUE(audio.Mixer()->Valid);
+  EXPECT_TRUE(audio.Recorder()->Start()) << audio.ErrorMessage;
+  EXPECT_TRUE(audio.Recorder()->Stop()) << audio.ErrorMessage;
 }
 
 }  // namespace

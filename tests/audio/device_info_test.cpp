@@ -30,10 +30,7 @@ struct Probe {
     audio = std::make_unique<TAudio>();
     audio->OnPlayed = [this](TObject*) { ++played; };
   }
-  ~Probe() {
-    audio.reset();
-    mmsystem::installDriver(nullptr);
-  }
+  ~Probe() { audio.reset(); }
   // Whether the recorder can open its device at all on this build of the card.
   bool recorderOpens() {
     if (!audio->Recorder()->Open()) return false;

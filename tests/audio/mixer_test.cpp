@@ -68,10 +68,7 @@ class MixerTest : public ::testing::Test {
     audio = std::make_unique<TAudio>();
     mixer = audio->Mixer();
   }
-  void TearDown() override {
-    audio.reset();
-    mmsystem::installDriver(nullptr);
-  }
+  void TearDown() override { audio.reset(); }
 
   WatchingDriver* card = nullptr;
   std::unique_ptr<TAudio> audio;
@@ -284,9 +281,11 @@ TEST_F(MixerTest, ChangesOfVolumeAndMuteRaiseTheEventOnTheOwnersThread) {
   // A peak meter id, an unknown id and "absent" raise nothing.
   const TMixerLine* q = mixer->Lines->Next->Next.get();
   ASSERT_EQ(q->Name, "Q");
-  mixer->notifyWindow()->post(MM_MIXM_CONTROL_CHANGE, 0, static_cast<LPARAM>(q->PeakID));
-  mixer->notifyWindow()->post(MM_MIXM_CONTROL_CHANGE, 0, 65535);
-  mixer->notifyWindow()->post(MM_MIXM_LINE_CHANGE, 0, static_cast<LPARAM>(q->VolumeID));
+  const auto from = reinterpret_cast<WPARAM>(mixer->MixerHandle);
+  const uint32_t qVolume = q->VolumeID;
+  mixer->notifyWindow()->post(MM_MIXM_CONTROL_CHANGE, from, static_cast<LPARAM>(q->PeakID));
+  mixer->notifyWindow()->post(MM_MIXM_CONTROL_CHANGE, from, 65535);
+  mixer->notifyWindow()->post(MM_MIXM_LINE_CHANGE, from, static_cast<LPARAM>(q->VolumeID));
   // The component's own setting is reported as well, like any other change.
   ASSERT_TRUE(mixer->SetVolume(0, 1, 1, 1, false));
   ASSERT_TRUE(waitFor([&] { return changes.size() == 3; }));
@@ -305,11 +304,25 @@ TEST_F(MixerTest, ChangesOfVolumeAndMuteRaiseTheEventOnTheOwnersThread) {
   EXPECT_EQ(changes[3].destination, 0);
   EXPECT_EQ(changes[3].source, 0);
 
-  // Once the component is gone, outside changes reach nobody.
-  audio.reset();
-  card->setVolumeFromOutside(1, 0, 0, 1, 1);
+  // A change still queued from the previous mixer when the device changes is not read as
+  // a change of the new one, even where a control of the new mixer has that id (as on two
+  // cards of one kind); the new mixer's own changes arrive.
+  mixer->notifyWindow()->post(MM_MIXM_CONTROL_CHANGE, reinterpret_cast<WPARAM>(mixer->MixerHandle),
+                              static_cast<LPARAM>(qVolume));
+  card->setVolumeFromOutside(1, 0, 0, 7, 7);
+  audio->setMixerDeviceID(0);
   QCoreApplication::processEvents();
   EXPECT_EQ(changes.size(), 4u);
+  card->setVolumeFromOutside(0, 1, 1, 8, 8);
+  ASSERT_TRUE(waitFor([&] { return changes.size() == 5; }));
+  EXPECT_EQ(changes[4].destination, 1);
+  EXPECT_EQ(changes[4].source, 1);
+
+  // Once the component is gone, outside changes reach nobody.
+  audio.reset();
+  card->setVolumeFromOutside(0, 1, 1, 1, 1);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(changes.size(), 5u);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "audio/Audio.h"
+#include "fault_driver.h"
 #include "mmsystem/virtual_driver.h"
 #include "support/event_wait.h"
 
@@ -33,7 +34,7 @@ class PlayerTest : public ::testing::Test {
  protected:
   void start(VirtualPacing pacing) {
     audio.reset();
-    auto owned = std::make_unique<VirtualDriver>(playerCard(pacing));
+    auto owned = std::make_unique<fault_test::FaultDriver<VirtualDriver>>(playerCard(pacing));
     card = owned.get();
     mmsystem::installDriver(std::move(owned));
     audio = std::make_unique<TAudio>();
@@ -51,10 +52,7 @@ class PlayerTest : public ::testing::Test {
     };
   }
   void SetUp() override { start(VirtualPacing::AsFastAsQueued); }
-  void TearDown() override {
-    audio.reset();
-    mmsystem::installDriver(nullptr);
-  }
+  void TearDown() override { audio.reset(); }
 
   // A stream of `blocks` blocks of the player's block size (plus `extra` bytes), each
   // block with its own byte pattern.
@@ -72,7 +70,7 @@ class PlayerTest : public ::testing::Test {
     return all;
   }
 
-  VirtualDriver* card = nullptr;
+  fault_test::FaultDriver<VirtualDriver>* card = nullptr;
   std::unique_ptr<TAudio> audio;
   TPlayer* player = nullptr;
   std::thread::id owner = std::this_thread::get_id();
@@ -237,6 +235,42 @@ TEST_F(PlayerTest, StopEndsAPlaybackInProgress) {
   player->Stop();
   EXPECT_FALSE(player->IsOpen);
   EXPECT_EQ(played, 1);
+}
+
+// The device gives up while playing: the player stops, its owner learns it through
+// OnPlayed (once) and ErrorMessage says why.
+TEST_F(PlayerTest, AFailingOutputEndsThePlaybackAndSaysWhy) {
+  start(VirtualPacing::RealTime);
+  audio->Recorder()->setNoSamples(2205);
+  card->failOutputAfter(1, MMSYSERR_NODRIVER, "Out: the card was unplugged");
+  ASSERT_TRUE(player->Play(std::make_unique<std::istringstream>(stream(50)), 0));
+  ASSERT_TRUE(waitFor([&] { return played > 0; }));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(played, 1);
+  EXPECT_EQ(audio->ErrorMessage, "The output device failed: Out: the card was unplugged");
+  EXPECT_FALSE(player->IsOpen);
+  EXPECT_EQ(player->PlayStream, nullptr);
+  EXPECT_LT(card->playedBlocks(0).size(), 50u);
+}
+
+// A format set while the player plays must not free the buffers the device plays (under
+// AddressSanitizer that stops the test): the stream plays out unchanged, and the new
+// format's buffers are there once the player has closed.
+TEST_F(PlayerTest, AFormatSetWhilePlayingWaitsUntilThePlayerHasClosed) {
+  start(VirtualPacing::RealTime);
+  audio->Recorder()->setNoSamples(2205);
+  const std::string data = stream(8);
+  ASSERT_TRUE(player->Play(std::make_unique<std::istringstream>(data), 0));
+  ASSERT_TRUE(waitFor([&] { return !card->playedBlocks(0).empty(); }));
+  player->setBitsPerSample(TBPS::_16);
+  player->setSampleRate(22050);
+  audio->Recorder()->setNoSamples(1000);
+  audio->setAudioDeviceID(0);
+  EXPECT_EQ(player->BufferSize(), 2205);
+  ASSERT_TRUE(waitFor([&] { return played == 1; }));
+  EXPECT_EQ(playedBytes(), data);
+  EXPECT_EQ(player->BufferSize(), 2000);
+  EXPECT_EQ(player->WaveFormat()->nSamplesPerSec, 22050u);
 }
 
 TEST_F(PlayerTest, CloseRestoresASavedFormatOnceTheStreamIsGone) {

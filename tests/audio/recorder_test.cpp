@@ -5,7 +5,10 @@
 #include <sys/resource.h>
 
 #include <QFileInfo>
-#include <optional>
+#include <QThread>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 
 #include "audio/wave_file.h"
 #include "recorder_test_support.h"
@@ -14,47 +17,7 @@ using namespace recorder_test;
 
 namespace {
 
-class RecorderTest : public ::testing::Test {
- protected:
-  void useCard(VirtualCard card) {
-    audio.reset();
-    auto driver = std::make_unique<CountingDriver>(std::move(card));
-    card_ = driver.get();
-    scope_.emplace(std::move(driver));
-    audio = std::make_unique<TAudio>();
-  }
-  void SetUp() override { useCard(plainCard(VirtualPacing::AsFastAsQueued)); }
-  void TearDown() override { audio.reset(); }
-
-  TRecorder& rec() { return *audio->Recorder(); }
-  void setFormat(TBPS bits, TChannels channels, uint16_t rate, uint16_t frames) {
-    audio->setSeparateCtrls(true);
-    rec().setBitsPerSample(bits);
-    rec().setChannels(channels);
-    rec().setSampleRate(rate);
-    rec().setNoSamples(frames);
-  }
-  std::string path(const char* name) const { return dir_.filePath(name).toStdString(); }
-
-  // Records until `blocks` blocks were reported (stopping from inside OnRecord), with
-  // `seen` receiving a copy of every reported block.
-  bool recordBlocks(int blocks, std::vector<std::string>* seen = nullptr) {
-    int count = 0;
-    audio->OnRecord = [&, blocks](TObject*, void* lp, void*, uint16_t size) {
-      if (seen != nullptr) seen->emplace_back(static_cast<const char*>(lp), size);
-      if (++count == blocks) rec().Stop();
-    };
-    if (!rec().Start()) return false;
-    const bool done = waitFor([&] { return !rec().IsOpen; });
-    audio->OnRecord = nullptr;
-    return done && count == blocks;
-  }
-
-  QTemporaryDir dir_;
-  CountingDriver* card_ = nullptr;
-  std::optional<DriverScope> scope_;
-  std::unique_ptr<TAudio> audio;
-};
+class RecorderTest : public RecorderFixture {};
 
 TEST_F(RecorderTest, TenBlocksOf16BitStereoGiveTheExactFile) {
   setFormat(TBPS::_16, TChannels::Stereo, 44100, 4410);
@@ -306,6 +269,48 @@ TEST_F(RecorderTest, ARecordingThatNeverTriggersLeavesAnEmptyValidFile) {
   EXPECT_EQ(readLE(bytes, 40, 4), 0u);
 }
 
+// A format set while the recorder runs must not pull the buffers from under the device
+// (under AddressSanitizer a freed buffer being filled stops the test): the run goes on in
+// its format, and the new one applies once the recorder has closed.
+TEST_F(RecorderTest, AFormatSetWhileRecordingWaitsUntilTheRecorderHasClosed) {
+  setFormat(TBPS::_16, TChannels::Stereo, 8000, 800);
+  rec().Triggered = true;
+  const std::string file = path("format.wav");
+  rec().CreateWaveFile(file, nullptr, nullptr);
+  std::atomic<int> blocks{0};
+  std::atomic<int> wrongSize{0};
+  audio->OnRecord = [&](TObject*, void*, void*, uint16_t n) {
+    if (n != 3200) ++wrongSize;
+    ++blocks;
+  };
+  ASSERT_TRUE(rec().Start());
+  ASSERT_TRUE(waitFor([&] { return blocks >= 3; }));
+  audio->setSeparateCtrls(false);
+  rec().setChannels(TChannels::Mono);
+  rec().setBitsPerSample(TBPS::_8);
+  rec().setSampleRate(22050);
+  rec().setNoSamples(100);
+  audio->setAudioDeviceID(0);
+  EXPECT_EQ(rec().SampleRate(), 22050);
+  EXPECT_EQ(rec().BufferSize(), 3200) << "the buffers the device fills stay until it closes";
+  const int before = blocks;
+  ASSERT_TRUE(waitFor([&] { return blocks >= before + 8; }));
+  ASSERT_TRUE(rec().Stop());
+  EXPECT_EQ(wrongSize, 0);
+  const std::string bytes = readFile(file);
+  EXPECT_EQ(readLE(bytes, 22, 2), 2u);
+  EXPECT_EQ(readLE(bytes, 40, 4), bytes.size() - 44);
+  EXPECT_EQ((bytes.size() - 44) % 3200, 0u);
+
+  // Closed, the recorder has the new format's buffers, and the next run records in it.
+  EXPECT_EQ(rec().BufferSize(), 100);
+  EXPECT_EQ(rec().WaveFormat()->nSamplesPerSec, 22050u);
+  EXPECT_EQ(rec().WaveFormat()->wBitsPerSample, 8);
+  std::vector<std::string> seen;
+  ASSERT_TRUE(recordBlocks(2, &seen)) << audio->ErrorMessage;
+  EXPECT_EQ(seen[0].size(), 100u);
+}
+
 TEST_F(RecorderTest, EveryFailureLeavesItsText) {
   const std::string service = std::string(" ") + mmsystem::resultText(MMSYSERR_NOMEM);
   setFormat(TBPS::_16, TChannels::Stereo, 8000, 800);
@@ -385,27 +390,85 @@ TEST_F(RecorderTest, AFailedRequeueStopsTheRecordingAndTellsTheOwner) {
   EXPECT_EQ((bytes.size() - 44) % 3200, 0u);
 }
 
-TEST_F(RecorderTest, AFileThatWouldOutgrowItsSizeFieldsIsStoppedInTime) {
-  setFormat(TBPS::_16, TChannels::Stereo, 8000, 800);
+TEST_F(RecorderTest, ARecordingPastTheSizeLimitGoesOnInNumberedFiles) {
+  // 16-bit stereo at 8000 Hz in blocks of 800 frames (3200 bytes), every frame its own.
+  const std::string data = useQuietStereo(10 * 800, 800);
   rec().Triggered = true;
-  const std::string file = path("limit.wav");
-  rec().CreateWaveFile(file, nullptr, nullptr);
-  // The real limit is 4 GiB - 37 bytes; 3.5 blocks stand in for it here.
-  rec().WaveStream->setMaxDataBytes(3 * 3200 + 1600);
+  // The real limit is 4 GiB - 37 bytes; 3.5 blocks stand in for it here, for every file.
+  rec().setMaxDataBytes(3 * 3200 + 1600);
+  // Input lost before block 3 comes back as silence and fills a file like any data.
+  card_->dropoutAt(3, 1, 500);
+  // A file of the third one's name is there already: it stays, the next free number is taken.
+  writeFile(path("take-3.wav"), "somebody else's");
+  rec().CreateWaveFile(path("take.wav"), nullptr, nullptr);
+  std::vector<std::string> changes;
+  audio->OnRecordFileChanged = [&](TObject* sender, const std::string& name) {
+    EXPECT_EQ(sender, &rec());
+    EXPECT_TRUE(QThread::currentThread() == QCoreApplication::instance()->thread());
+    changes.push_back(name);
+  };
   int stopped = 0;
-  int reported = 0;
-  audio->OnRecord = [&](TObject*, void*, void*, uint16_t) { ++reported; };
+  audio->OnRecordStopped = [&](TObject*) { ++stopped; };
+  ASSERT_TRUE(recordBlocks(7)) << audio->ErrorMessage;
+
+  // Nothing lost, nothing twice: the files hold the input with the silence in its place,
+  // each a complete file whose size fields equal its data.
+  const std::string expected = data.substr(0, 3 * 3200) + silence(500 * 4, 16) + data.substr(3 * 3200, 4 * 3200);
+  EXPECT_EQ(changes, (std::vector<std::string>{path("take-2.wav"), path("take-4.wav")}));
+  EXPECT_EQ(readFile(path("take.wav")), wavBytes(2, 8000, 16, expected.substr(0, 11200)));
+  EXPECT_EQ(readFile(path("take-2.wav")), wavBytes(2, 8000, 16, expected.substr(11200, 11200)));
+  EXPECT_EQ(readFile(path("take-4.wav")), wavBytes(2, 8000, 16, expected.substr(22400)));
+  EXPECT_EQ(readFile(path("take-3.wav")), "somebody else's");
+  EXPECT_EQ(stopped, 0);
+  EXPECT_EQ(WaveFileStream::kMaxDataBytes + 36, 0xFFFFFFFFull);
+  if (kThreadChecked || soxInfo("") == "no sox") return;
+  EXPECT_EQ(soxInfo(path("take.wav")), "2 8000 16 2800");
+  EXPECT_EQ(soxInfo(path("take-2.wav")), "2 8000 16 2800");
+  EXPECT_EQ(soxInfo(path("take-4.wav")), "2 8000 16 500");
+}
+
+TEST_F(RecorderTest, ANextFileThatCannotBeCreatedEndsTheRunWithTheFullFileComplete) {
+  const std::string data = useQuietStereo(10 * 800, 800);
+  rec().Triggered = true;
+  rec().setMaxDataBytes(2 * 3200);
+  // The first name just fits the file system's limit of 255 bytes; "-2" makes the next too long.
+  const std::string stem(251, 'n');
+  rec().CreateWaveFile(path(stem + ".wav"), nullptr, nullptr);
+  int stopped = 0;
   audio->OnRecordStopped = [&](TObject*) { ++stopped; };
   ASSERT_TRUE(rec().Start());
   ASSERT_TRUE(waitFor([&] { return stopped > 0; }));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(stopped, 1);
   EXPECT_FALSE(rec().IsOpen);
-  EXPECT_EQ(reported, 3);
-  EXPECT_NE(audio->ErrorMessage.find("4 GB"), std::string::npos) << audio->ErrorMessage;
-  const std::string bytes = readFile(file);
-  EXPECT_EQ(bytes.size(), 44u + 3 * 3200);
-  EXPECT_EQ(readLE(bytes, 4, 4), 36u + 3 * 3200);
-  EXPECT_EQ(readLE(bytes, 40, 4), 3u * 3200);
-  EXPECT_EQ(WaveFileStream::kMaxDataBytes + 36, 0xFFFFFFFFull);
+  EXPECT_FALSE(rec().WaveFileOpen);
+  EXPECT_EQ(audio->ErrorMessage, "The recording cannot go on in the next WAV file " + path(stem + "-2.wav") + ": " +
+                                     std::strerror(ENAMETOOLONG));
+  EXPECT_EQ(readFile(path(stem + ".wav")), wavBytes(2, 8000, 16, data.substr(0, 2 * 3200)));
+}
+
+// The window thread may stop a recording and create the next file before it has handled
+// what the recording posted: news of the ended recording never names the new file.
+TEST_F(RecorderTest, NewsOfAnEndedRecordingIsNotTakenForTheNextOne) {
+  const std::string data = useQuietStereo(10 * 800, 800);
+  rec().Triggered = true;
+  rec().setMaxDataBytes(3200);
+  rec().CreateWaveFile(path("first.wav"), nullptr, nullptr);
+  std::vector<std::string> changes;
+  audio->OnRecordFileChanged = [&](TObject*, const std::string& name) { changes.push_back(name); };
+  ASSERT_TRUE(rec().Start());
+  // Without the window thread's events only the four queued buffers come back; from the
+  // second on each goes on in a next file.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (card_->inputBlocks() < 4 && std::chrono::steady_clock::now() < deadline) QThread::msleep(1);
+  ASSERT_EQ(card_->inputBlocks(), 4u);
+  ASSERT_TRUE(rec().Stop());
+  rec().CreateWaveFile(path("second.wav"), nullptr, nullptr);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(changes.empty());
+  EXPECT_TRUE(rec().WaveFileOpen) << "the new file is still open";
+  EXPECT_EQ(readFile(path("first-4.wav")), wavBytes(2, 8000, 16, data.substr(3 * 3200, 3200)));
+  EXPECT_TRUE(rec().Stop());
 }
 
 TEST_F(RecorderTest, AFullFileSystemStopsTheRecordingWithACompleteFile) {
@@ -485,33 +548,19 @@ TEST_F(RecorderTest, StartAndStopAHundredTimesWithBlocksInFlight) {
   }
 }
 
-// The child of the next test: records 16-bit stereo in real time until it is killed.
-TEST_F(RecorderTest, ChildRecordingUntilKilled) {
-  const QByteArray file = qgetenv("TESSARON_TEST_RECORD_UNTIL_KILLED");
-  if (file.isEmpty()) GTEST_SKIP() << "runs only as the child of KilledRecordingLeavesAReadableFile";
-  useCard(plainCard(VirtualPacing::RealTime));
-  setFormat(TBPS::_16, TChannels::Stereo, 44100, 4410);
-  rec().Triggered = true;
-  rec().CreateWaveFile(file.toStdString(), nullptr, nullptr);
-  ASSERT_TRUE(rec().Start());
-  waitFor([] { return false; }, 120000);
-}
-
 TEST_F(RecorderTest, KilledRecordingLeavesAReadableFile) {
   if (kThreadChecked) GTEST_SKIP() << "starts a child process, which the thread checker cannot follow";
   const std::string file = path("killed.wav");
+  // The child records 16-bit stereo in real time until it is killed.
   QProcess child;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("TESSARON_TEST_RECORD_UNTIL_KILLED", QString::fromStdString(file));
-  child.setProcessEnvironment(env);
-  child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=RecorderTest.ChildRecordingUntilKilled"});
-  ASSERT_TRUE(child.waitForStarted(30000));
+  child.start(QCoreApplication::applicationDirPath() + "/helpers/record_until_killed", {QString::fromStdString(file)});
+  ASSERT_TRUE(child.waitForStarted(30000)) << "build the record_until_killed target";
   // Three seconds of audio in the file, however long the busy machine takes for it.
   const qint64 threeSeconds = 44 + 3 * 176400;
   const bool recorded = waitFor([&] { return QFileInfo(QString::fromStdString(file)).size() >= threeSeconds; }, 60000);
   ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
   child.waitForFinished(30000);
-  ASSERT_TRUE(recorded) << child.readAllStandardOutput().toStdString();
+  ASSERT_TRUE(recorded) << child.readAllStandardError().toStdString();
 
   const std::string bytes = readFile(file);
   const uint32_t dataSize = readLE(bytes, 40, 4);

@@ -1,6 +1,8 @@
 // LED bar meter: segment geometry and colours per range, the bevel, the setter rules.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+
 #include "controls/RackCtls.h"
 #include "render.h"
 
@@ -154,29 +156,31 @@ TEST(LEDMeter, LeftoverPixelsKeepTheParent) {
 TEST(LEDMeter, PositionComparesBeforeClampingAndNotifies) {
   TLEDMeter m;
   configureLevelMeter(m);
+  m.show();
+  PaintCounter counter(&m);
+  counter.paints();
   int changes = 0;
   QObject* sender = nullptr;
   m.OnChange = [&](QObject* s) {
     ++changes;
     sender = s;
   };
-  const int draws = m.drawCount();
   m.setPosition(0);  // unchanged: nothing happens
   EXPECT_EQ(changes, 0);
-  EXPECT_EQ(m.drawCount(), draws);
+  EXPECT_EQ(counter.paints(), 0);
 
   m.setPosition(20);
   EXPECT_EQ(m.Position(), 16);
   EXPECT_EQ(changes, 1);
   EXPECT_EQ(sender, &m);
-  EXPECT_EQ(m.drawCount(), draws + 1);
+  EXPECT_EQ(counter.paints(), 1);
   m.setPosition(20);  // compared with the stored 16 before clamping: acts again
   EXPECT_EQ(m.Position(), 16);
   EXPECT_EQ(changes, 2);
-  EXPECT_EQ(m.drawCount(), draws + 2);
+  EXPECT_EQ(counter.paints(), 1);
   m.setPosition(16);
   EXPECT_EQ(changes, 2);
-  EXPECT_EQ(m.drawCount(), draws + 2);
+  EXPECT_EQ(counter.paints(), 0);
 
   m.setPosition(-3);
   EXPECT_EQ(m.Position(), 0);
@@ -190,6 +194,9 @@ TEST(LEDMeter, PositionComparesBeforeClampingAndNotifies) {
 
 TEST(LEDMeter, NoSetterActsOnAnUnchangedValue) {
   TLEDMeter m;
+  m.show();
+  PaintCounter counter(&m);
+  counter.paints();
   int changes = 0;
   m.OnChange = [&](QObject*) { ++changes; };
   m.setBevelStyle(bvLowered);
@@ -204,15 +211,17 @@ TEST(LEDMeter, NoSetterActsOnAnUnchangedValue) {
   m.setPosition(0);
   m.setStartColor2(75);
   m.setStartColor3(90);
-  EXPECT_EQ(m.drawCount(), 0);
+  EXPECT_EQ(counter.paints(), 0);
   EXPECT_EQ(changes, 0);
-  EXPECT_TRUE(m.drawnImage().isNull()) << "created without drawing";
 
   m.setColorSeperator(clWhite);
+  EXPECT_EQ(counter.paints(), 1);
   m.setDirection(mdDown);
+  EXPECT_EQ(counter.paints(), 1);
   m.setNumDigits(5);
+  EXPECT_EQ(counter.paints(), 1);
   m.setColorLED2(clRed);
-  EXPECT_EQ(m.drawCount(), 4);
+  EXPECT_EQ(counter.paints(), 1);
   EXPECT_EQ(changes, 0) << "only Position notifies";
 }
 
@@ -290,26 +299,32 @@ TEST(LEDMeter, ScaleNotStartingAtZeroFillsFromMin) {
 }
 
 TEST(LEDMeter, EffectiveChangeIsDrawnBeforeTheSetterReturns) {
+  // What the widget shows right after the setter, with no event handled in between.
   TLEDMeter m;
   configureLamp(m);
   m.setPosition(100);
-  const QImage& drawn = m.drawnImage();
-  ASSERT_FALSE(drawn.isNull());
-  EXPECT_EQ(hex(drawn.pixelColor(8, 8)), hex(255, 0, 0));
+  EXPECT_EQ(hex(m.grab().toImage().pixelColor(8, 8)), hex(255, 0, 0));
   m.setPosition(0);
-  EXPECT_EQ(hex(m.drawnImage().pixelColor(8, 8)), hex(128, 0, 0));
-  // Pixels the meter leaves alone are transparent in what it shows.
-  TLEDMeter row;
-  row.resize(43, 10);
-  row.setBevelStyle(bvNone);
-  row.setNumDigits(4);
-  EXPECT_EQ(qAlpha(row.drawnImage().pixel(42, 5)), 0);
-  EXPECT_EQ(qAlpha(row.drawnImage().pixel(5, 5)), 255);
+  EXPECT_EQ(hex(m.grab().toImage().pixelColor(8, 8)), hex(128, 0, 0));
+}
+
+TEST(LEDMeter, BevelFollowsTheDesktopPalette) {
+  const QPalette saved = QApplication::palette();
+  TLEDMeter lamp;
+  configureLamp(lamp);  // lowered bevel: the button shadow along the top
+  lamp.setPosition(100);
+  EXPECT_EQ(at(lamp.grab().toImage(), 8, 0), hex(clBtnShadow));
+  QPalette changed = saved;
+  changed.setColor(QPalette::Dark, QColor(0, 90, 0));
+  QApplication::setPalette(changed);
+  QCoreApplication::processEvents();  // the widgets hear of the change
+  EXPECT_EQ(at(lamp.grab().toImage(), 8, 0), hex(0, 90, 0));
+  QApplication::setPalette(saved);
 }
 
 TEST(LEDMeter, PaintEventShowsTheMeterOverItsParent) {
   QWidget parent;
-  parent.resize(60, 60);
+  parent.resize(60, 200);
   parent.setAutoFillBackground(true);
   QPalette palette = parent.palette();
   palette.setColor(QPalette::Window, kUnder);
@@ -319,12 +334,45 @@ TEST(LEDMeter, PaintEventShowsTheMeterOverItsParent) {
   m.setBevelStyle(bvNone);
   m.setNumDigits(4);
   m.setPosition(100);
+  TLEDMeter level(&parent);
+  configureLevelMeter(level);
+  level.move(10, 30);
+  level.setPosition(16);
   QImage img(parent.size(), QImage::Format_ARGB32);
   img.fill(Qt::white);
   parent.render(&img);
   EXPECT_EQ(at(img, 15, 15), hex(0, 255, 0));
   EXPECT_EQ(at(img, 10, 15), hex(0, 0, 0));
   EXPECT_EQ(at(img, 52, 15), hex(kUnder)) << "leftover column shows the parent";
+  EXPECT_EQ(at(img, 18, 30), hex(kUnder)) << "leftover row shows the parent";
+  EXPECT_EQ(at(img, 18, 31), hex(0, 0, 0));
+}
+
+TEST(LEDMeter, OnlyAMeterThatLeavesPixelsRepaintsItsParent) {
+  QWidget parent;
+  parent.resize(200, 200);
+  TLEDMeter lamp(&parent);
+  configureLamp(lamp);
+  TLEDMeter level(&parent);
+  configureLevelMeter(level);  // row 0 is left to the parent
+  TLEDMeter row(&parent);
+  row.setGeometry(120, 10, 41, 10);  // segments of 10 columns cover all 41 columns
+  row.setBevelStyle(bvNone);
+  row.setNumDigits(4);
+  parent.show();
+  PaintCounter counter(&parent);
+  counter.paints();
+  for (int p : {100, 0}) {
+    lamp.setPosition(p);
+    row.setPosition(p);
+    EXPECT_EQ(counter.paints(), 0) << "nothing under an opaque meter is painted again";
+  }
+  level.setPosition(5);
+  EXPECT_EQ(counter.paints(), 1);
+  row.resize(43, 10);  // now two columns are left over
+  counter.paints();
+  row.setPosition(50);
+  EXPECT_EQ(counter.paints(), 1);
 }
 
 TEST(LEDMeter, HighDpiRenderingIsBlockScaled) {

@@ -3,9 +3,13 @@
 #pragma once
 
 #include <QColor>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QImage>
 #include <QPainter>
+#include <QWidget>
 #include <string>
+#include <utility>
 
 #include "controls/RackCtls.h"
 
@@ -48,3 +52,24 @@ inline bool hasOnlyColoursOf(const QImage& one, const QImage& scaled) {
       if (!colours.contains(scaled.pixel(x, y))) return false;
   return true;
 }
+
+// Counts the paint events a widget receives: how a test sees from outside that a
+// control was drawn, and how often.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  // Lets the requested repaints happen; returns the paint events since the last call.
+  int paints() {
+    QCoreApplication::processEvents();
+    return std::exchange(count_, 0);
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++count_;
+    return false;
+  }
+
+ private:
+  int count_ = 0;
+};

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QPalette>
+#include <QScreen>
 
 #include "controls/RackCtls.h"
 #include "render.h"
@@ -101,6 +102,34 @@ TEST(ScrewPanel, DesktopColourChangeKeepsHighlightAndShadowUntilColourIsSet) {
   img = renderControl(p);
   EXPECT_EQ(at(img, 10, 0), hex(45, 0, 255));
   EXPECT_EQ(at(img, 59, 10), hex(0, 0, 100));
+  QApplication::setPalette(saved);
+}
+
+TEST(ScrewPanel, WhatItShowsFollowsPropertiesSizeAndDesktopColours) {
+  const QPalette saved = QApplication::palette();
+  TScrewPanel p;
+  p.resize(60, 40);
+  p.setColor(clSilver);
+  EXPECT_EQ(at(p.grab().toImage(), 30, 20), hex(clSilver));
+  p.setColor(clRed);
+  QImage img = p.grab().toImage();
+  EXPECT_EQ(at(img, 30, 20), hex(clRed));
+  expectScrew(img, 3, 3, coloursOf(clRed));
+  p.setShowScrews(false);
+  EXPECT_EQ(at(p.grab().toImage(), 4, 3), hex(clRed)) << "the screw is gone";
+  p.setShowScrews(true);
+  p.resize(80, 50);
+  img = p.grab().toImage();
+  EXPECT_EQ(at(img, 79, 25), hex(128, 0, 0)) << "shadow along the new right edge";
+  expectScrew(img, 69, 39, coloursOf(clRed));
+
+  p.setColor(clBtnFace);
+  p.grab();
+  QPalette changed = saved;
+  changed.setColor(QPalette::Button, QColor(0, 0, 200));
+  QApplication::setPalette(changed);
+  QCoreApplication::processEvents();  // the widgets hear of the change
+  EXPECT_EQ(at(p.grab().toImage(), 30, 20), hex(0, 0, 200)) << "the face follows the desktop";
   QApplication::setPalette(saved);
 }
 
@@ -206,4 +235,41 @@ TEST(ScrewPanel, PaintEventAndHighDpiStayCrisp) {
   // Slot pixel (4, 8) of the first screw covers device pixels 8..9 × 16..17.
   for (int dy = 0; dy < 2; ++dy)
     for (int dx = 0; dx < 2; ++dx) EXPECT_EQ(hex(two.pixelColor(8 + dx, 16 + dy)), hex(clGray));
+}
+
+TEST(ScrewPanel, MetersRepaintOverThePanelPixelForPixel) {
+  // The panel as the window has it, with a level meter (its top row left to the panel)
+  // and the lamp (opaque). What reaches the screen after the meters changed must be the
+  // panel's drawing with each meter's drawing over it.
+  TScrewPanel panel;
+  panel.setGeometry(8, 112, 433, 289);
+  TLEDMeter level(&panel);
+  level.setGeometry(88, 48, 17, 145);
+  level.setBevelStyle(bvNone);
+  level.setDirection(mdUp);
+  level.setMax(16);
+  level.setNumDigits(16);
+  TLEDMeter lamp(&panel);
+  lamp.setGeometry(96, 25, 17, 16);
+  lamp.setNumDigits(1);
+  panel.show();
+  QCoreApplication::processEvents();
+  for (int p : {16, 3, 9}) {
+    level.setPosition(p);
+    lamp.setPosition(p * 10);
+    QCoreApplication::processEvents();
+  }
+  const QImage screen = panel.screen()->grabWindow(panel.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(screen.size(), panel.size());
+  QImage expected = renderControl(panel);
+  QPainter painter(&expected);
+  for (const TLEDMeter* m : {&level, &lamp}) {
+    QImage meter = renderControl(*m);
+    for (int y = 0; y < meter.height(); ++y)
+      for (int x = 0; x < meter.width(); ++x)
+        if (meter.pixelColor(x, y) == kUnder) meter.setPixelColor(x, y, Qt::transparent);
+    painter.drawImage(m->pos(), meter);
+  }
+  painter.end();
+  EXPECT_EQ(screen, expected.convertToFormat(QImage::Format_RGB32));
 }
