@@ -116,8 +116,7 @@ void TImage::paintEvent(QPaintEvent*) {
 }
 
 TUpDown::TUpDown(QWidget* parent) : QWidget(parent) {
-  static const bool accessible = (QAccessible::installFactory(accessibleUpDown), true);
-  Q_UNUSED(accessible);
+  [[maybe_unused]] static const bool accessible = (QAccessible::installFactory(accessibleUpDown), true);
   setFocusPolicy(Qt::TabFocus);
   up_ = new QToolButton(this);
   up_->setArrowType(Qt::UpArrow);

@@ -267,6 +267,7 @@ void TForm1::createControls() {
   BitBtn4 = place(new TBitBtn(panel), 312, 14, 33, 33);
   BitBtn4->setToolTip(tr("Monitor input"));
   setHelpContext(BitBtn4, 6);
+  // Checked while monitoring, for assistive technology (setMonitorTag).
   BitBtn4->setCheckable(true);
   BitBtn1 = place(new TBitBtn(panel), 348, 14, 33, 33);
   BitBtn1->setToolTip(tr("Start recording - select filename first"));
