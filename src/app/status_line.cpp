@@ -24,7 +24,7 @@ class StatusItem : public QLabel {
 
 }  // namespace
 
-StatusLine::StatusLine(QWidget* parent) : QStatusBar(parent) {
+StatusLine::StatusLine(QWidget* parent) : QStatusBar(parent), announcer_([this] { return publish(); }) {
   setSizeGripEnabled(false);
   setAccessibleName(tr("Status line"));
   // The line takes the window's width and never asks for more.
@@ -45,9 +45,12 @@ void StatusLine::setItem(Item which, const QString& text) {
   if (item->text() == text) return;
   item->setText(text);
   item->setToolTip(text);
-  item->setAccessibleName(text);
   item->setVisible(!text.isEmpty());
-  describe();
+  // Without a screen reader nobody hears the names change, so they follow at once.
+  if (AccessibleAnnouncer::active())
+    announcer_.changed();
+  else
+    publish();
 }
 
 QString StatusLine::item(Item which) const { return items_[which]->text(); }
@@ -56,10 +59,20 @@ void StatusLine::clearItems() {
   for (int i = 0; i < itemCount; ++i) setItem(static_cast<Item>(i), {});
 }
 
-void StatusLine::describe() {
+bool StatusLine::publish() {
+  // Each change of a name or of the description is an event of its own to the reader.
+  bool changed = false;
   QStringList shown;
-  for (const QLabel* item : items_) {
+  for (QLabel* item : items_) {
     if (!item->text().isEmpty()) shown << item->text();
+    if (item->accessibleName() == item->text()) continue;
+    item->setAccessibleName(item->text());
+    changed = true;
   }
-  setAccessibleDescription(shown.join("; "));
+  const QString description = shown.join("; ");
+  if (description != accessibleDescription()) {
+    setAccessibleDescription(description);
+    changed = true;
+  }
+  return changed;
 }

@@ -2,12 +2,15 @@
 // written, the dropouts, the no-signal warning and the disk estimate; between runs the
 // last run's summary. Each item is one label; an empty item is hidden. Texts too long for
 // the line end in "...", with the whole text in the item's tool tip and accessible name,
-// and all shown items together are the line's accessible description.
+// and all shown items together are the line's accessible description. A screen reader
+// is told of changes at most every quarter second, the last state always.
 #pragma once
 
 #include <QCoreApplication>
 #include <QStatusBar>
 #include <array>
+
+#include "controls/accessible_announcer.h"
 
 class QLabel;
 
@@ -27,6 +30,9 @@ class StatusLine : public QStatusBar {
   void clearItems();
 
  private:
-  void describe();
+  // Gives the items' texts to their accessible names and the line's description;
+  // false when they already had them.
+  bool publish();
   std::array<QLabel*, itemCount> items_{};
+  AccessibleAnnouncer announcer_;
 };

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "controls/accessible_announcer.h"
+
 // A colour value: RGB written 0x00BBGGRR, or 0x80000000 + a system colour index.
 using TColor = uint32_t;
 constexpr TColor clBlack = 0x000000;
@@ -82,6 +84,9 @@ class TLEDMeter : public QWidget {
   // Draws the meter into `painter` (also what the widget shows).
   void drawTo(QPainter& painter) const;
 
+  // Position as a whole percentage of the scale (0 when the scale is empty).
+  int percent() const;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -111,6 +116,9 @@ class TLEDMeter : public QWidget {
   // nothing unless the size or the ratio changed.
   QImage cache_;
   QPainter cachePainter_;
+  // Tells a screen reader of new positions; the position it last told.
+  AccessibleAnnouncer announcer_;
+  int32_t announcedPosition_ = 0;
 };
 
 // A number shown as seven-segment LED digits with an optional separator glyph.
@@ -149,6 +157,10 @@ class TLEDDisplay : public QWidget {
 
   void drawTo(QPainter& painter) const;
 
+  // The characters the display shows, left to right, the separator as the character its
+  // glyph stands for (":" for dsDoublePoint); cells left empty are left out.
+  QString shownText() const;
+
   // Image cells beyond the ten digits: a minus sign and a cell with no segment lit.
   static constexpr int kMinusGlyph = 10;
   static constexpr int kBlankGlyph = 11;
@@ -176,6 +188,9 @@ class TLEDDisplay : public QWidget {
   long double value_ = 0;
   QImage digits_[kGlyphCount];
   qreal digitsRatio_ = 1;
+  // Tells a screen reader of new texts; the text it last told.
+  AccessibleAnnouncer announcer_;
+  QString announcedText_;
 };
 
 // A container panel drawn like the front plate of a rack unit, with a screw head in

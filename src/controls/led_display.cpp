@@ -1,10 +1,12 @@
 // LED numeric display: a value shown as seven-segment digits with a separator glyph.
+#include <QAccessible>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPolygon>
 
 #include "controls/RackCtls.h"
 #include "controls/led_text.h"
+#include "controls/rack_accessible.h"
 #include "controls/rack_paint.h"
 
 namespace {
@@ -36,7 +38,16 @@ int glyphIndex(char c) {
 
 }  // namespace
 
-TLEDDisplay::TLEDDisplay(QWidget* parent) : QWidget(parent) {
+TLEDDisplay::TLEDDisplay(QWidget* parent)
+    : QWidget(parent), announcer_([this] {
+        const QString text = shownText();
+        if (text == announcedText_) return false;
+        QAccessibleTextUpdateEvent event(this, 0, announcedText_, text);
+        AccessibleAnnouncer::send(&event);
+        announcedText_ = text;
+        return true;
+      }) {
+  installRackAccessibility();
   // Every pixel is painted, so the parent need not draw underneath.
   setAttribute(Qt::WA_OpaquePaintEvent);
   dimmed_ = ShiftBrightness(colorLED_, -50);
@@ -66,6 +77,7 @@ void TLEDDisplay::setColorLED(TColor v) {
 void TLEDDisplay::setDecSeperator(TDecSeperator v) {
   decSeperator_ = v;
   update();
+  announcer_.changed();
 }
 void TLEDDisplay::setDigitHeight(int32_t v) {
   digitHeight_ = v;
@@ -86,14 +98,17 @@ void TLEDDisplay::setFractionDigits(int32_t v) {
   fractionDigits_ = v;
   if (fractionDigits_ > numDigits_ - 1) fractionDigits_ = numDigits_ - 1;
   update();
+  announcer_.changed();
 }
 void TLEDDisplay::setLeadingZeros(bool v) {
   leadingZeros_ = v;
   update();
+  announcer_.changed();
 }
 void TLEDDisplay::setNumDigits(int32_t v) {
   numDigits_ = v;
   update();
+  announcer_.changed();
 }
 void TLEDDisplay::setSegmentStyle(TSegmentStyle v) {
   segmentStyle_ = v;
@@ -103,7 +118,19 @@ void TLEDDisplay::setSegmentStyle(TSegmentStyle v) {
 void TLEDDisplay::setValue(long double v) {
   value_ = v;
   update();
+  announcer_.changed();
   if (OnChange) OnChange(this);
+}
+
+QString TLEDDisplay::shownText() const {
+  constexpr char kSeparator[] = {'.', ',', ':', '-'};  // by TDecSeperator
+  QString shown;
+  forEachLedCell(ledDisplayText(value_, fractionDigits_, numDigits_), numDigits_, leadingZeros_,
+                 [&](int, char c, bool separatorAfter) {
+                   if (c != '\0' && c != ' ') shown += QLatin1Char(c);
+                   if (separatorAfter) shown += QLatin1Char(kSeparator[decSeperator_]);
+                 });
+  return shown;
 }
 
 void TLEDDisplay::buildDigitImages() {
@@ -198,18 +225,15 @@ void TLEDDisplay::drawTo(QPainter& painter) const {
     const LedText text = ledDisplayText(value_, fractionDigits_, N);
     const QColor led = ColorToQColor(colorLED_);
     const int cell = W / N;
-    int x = (cell - digitWidth_) / 2;
     const int y = (H - DH) / 2;
-    bool digitDrawn = false;
-    for (int j = 1; j <= N && j <= static_cast<int>(text.chars.size()); ++j) {
-      const char c = text.chars[j - 1];
-      if (leadingZeros_ || c != '0' || digitDrawn) {
+    forEachLedCell(text, N, leadingZeros_, [&](int index, char c, bool separatorAfter) {
+      if (c != '\0') {
         const QImage& image = images[glyphIndex(c)];
-        if (!image.isNull()) painter.drawImage(QPoint(x, y), image);
-        digitDrawn = true;
+        if (!image.isNull()) painter.drawImage(QPoint((cell - digitWidth_) / 2 + index * cell, y), image);
       }
-      x += cell;
-      if (text.separator != j + 1) continue;
+      if (!separatorAfter) return;
+      // The glyph stands just left of where the next cell's digit would begin.
+      const int x = (cell - digitWidth_) / 2 + (index + 1) * cell;
       switch (decSeperator_) {
         case dsPoint: rack::fillEllipse(painter, QRect(x - 6, y + DH - 5, 4, 4), led); break;
         case dsComma:
@@ -225,7 +249,7 @@ void TLEDDisplay::drawTo(QPainter& painter) const {
                          digitLineWidth_);
           break;
       }
-    }
+    });
   }
 
   QRect rect(0, 0, W, H);

@@ -1,4 +1,5 @@
 // LED bar meter: a row or column of segments lit up to the current position.
+#include <QAccessible>
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -6,6 +7,7 @@
 #include <cmath>
 
 #include "controls/RackCtls.h"
+#include "controls/rack_accessible.h"
 #include "controls/rack_paint.h"
 
 namespace {
@@ -23,7 +25,15 @@ int segmentCount(int32_t value, int32_t min, int32_t max, int32_t n) {
 
 }  // namespace
 
-TLEDMeter::TLEDMeter(QWidget* parent) : QWidget(parent) {
+TLEDMeter::TLEDMeter(QWidget* parent)
+    : QWidget(parent), announcer_([this] {
+        if (position_ == announcedPosition_) return false;
+        announcedPosition_ = position_;
+        QAccessibleValueChangeEvent event(this, position_);
+        AccessibleAnnouncer::send(&event);
+        return true;
+      }) {
+  installRackAccessibility();
   for (int i = 0; i < 3; ++i) dimmed_[i] = ShiftBrightness(colorLED_[i], -50);
   resize(143, 16);
 }
@@ -86,7 +96,15 @@ void TLEDMeter::setPosition(int32_t v) {
   if (v < min_) v = min_;
   position_ = v;
   redraw();
+  announcer_.changed();
   if (OnChange) OnChange(this);
+}
+
+int TLEDMeter::percent() const {
+  const int64_t span = int64_t{max_} - min_;
+  if (span <= 0) return 0;
+  const int64_t share = std::clamp<int64_t>(int64_t{position_} - min_, 0, span);
+  return static_cast<int>((share * 100 + span / 2) / span);  // halves round up: 10 of 16 is 63 %
 }
 
 void TLEDMeter::setStartColor2(int32_t v) {

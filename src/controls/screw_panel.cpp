@@ -5,6 +5,7 @@
 #include <QPainterPath>
 
 #include "controls/RackCtls.h"
+#include "controls/rack_accessible.h"
 #include "controls/rack_paint.h"
 
 namespace {
@@ -46,6 +47,7 @@ void fillRimHalf(QPainter& painter, const QRect& box, int pen, bool upperLeft, c
 }  // namespace
 
 TScrewPanel::TScrewPanel(QWidget* parent) : QWidget(parent) {
+  installRackAccessibility();
   setAttribute(Qt::WA_OpaquePaintEvent);  // the face covers every pixel
   highlight_ = ShiftBrightness(color_, 50);
   shadow_ = ShiftBrightness(color_, -50);

@@ -7,7 +7,10 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
 
 namespace alsa {
 
@@ -34,6 +37,35 @@ MMRESULT failAlsa(MMRESULT code, const std::string& what, int err) {
 std::string lastText(MMRESULT code) {
   if (code == MMSYSERR_NOERROR || lastFailure.code != code) return {};
   return lastFailure.text;
+}
+
+namespace {
+
+thread_local char libraryText[256];
+
+void keepLibraryMessage(const char*, int, const char*, int err, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(libraryText, sizeof libraryText, format, args);
+  va_end(args);
+  if (err != 0 && n >= 0 && static_cast<size_t>(n) < sizeof libraryText)
+    std::snprintf(libraryText + n, sizeof libraryText - n, ": %s", snd_strerror(err));
+}
+
+}  // namespace
+
+void captureLibraryMessages() {
+  static std::once_flag once;
+  std::call_once(once, [] { snd_lib_error_set_handler(&keepLibraryMessage); });
+}
+
+std::string libraryMessage() { return libraryText; }
+
+void clearLibraryMessage() { libraryText[0] = '\0'; }
+
+bool anyCard() {
+  int card = -1;
+  return snd_card_next(&card) == 0 && card >= 0;
 }
 
 MMRESULT openErrorCode(int err) {

@@ -1,5 +1,6 @@
 // Helpers shared by the parts of the ALSA driver: the record of the last failure (so
-// that the error-text calls can give ALSA's own words), name copying into the fixed
+// that the error-text calls can give ALSA's own words), ALSA's own error messages kept
+// from standard error, name copying into the fixed
 // name fields of the capability records, a wake-up descriptor for the driver's
 // threads, and the linear scaling between an element's raw range and 0..65535.
 #pragma once
@@ -25,6 +26,16 @@ std::string lastText(MMRESULT code);
 
 // The result code for a failed snd_pcm_open / snd_ctl_open / snd_mixer_attach.
 MMRESULT openErrorCode(int err);
+
+// Keeps ALSA's own error messages (configuration errors, a plugin's complaints) from
+// standard error: each becomes the calling thread's last library message instead.
+// Takes effect for the whole process; calling it again does nothing.
+void captureLibraryMessages();
+// ALSA's last message on the calling thread since clearLibraryMessage(), or "".
+std::string libraryMessage();
+void clearLibraryMessage();
+// True when ALSA knows a sound card.
+bool anyCard();
 
 // Copies `src` into a name field of `size` bytes, always terminated, never cutting a
 // UTF-8 sequence in half.

@@ -54,6 +54,7 @@ MMRESULT closeWave(alsa::OpenDevices<Device, Handle>& open, Handle handle) {
 }  // namespace
 
 AlsaDriver::AlsaDriver() : levels_(std::make_unique<alsa::LevelMemory>()) {
+  alsa::captureLibraryMessages();
   defaultInput_ = {"default", "Default sound device", "default"};
   defaultOutput_ = defaultInput_;
 
@@ -97,21 +98,15 @@ AlsaDriver::~AlsaDriver() {
   mixerHandles_.closeAll();
 }
 
-namespace {
-void quietAlsaError(const char*, int, const char*, int, const char*, ...) {}
-}  // namespace
-
 bool AlsaDriver::available() {
-  int card = -1;
-  if (snd_card_next(&card) == 0 && card >= 0) return true;
   // On a machine without a sound card the default device fails to open, and ALSA would
   // print its configuration errors on the way; that is the expected answer here, not
   // something to tell the user.
-  snd_lib_error_set_handler(&quietAlsaError);
+  alsa::captureLibraryMessages();
+  if (alsa::anyCard()) return true;
   snd_pcm_t* pcm = nullptr;
   const bool opened = snd_pcm_open(&pcm, "default", SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) == 0;
   if (opened) snd_pcm_close(pcm);
-  snd_lib_error_set_handler(nullptr);
   return opened;
 }
 
@@ -132,10 +127,12 @@ MMRESULT AlsaDriver::openWave(alsa::OpenDevices<Device, Handle>& open, Handle* h
     return alsa::failAlsa(MMSYSERR_BADDEVICEID,
                           (capture ? "input device " : "output device ") + std::to_string(deviceId), -ENODEV);
   snd_pcm_t* pcm = nullptr;
+  alsa::PcmSizes sizes;
   const MMRESULT result = alsa::openPcm(device->pcm, capture ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK, format,
-                                        capture ? kCaptureBufferUs : kPlaybackBufferUs, kPeriodUs, &pcm, nullptr);
+                                        capture ? kCaptureBufferUs : kPlaybackBufferUs, kPeriodUs, &pcm, &sizes);
   if (result != MMSYSERR_NOERROR) return result;
-  auto* opened = new Device(pcm, *format, callbackType == CALLBACK_FUNCTION ? callback : 0, instance);
+  auto* opened =
+      new Device(pcm, device->pcm, *format, sizes, callbackType == CALLBACK_FUNCTION ? callback : 0, instance);
   open.add(opened);
   *handle = opened;
   opened->launch();

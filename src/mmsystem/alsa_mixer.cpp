@@ -53,7 +53,10 @@ int sideOf(snd_mixer_selem_channel_id_t ch) {
 std::string elementName(snd_mixer_elem_t* elem) {
   std::string name = snd_mixer_selem_get_name(elem);
   const unsigned index = snd_mixer_selem_get_index(elem);
-  if (index > 0) name += " " + std::to_string(index);
+  if (index > 0) {
+    name += ' ';
+    name += std::to_string(index);
+  }
   return name;
 }
 

@@ -1,13 +1,20 @@
-// ALSA wave input: the service thread reads the capture PCM into the oldest queued
-// header and raises the data callback for each one filled.
-#include "alsa_wave.h"
+// ALSA wave input: the service thread reads everything the capture PCM holds into a
+// staging area, moves it into the oldest queued header and raises the data callback for
+// each one filled.
+#include <poll.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+#include "alsa_wave.h"
 #include "wave_common.h"
 
 namespace alsa {
 
-void WaveIn::raise(UINT message, DWORD_PTR param1) {
-  if (callback_ != 0) reinterpret_cast<WaveInProc>(callback_)(this, message, instance_, param1, 0);
+void WaveIn::raise(UINT message, DWORD_PTR param1, DWORD_PTR param2) {
+  if (callback_ != 0) reinterpret_cast<WaveInProc>(callback_)(this, message, instance_, param1, param2);
 }
 
 MMRESULT WaveIn::addBuffer(WAVEHDR* header, UINT cb) {
@@ -16,6 +23,8 @@ MMRESULT WaveIn::addBuffer(WAVEHDR* header, UINT cb) {
     std::lock_guard lock(mutex_);
     if (MMRESULT r = markQueued(*header)) return fail(r);
     header->dwBytesRecorded = 0;
+    header->dwOverruns = 0;
+    header->dwFramesLost = 0;
     queue_.push_back(header);
   }
   wake_.signal();
@@ -23,41 +32,74 @@ MMRESULT WaveIn::addBuffer(WAVEHDR* header, UINT cb) {
 }
 
 void WaveIn::complete(WAVEHDR* header, std::unique_lock<std::mutex>& lock) {
+  header->dwOverruns = std::exchange(lostOverruns_, 0);
+  header->dwFramesLost = static_cast<DWORD>(std::min<uint64_t>(std::exchange(lostFrames_, 0), UINT32_MAX));
   markDone(*header);
   lock.unlock();
-  raise(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
+  raise(WIM_DATA, reinterpret_cast<DWORD_PTR>(header), 0);
   lock.lock();
 }
 
-void WaveIn::recover(int err) {
-  if (err == -EPIPE || err == -ESTRPIPE) xruns_.fetch_add(1);
-  if (snd_pcm_recover(pcm_, err, 1) < 0) {
-    // The device is failing (for example unplugged): try again later, without spinning.
-    waitPcm(nullptr, wake_, 100);
-    return;
+void WaveIn::fill(std::unique_lock<std::mutex>& lock) {
+  WAVEHDR* header = queue_.front();
+  const DWORD usable = usableBytes(header);
+  const size_t n = std::min<size_t>(stagedEnd_ - stagedBegin_, usable - header->dwBytesRecorded);
+  std::memcpy(header->lpData + header->dwBytesRecorded, staging_.data() + stagedBegin_, n);
+  header->dwBytesRecorded += static_cast<DWORD>(n);
+  stagedBegin_ += n;
+  if (stagedBegin_ == stagedEnd_) stagedBegin_ = stagedEnd_ = 0;
+  if (header->dwBytesRecorded >= usable) {
+    queue_.pop_front();
+    complete(header, lock);
   }
-  if (snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED) snd_pcm_start(pcm_);
+}
+
+void WaveIn::noteOverrun(std::unique_lock<std::mutex>& lock) {
+  // The recovery dropped what the PCM held, and nothing was captured until the restart,
+  // so the input lost is everything after the read that last emptied the PCM, timed by
+  // the wall clock. That is exact to about a period on a card and on a sound server's
+  // plugin alike; the PCM's own timestamps would not do for the plugin, whose trigger
+  // time says nothing about the server's data.
+  const auto restarted = std::chrono::steady_clock::now();
+  const double lost = std::chrono::duration<double>(restarted - emptiedAt_).count() * format_.nSamplesPerSec;
+  emptiedAt_ = restarted;
+  // The block being filled goes back with what it holds: the loss lies between blocks.
+  if (!queue_.empty() && queue_.front()->dwBytesRecorded > 0) {
+    WAVEHDR* header = queue_.front();
+    queue_.pop_front();
+    complete(header, lock);
+  }
+  ++lostOverruns_;
+  lostFrames_ += static_cast<uint64_t>(std::llround(lost));
 }
 
 MMRESULT WaveIn::perform(Request request, std::unique_lock<std::mutex>& lock) {
   if (request == Request::Start) {
+    if (failed_) return fail(failedCode_, failedText_);
     if (started_) return MMSYSERR_NOERROR;
+    // The headers queued before the start tell the block length the period follows.
+    const DWORD block = queue_.empty() ? 0 : usableBytes(queue_.front());
     lock.unlock();
     int err = 0;
+    if (block > 0 && snd_pcm_state(pcm_) != SND_PCM_STATE_RUNNING) fitPeriod(block);
     if (snd_pcm_state(pcm_) == SND_PCM_STATE_SETUP) err = snd_pcm_prepare(pcm_);
     if (err == 0 && snd_pcm_state(pcm_) != SND_PCM_STATE_RUNNING) err = snd_pcm_start(pcm_);
     lock.lock();
-    if (err < 0) return failAlsa(MMSYSERR_ERROR, "start", err);
+    if (err < 0) return failAlsa(MMSYSERR_ERROR, name_, err);
+    staging_.resize(static_cast<size_t>(sizes_.buffer) * format_.nBlockAlign);
     started_ = true;
+    emptiedAt_ = std::chrono::steady_clock::now();
     return MMSYSERR_NOERROR;
   }
   // Reset: stop capturing and hand back every queued header, the one being filled with
-  // what it holds so far.
+  // what it holds so far. What was read but not yet moved into a header goes with the
+  // rest of the PCM's buffer.
   lock.unlock();
   snd_pcm_drop(pcm_);
   snd_pcm_prepare(pcm_);
   lock.lock();
   started_ = false;
+  stagedBegin_ = stagedEnd_ = 0;
   std::deque<WAVEHDR*> returned;
   returned.swap(queue_);
   for (WAVEHDR* header : returned) complete(header, lock);
@@ -68,31 +110,34 @@ void WaveIn::serve(std::unique_lock<std::mutex>& lock) {
   while (!quit_) {
     if (serveRequest(lock)) continue;
     if (!started_ || queue_.empty()) {
-      // Nothing to fill: the PCM keeps what arrives in its own buffer meanwhile.
+      // Nothing to fill (a device that failed is never started again): the PCM keeps
+      // what arrives in its own buffer meanwhile.
       lock.unlock();
-      waitPcm(nullptr, wake_, 500);
+      waitPcm(nullptr, wake_, -1);
       lock.lock();
       continue;
     }
-    WAVEHDR* header = queue_.front();
-    const DWORD usable = usableBytes(header);
-    if (header->dwBytesRecorded >= usable) {
-      queue_.pop_front();
-      complete(header, lock);
+    if (stagedEnd_ > stagedBegin_ || queue_.front()->dwBytesRecorded >= usableBytes(queue_.front())) {
+      fill(lock);
       continue;
     }
-    char* target = header->lpData + header->dwBytesRecorded;
-    const snd_pcm_uframes_t frames = (usable - header->dwBytesRecorded) / format_.nBlockAlign;
     lock.unlock();
-    // Only this thread removes headers from the queue, so `header` stays valid here.
-    const snd_pcm_sframes_t n = snd_pcm_readi(pcm_, target, frames);
+    // Only this thread touches the staging area.
+    const snd_pcm_uframes_t capacity = staging_.size() / format_.nBlockAlign;
+    snd_pcm_sframes_t n = snd_pcm_readi(pcm_, staging_.data(), capacity);
+    if (n == -EAGAIN || (n >= 0 && static_cast<snd_pcm_uframes_t>(n) < capacity))
+      emptiedAt_ = std::chrono::steady_clock::now();
     if (n == -EAGAIN || n == 0) {
-      waitPcm(pcm_, wake_, 500);
-    } else if (n < 0) {
-      recover(static_cast<int>(n));
+      // A PCM in error wakes the poll at once without data: taken as a failed read.
+      n = (waitPcm(pcm_, wake_, 500) & (POLLERR | POLLHUP | POLLNVAL)) != 0 ? -EIO : 0;
     }
     lock.lock();
-    if (n > 0) header->dwBytesRecorded += static_cast<DWORD>(n) * format_.nBlockAlign;
+    if (n > 0) {
+      transferred();
+      stagedEnd_ = static_cast<size_t>(n) * format_.nBlockAlign;
+    } else if (n < 0 && recover(static_cast<int>(n), lock)) {
+      noteOverrun(lock);
+    }
   }
 }
 

@@ -7,8 +7,8 @@
 
 namespace alsa {
 
-void WaveOut::raise(UINT message, DWORD_PTR param1) {
-  if (callback_ != 0) reinterpret_cast<WaveOutProc>(callback_)(this, message, instance_, param1, 0);
+void WaveOut::raise(UINT message, DWORD_PTR param1, DWORD_PTR param2) {
+  if (callback_ != 0) reinterpret_cast<WaveOutProc>(callback_)(this, message, instance_, param1, param2);
 }
 
 MMRESULT WaveOut::write(WAVEHDR* header, UINT cb) {
@@ -45,7 +45,10 @@ bool WaveOut::writeSome(std::unique_lock<std::mutex>& lock) {
   }
   const char* source = header->lpData + written;
   const snd_pcm_uframes_t frames = (usable - written) / format_.nBlockAlign;
+  const bool streamStarts = framesWritten_ == 0;
   lock.unlock();
+  // The first block of a stream tells the block length the period follows.
+  if (streamStarts && snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED) fitPeriod(usable);
   // Only this thread removes headers from the queue, so `header` stays valid here.
   snd_pcm_sframes_t n = snd_pcm_writei(pcm_, source, frames);
   if (n == -EAGAIN) {
@@ -53,12 +56,13 @@ bool WaveOut::writeSome(std::unique_lock<std::mutex>& lock) {
     return false;
   }
   if (n < 0) {
-    // The device ran dry while blocks were queued: an under-run. Start again.
-    if (n == -EPIPE || n == -ESTRPIPE) xruns_.fetch_add(1);
-    if (snd_pcm_recover(pcm_, static_cast<int>(n), 1) < 0) waitPcm(nullptr, wake_, 100);
+    // The device ran dry while blocks were queued (an under-run): start again, unless it
+    // cannot be brought back.
     lock.lock();
+    recover(static_cast<int>(n), lock);
     return true;
   }
+  transferred();
   lock.lock();
   Progress& progress = progress_[writing_];
   progress.written += static_cast<DWORD>(n) * format_.nBlockAlign;
@@ -81,7 +85,7 @@ void WaveOut::completePlayed(std::unique_lock<std::mutex>& lock) {
     --writing_;
     markDone(*header);
     lock.unlock();
-    raise(WOM_DONE, reinterpret_cast<DWORD_PTR>(header));
+    raise(WOM_DONE, reinterpret_cast<DWORD_PTR>(header), 0);
     lock.lock();
   }
 }
@@ -101,7 +105,7 @@ MMRESULT WaveOut::perform(Request request, std::unique_lock<std::mutex>& lock) {
   for (WAVEHDR* header : returned) {
     markDone(*header);
     lock.unlock();
-    raise(WOM_DONE, reinterpret_cast<DWORD_PTR>(header));
+    raise(WOM_DONE, reinterpret_cast<DWORD_PTR>(header), 0);
     lock.lock();
   }
   return MMSYSERR_NOERROR;
@@ -110,9 +114,10 @@ MMRESULT WaveOut::perform(Request request, std::unique_lock<std::mutex>& lock) {
 void WaveOut::serve(std::unique_lock<std::mutex>& lock) {
   while (!quit_) {
     if (serveRequest(lock)) continue;
-    if (queue_.empty()) {
+    if (queue_.empty() || failed_) {
+      // A device that failed plays nothing more; its blocks wait for the reset.
       lock.unlock();
-      waitPcm(nullptr, wake_, 500);
+      waitPcm(nullptr, wake_, -1);
       lock.lock();
       continue;
     }

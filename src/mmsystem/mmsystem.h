@@ -48,9 +48,10 @@ constexpr UINT WIM_DATA = 960;
 // recover from). The device first hands back every queued header (WIM_DATA / WOM_DONE,
 // each with what it holds), then raises this message once: param1 is the result code,
 // param2 a `const char*` naming the device and the reason, valid only during the
-// callback. Afterwards the device still takes prepare, add/write, reset, unprepare and
-// close, so its owner closes it the usual way; headers queued after the failure come
-// back only through the reset.
+// callback (a device that posts to a window passes the result code only). Afterwards the
+// device still takes prepare, add/write, reset, unprepare and close, so its owner closes
+// it the usual way; headers queued after the failure come back only through the reset,
+// and waveInStart fails with the same result code.
 constexpr UINT WIM_ERROR = 992;
 constexpr UINT WOM_ERROR = 993;
 constexpr UINT MM_MIXM_LINE_CHANGE = 976;
@@ -98,8 +99,9 @@ struct WAVEHDR {
   // since it handed back the previous header, and the frames of input lost in them
   // (0 when the driver cannot tell). Lost input always lies between two headers: a
   // device that loses input hands back the header being filled with what it holds
-  // (dwBytesRecorded may then be short of the buffer), so the lost frames come right
-  // before this header's first frame.
+  // (dwBytesRecorded may then be short of the buffer, never 0: a header comes back empty
+  // only from a reset or a failure), so the lost frames come right before this header's
+  // first frame.
   DWORD dwOverruns;
   DWORD dwFramesLost;
 };

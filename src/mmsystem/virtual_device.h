@@ -1,6 +1,7 @@
 // Pieces the virtual card's wave input, wave output and mixer share: finding the open
 // device behind a handle, the service thread of an open wave device, the header calls
-// that are the same in both directions, and the fixed name fields of the records.
+// that are the same in both directions, a failure waiting to be reported, and the fixed
+// name fields of the records.
 #pragma once
 
 #include <algorithm>
@@ -22,6 +23,22 @@ template <typename Device, typename Handle>
 Device* findOpen(const std::vector<Device*>& open, Handle handle) {
   auto it = std::find(open.begin(), open.end(), handle);
   return it == open.end() ? nullptr : *it;
+}
+
+// A fault asked for by failOpenDevices (or the card going away) that the device's service
+// thread has yet to report: its result code and the text naming the device.
+struct DeviceFailure {
+  MMRESULT result = MMSYSERR_NOERROR;
+  std::string text;
+};
+
+// Asks `device` to fail (its service thread reports it) with `result` and a text naming
+// it and `reason`, unless it has failed already. With the device's lock held.
+template <typename Device>
+void askToFail(Device& device, MMRESULT result, const std::string& reason) {
+  if (device.failed || device.failure) return;
+  device.failure = DeviceFailure{result, deviceFailedText(device.name, reason)};
+  device.wake.notify_all();
 }
 
 // Copies `name` into a name field of `size` bytes: zero-filled, always terminated.

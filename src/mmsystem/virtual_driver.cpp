@@ -73,7 +73,36 @@ void VirtualDriver::failAlways(VirtualCall call, MMRESULT result) {
   }
 }
 
+void VirtualDriver::failOpenDevices(MMRESULT result, const std::string& reason) {
+  failWaveIns(result, reason);
+  failWaveOuts(result, reason);
+}
+
+namespace {
+
+// The last failure of the calling thread that has a text of its own, and its driver.
+struct LastFailure {
+  const VirtualDriver* driver = nullptr;
+  MMRESULT code = MMSYSERR_NOERROR;
+  std::string text;
+};
+thread_local LastFailure lastFailure;
+
+}  // namespace
+
+MMRESULT VirtualDriver::failWith(MMRESULT code, std::string text) {
+  lastFailure = {this, code, std::move(text)};
+  return code;
+}
+
+std::string VirtualDriver::lastErrorText(MMRESULT error) {
+  if (error == MMSYSERR_NOERROR || lastFailure.driver != this || lastFailure.code != error) return {};
+  return lastFailure.text;
+}
+
 MMRESULT VirtualDriver::injected(VirtualCall call) {
+  // Every call starts here: a failure of an earlier call no longer speaks for this one.
+  lastFailure = {};
   std::lock_guard lock(faultMutex_);
   if (auto it = nextFault_.find(call); it != nextFault_.end()) {
     const MMRESULT result = it->second;

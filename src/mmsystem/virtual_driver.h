@@ -110,17 +110,24 @@ class VirtualDriver : public Driver {
   void failAlways(VirtualCall call, MMRESULT result);
 
   // Device faults while running. Every open wave device (input and output) fails for
-  // good as a real device does when it is unplugged: it hands back its queued headers and
-  // raises WIM_ERROR / WOM_ERROR with `result` and a text naming the device and `reason`.
+  // good as a real device does when it is unplugged: its service thread hands back the
+  // queued headers and raises WIM_ERROR / WOM_ERROR with `result` and a text naming the
+  // device and `reason`. Returns at once; the devices report on their own threads.
+  // The card going away (the driver destroyed with devices open) fails them the same
+  // way, with MMSYSERR_NODRIVER, before it closes them.
   void failOpenDevices(MMRESULT result, const std::string& reason);
   // Stalls (true) or resumes (false) the service threads of the open input devices, as a
   // machine too busy to read the card does. Time goes on meanwhile: with real-time pacing
-  // the frames of the stall are lost, and the first header handed back after it reports
-  // one overrun and those frames (dwOverruns, dwFramesLost).
+  // the block being filled when the stall began comes back with what it holds, the frames
+  // of the stall are lost (the signal skips them, so it stays on the wall clock), and the
+  // first header handed back after it reports one overrun and those frames (dwOverruns,
+  // dwFramesLost).
   void pauseInputs(bool paused);
   // The next header an input device hands back reports one overrun in which `frames`
   // frames were lost (either pacing; the signal skips them).
   void loseInputFrames(DWORD frames);
+  // Besides these, a real-time input whose owner queues a header more than two seconds
+  // after the previous block ended (the card's buffer ran over) reports that time as lost.
 
   // A change made "from outside" (another program): sets a line's volume or mute and
   // posts the control-change message (977) to every open mixer of that device.
@@ -175,7 +182,12 @@ class VirtualDriver : public Driver {
   MMRESULT mixerSetControlDetails(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD flags) override;
   MMRESULT mixerClose(HMIXER handle) override;
 
+  // The text of the calling thread's last failure that had one (a bad input file).
+  std::string lastErrorText(MMRESULT error) override;
+
  private:
+  // Remembers `text` as the calling thread's last failure, and returns `code`.
+  MMRESULT failWith(MMRESULT code, std::string text);
   // Returns the injected result for `call`, or MMSYSERR_NOERROR when none is pending.
   MMRESULT injected(VirtualCall call);
   // Resolves a device number (WAVE_MAPPER = device 0) against a device list.
@@ -238,15 +250,25 @@ class VirtualDriver : public Driver {
   void runWaveIn(WaveInDevice& device);
   // Hands every queued header back (the first with what it has recorded so far).
   void returnQueuedHeaders(WaveInDevice& device, std::unique_lock<std::mutex>& lock);
+  // Hands every queued header back and raises WIM_ERROR with the device's failure.
+  void reportFailure(WaveInDevice& device, std::unique_lock<std::mutex>& lock);
+  // After a stall in real time: hands back the block being filled with what was sampled
+  // before the stall and counts the stall's frames as lost.
+  void resumeAfterStall(WaveInDevice& device, std::unique_lock<std::mutex>& lock);
+  // Hands `header` (taken off the queue) back with `frames` frames of the signal and the
+  // input lost before it. Called with the device's lock, released during the callback.
+  void handBack(WaveInDevice& device, WAVEHDR& header, DWORD frames, std::unique_lock<std::mutex>& lock);
   // Fills `frames` frames of `header` with the device's signal and updates the peaks.
   void fillInput(WaveInDevice& device, WAVEHDR& header, DWORD frames);
+  // Asks every open input to fail (failOpenDevices).
+  void failWaveIns(MMRESULT result, const std::string& reason);
   // The decoded input file (inputFile), loaded on the first open and shared afterwards.
   MMRESULT loadInputFile(std::shared_ptr<const InputFile>& file);
   std::mutex waveInMutex_;
   std::vector<WaveInDevice*> openWaveIns_;
   std::shared_ptr<const InputFile> inputFile_;
-  // Closes the inputs still open when the card goes away (their threads would otherwise
-  // go on running against a destroyed driver).
+  // Fails and closes the inputs still open when the card goes away (their threads would
+  // otherwise go on running against a destroyed driver).
   struct WaveInReaper {
     VirtualDriver* driver;
     ~WaveInReaper();
@@ -264,13 +286,15 @@ class VirtualDriver : public Driver {
   // The open device behind a handle, or nullptr when the handle is not one of ours.
   OpenWaveOut* findWaveOut(HWAVEOUT handle) const;
   void waveOutThread(OpenWaveOut* device);
+  // Asks every open output to fail (failOpenDevices).
+  void failWaveOuts(MMRESULT result, const std::string& reason);
   mutable std::mutex outVolumeMutex_;
   std::vector<DWORD> outVolume_;
   mutable std::mutex waveOutMutex_;  // the open devices; taken before a device's own mutex
   std::vector<OpenWaveOut*> openWaveOuts_;
   mutable std::mutex playedMutex_;                      // taken after a device's own mutex
   std::vector<std::vector<std::vector<char>>> played_;  // [device][block]
-  // Resets and closes output devices still open when the card goes away.
+  // Fails, empties and closes the output devices still open when the card goes away.
   struct WaveOutReaper {
     VirtualDriver* driver;
     ~WaveOutReaper();

@@ -4,6 +4,7 @@
 // level follows the card's record volume and clips at full volume, or a WAV file that is
 // looped and converted to the opened format.
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <numbers>
+#include <optional>
 
 #include "virtual_device.h"
 #include "virtual_driver.h"
@@ -37,6 +39,20 @@ double swell(uint64_t frame, uint32_t rate, double phase) {
 
 int32_t clamp16(double v) { return static_cast<int32_t>(std::clamp(std::lround(v), -32768L, 32767L)); }
 
+// What the card holds while no header is there to take it: a header queued later than
+// this after the previous block lost what the card sampled in between.
+constexpr Clock::duration kCardBuffer = std::chrono::seconds(2);
+
+Clock::duration durationOf(uint64_t frames, uint32_t rate) {
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(static_cast<double>(frames) / rate));
+}
+
+uint64_t framesIn(Clock::duration d, uint32_t rate) {
+  return d <= Clock::duration::zero()
+             ? 0
+             : static_cast<uint64_t>(std::llround(std::chrono::duration<double>(d).count() * rate));
+}
+
 Clock::time_point timeFromStamp(DWORD_PTR stamp) {
   return Clock::time_point(Clock::duration(static_cast<Clock::rep>(stamp)));
 }
@@ -59,6 +75,7 @@ struct VirtualDriver::InputFile {
 };
 
 struct VirtualDriver::WaveInDevice : HWAVEIN__ {
+  std::string name;
   WAVEFORMATEX format{};
   WaveInProc callback = nullptr;
   DWORD_PTR instance = 0;
@@ -73,6 +90,11 @@ struct VirtualDriver::WaveInDevice : HWAVEIN__ {
   WAVEHDR* tail = nullptr;
   bool started = false;
   bool quit = false;
+  // A failure to report (failOpenDevices); once reported the device stays failed: it
+  // delivers nothing more and refuses to start.
+  std::optional<virtual_card::DeviceFailure> failure;
+  bool failed = false;
+  MMRESULT failedResult = MMSYSERR_NOERROR;
   uint64_t resetsAsked = 0;
   uint64_t resetsDone = 0;
   // End of the last delivered block: the earliest start of the next one (real time).
@@ -81,8 +103,34 @@ struct VirtualDriver::WaveInDevice : HWAVEIN__ {
   // Signal position in frames; only the service thread touches it.
   uint64_t position = 0;
 
-  void call(UINT msg, DWORD_PTR param1) {
-    if (callback != nullptr) callback(this, msg, instance, param1, 0);
+  // Input lost since the last header handed back (reported with the next one), and the
+  // frames the signal skips before its next frame, so that it stays on the wall clock.
+  DWORD lostOverruns = 0;
+  uint64_t lostFrames = 0;
+  uint64_t skipFrames = 0;
+  // A stall (pauseInputs): nothing is delivered from pausedAt on; once resumed, the
+  // real-time input up to resumedAt is lost.
+  bool paused = false;
+  bool resumed = false;
+  Clock::time_point pausedAt;
+  Clock::time_point resumedAt;
+
+  void lose(uint64_t frames) {
+    ++lostOverruns;
+    lostFrames += frames;
+    skipFrames += frames;
+  }
+  // Real time: a header that came after the card's buffer ran over begins when it was
+  // queued; what the card sampled before is lost.
+  void catchUp(const WAVEHDR& header) {
+    const Clock::time_point queued = timeFromStamp(header.reserved);
+    if (queued - nextStart <= kCardBuffer) return;
+    lose(framesIn(queued - nextStart, format.nSamplesPerSec));
+    nextStart = queued;
+  }
+
+  void call(UINT msg, DWORD_PTR param1, DWORD_PTR param2 = 0) {
+    if (callback != nullptr) callback(this, msg, instance, param1, param2);
   }
   WAVEHDR* pop() {
     WAVEHDR* h = head;
@@ -105,12 +153,13 @@ MMRESULT VirtualDriver::loadInputFile(std::shared_ptr<const InputFile>& file) {
     return MMSYSERR_NOERROR;
   }
   const std::string& path = card_.inputFile;
-  auto fail = [&](const char* why, MMRESULT code) {
-    std::fprintf(stderr, "tessaron: virtual input file %s: %s\n", path.c_str(), why);
-    return code;
+  // The reason names the file, for the user's message (the error-text calls) and the log.
+  auto fail = [&](const std::string& why, MMRESULT code) {
+    std::fprintf(stderr, "tessaron: virtual input file %s: %s\n", path.c_str(), why.c_str());
+    return failWith(code, "The virtual sound card's input file \"" + path + "\" " + why + ".");
   };
   std::ifstream in(path, std::ios::binary);
-  if (!in) return fail("cannot be opened", MMSYSERR_ERROR);
+  if (!in) return fail(std::string("cannot be opened (") + std::strerror(errno) + ")", MMSYSERR_ERROR);
   std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
     return fail("is not a WAV file", WAVERR_BADFORMAT);
@@ -188,6 +237,7 @@ MMRESULT VirtualDriver::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFOR
   }
 
   auto* device = new WaveInDevice;
+  device->name = card_.inputs[index].name;
   device->format = f;
   device->format.cbSize = 0;
   // Only a callback function is supported; any other kind of notification is not given.
@@ -222,6 +272,8 @@ MMRESULT VirtualDriver::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT cb
   std::lock_guard lock(device->mutex);
   if (MMRESULT r = markQueued(*header)) return r;
   header->dwBytesRecorded = 0;
+  header->dwOverruns = 0;
+  header->dwFramesLost = 0;
   header->lpNext = nullptr;
   header->reserved = stampFromTime(Clock::now());  // when it was queued
   if (device->tail != nullptr) {
@@ -239,6 +291,7 @@ MMRESULT VirtualDriver::waveInStart(HWAVEIN handle) {
   WaveInDevice* device = findWaveIn(handle);
   if (device == nullptr) return MMSYSERR_INVALHANDLE;
   std::lock_guard lock(device->mutex);
+  if (device->failed) return device->failedResult;
   if (!device->started) {
     device->started = true;
     device->nextStart = Clock::now();
@@ -286,6 +339,14 @@ MMRESULT VirtualDriver::waveInClose(HWAVEIN handle) {
   return MMSYSERR_NOERROR;
 }
 
+void VirtualDriver::failWaveIns(MMRESULT result, const std::string& reason) {
+  std::lock_guard lock(waveInMutex_);
+  for (WaveInDevice* device : openWaveIns_) {
+    std::lock_guard deviceLock(device->mutex);
+    virtual_card::askToFail(*device, result, reason);
+  }
+}
+
 VirtualDriver::WaveInReaper::~WaveInReaper() {
   // No fault injection here: every input still open hands its headers back and closes.
   std::vector<WaveInDevice*> left;
@@ -296,7 +357,9 @@ VirtualDriver::WaveInReaper::~WaveInReaper() {
   for (WaveInDevice* device : left) {
     {
       std::lock_guard lock(device->mutex);
-      ++device->resetsAsked;
+      // The device is gone with the card: it fails as an unplugged one does, and closes.
+      virtual_card::askToFail(*device, MMSYSERR_NODRIVER, "the sound card went away");
+      ++device->resetsAsked;  // headers queued after an earlier failure
       device->quit = true;
       device->wake.notify_one();
     }
@@ -312,6 +375,10 @@ void VirtualDriver::runWaveIn(WaveInDevice& device) {
   const bool realTime = card_.pacing == VirtualPacing::RealTime;
   std::unique_lock lock(device.mutex);
   while (true) {
+    if (device.failure) {
+      reportFailure(device, lock);
+      continue;
+    }
     if (device.resetsDone < device.resetsAsked) {
       const uint64_t asked = device.resetsAsked;
       returnQueuedHeaders(device, lock);
@@ -320,6 +387,15 @@ void VirtualDriver::runWaveIn(WaveInDevice& device) {
       continue;
     }
     if (device.quit) break;
+    if (device.paused) {
+      device.wake.wait(lock);
+      continue;
+    }
+    if (device.resumed) {
+      device.resumed = false;
+      if (realTime && device.started) resumeAfterStall(device, lock);
+      continue;
+    }
     if (!device.started || device.head == nullptr) {
       device.wake.wait(lock);
       continue;
@@ -327,11 +403,9 @@ void VirtualDriver::runWaveIn(WaveInDevice& device) {
     WAVEHDR* header = device.head;
     const DWORD frames = header->dwBufferLength / align;
     if (realTime) {
-      // A block is ready when its last frame would have been sampled; a header queued
-      // late starts when it was queued (what the card sampled before was lost).
-      const Clock::time_point begin = std::max(device.nextStart, timeFromStamp(header->reserved));
-      const auto due = begin + std::chrono::duration_cast<Clock::duration>(
-                                   std::chrono::duration<double>(static_cast<double>(frames) / rate));
+      // A block is ready when its last frame would have been sampled.
+      device.catchUp(*header);
+      const auto due = device.nextStart + durationOf(frames, rate);
       if (Clock::now() < due) {
         device.wake.wait_until(lock, due);
         continue;
@@ -339,14 +413,21 @@ void VirtualDriver::runWaveIn(WaveInDevice& device) {
       device.nextStart = due;
     }
     device.pop();
-    lock.unlock();
-    fillInput(device, *header, frames);
-    markDone(*header);
-    device.call(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
-    lock.lock();
+    handBack(device, *header, frames, lock);
   }
   lock.unlock();
   device.call(WIM_CLOSE, 0);
+}
+
+void VirtualDriver::reportFailure(WaveInDevice& device, std::unique_lock<std::mutex>& lock) {
+  const virtual_card::DeviceFailure failure = std::move(*device.failure);
+  device.failure.reset();
+  device.failed = true;
+  device.failedResult = failure.result;
+  returnQueuedHeaders(device, lock);
+  lock.unlock();
+  device.call(WIM_ERROR, failure.result, reinterpret_cast<DWORD_PTR>(failure.text.c_str()));
+  lock.lock();
 }
 
 void VirtualDriver::returnQueuedHeaders(WaveInDevice& device, std::unique_lock<std::mutex>& lock) {
@@ -357,21 +438,72 @@ void VirtualDriver::returnQueuedHeaders(WaveInDevice& device, std::unique_lock<s
     DWORD frames = 0;
     if (first && device.started && card_.pacing == VirtualPacing::RealTime) {
       // The block being filled keeps what was sampled since it began.
-      const Clock::time_point begin = std::max(device.nextStart, timeFromStamp(header->reserved));
-      const double elapsed = std::chrono::duration<double>(Clock::now() - begin).count();
-      if (elapsed > 0) {
-        frames = static_cast<DWORD>(
-            std::min<double>(elapsed * device.format.nSamplesPerSec, header->dwBufferLength / align));
-      }
+      device.catchUp(*header);
+      frames = static_cast<DWORD>(std::min<uint64_t>(
+          framesIn(Clock::now() - device.nextStart, device.format.nSamplesPerSec), header->dwBufferLength / align));
     }
     first = false;
-    lock.unlock();
-    fillInput(device, *header, frames);
-    markDone(*header);
-    device.call(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
-    lock.lock();
+    handBack(device, *header, frames, lock);
   }
   device.started = false;
+}
+
+void VirtualDriver::resumeAfterStall(WaveInDevice& device, std::unique_lock<std::mutex>& lock) {
+  const uint32_t rate = device.format.nSamplesPerSec;
+  // The block being filled when the stall began goes back with what was sampled before
+  // it (if anything), so that the loss lies between two blocks.
+  if (WAVEHDR* header = device.head) {
+    device.catchUp(*header);
+    const auto frames = static_cast<DWORD>(std::min<uint64_t>(framesIn(device.pausedAt - device.nextStart, rate),
+                                                              header->dwBufferLength / device.format.nBlockAlign));
+    if (frames > 0) {
+      device.nextStart += durationOf(frames, rate);
+      device.pop();
+      handBack(device, *header, frames, lock);
+    }
+  }
+  // Everything since the last frame handed back was lost with the stall.
+  if (device.resumedAt > device.nextStart) device.lose(framesIn(device.resumedAt - device.nextStart, rate));
+  device.nextStart = device.resumedAt;
+}
+
+void VirtualDriver::handBack(WaveInDevice& device, WAVEHDR& header, DWORD frames, std::unique_lock<std::mutex>& lock) {
+  header.dwOverruns = device.lostOverruns;
+  header.dwFramesLost = static_cast<DWORD>(std::min<uint64_t>(device.lostFrames, UINT32_MAX));
+  device.position += device.skipFrames;
+  device.lostOverruns = 0;
+  device.lostFrames = 0;
+  device.skipFrames = 0;
+  lock.unlock();
+  fillInput(device, header, frames);
+  markDone(header);
+  device.call(WIM_DATA, reinterpret_cast<DWORD_PTR>(&header));
+  lock.lock();
+}
+
+void VirtualDriver::pauseInputs(bool paused) {
+  std::lock_guard lock(waveInMutex_);
+  const Clock::time_point now = Clock::now();
+  for (WaveInDevice* device : openWaveIns_) {
+    std::lock_guard deviceLock(device->mutex);
+    if (paused == device->paused) continue;
+    device->paused = paused;
+    if (paused) {
+      device->pausedAt = now;
+    } else {
+      device->resumed = true;
+      device->resumedAt = now;
+      device->wake.notify_one();
+    }
+  }
+}
+
+void VirtualDriver::loseInputFrames(DWORD frames) {
+  std::lock_guard lock(waveInMutex_);
+  for (WaveInDevice* device : openWaveIns_) {
+    std::lock_guard deviceLock(device->mutex);
+    device->lose(frames);
+  }
 }
 
 void VirtualDriver::fillInput(WaveInDevice& device, WAVEHDR& header, DWORD frames) {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <optional>
 
 #include "virtual_device.h"
 #include "virtual_driver.h"
@@ -23,6 +24,7 @@ bool validPcm(const WAVEFORMATEX& f) { return plainPcm(f) && f.nAvgBytesPerSec =
 
 struct VirtualDriver::OpenWaveOut : HWAVEOUT__ {
   size_t device = 0;
+  std::string name;
   WAVEFORMATEX format{};
   DWORD callbackType = callbackNull;
   DWORD_PTR callback = 0;
@@ -34,15 +36,29 @@ struct VirtualDriver::OpenWaveOut : HWAVEOUT__ {
   bool resetting = false;      // hand queued blocks back unplayed
   bool closing = false;
   bool inCallback = false;
+  // A failure to report (failOpenDevices); once reported the device stays failed and
+  // plays nothing more: blocks written afterwards wait for a reset.
+  std::optional<virtual_card::DeviceFailure> failure;
+  bool failed = false;
   virtual_card::ServiceThread thread;
 
-  void notify(UINT msg, WAVEHDR* header) {
+  // A window notification carries the header (or the error's result code) only.
+  void notify(UINT msg, DWORD_PTR param1, DWORD_PTR param2 = 0) {
     if (callbackType == CALLBACK_FUNCTION && callback != 0) {
-      reinterpret_cast<WaveOutProc>(callback)(this, msg, instance, reinterpret_cast<DWORD_PTR>(header), 0);
+      reinterpret_cast<WaveOutProc>(callback)(this, msg, instance, param1, param2);
     } else if (callbackType == CALLBACK_WINDOW && callback != 0) {
       reinterpret_cast<HWND>(callback)->post(msg, reinterpret_cast<WPARAM>(static_cast<HWAVEOUT>(this)),
-                                             reinterpret_cast<LPARAM>(header));
+                                             static_cast<LPARAM>(param1));
     }
+  }
+  // Raises a notification with the device's lock released, marked as in progress for reset.
+  void notifyUnlocked(std::unique_lock<std::mutex>& lock, UINT msg, DWORD_PTR param1, DWORD_PTR param2 = 0) {
+    inCallback = true;
+    lock.unlock();
+    notify(msg, param1, param2);
+    lock.lock();
+    inCallback = false;
+    wake.notify_all();
   }
 };
 
@@ -56,10 +72,23 @@ void VirtualDriver::waveOutThread(OpenWaveOut* device) {
   Clock::time_point streamClock = Clock::now();
   std::unique_lock lock(device->mutex);
   for (;;) {
-    device->wake.wait(lock, [&] { return device->closing || device->resetting || !device->queue.empty(); });
-    if (device->queue.empty()) {
+    if (device->failure) {
+      // Every queued block comes back unplayed, then the error.
+      const virtual_card::DeviceFailure failure = std::move(*device->failure);
+      device->failure.reset();
+      device->failed = true;
+      while (!device->queue.empty()) {
+        WAVEHDR* header = device->queue.front();
+        device->queue.pop_front();
+        markDone(*header);
+        device->notifyUnlocked(lock, WOM_DONE, reinterpret_cast<DWORD_PTR>(header));
+      }
+      device->notifyUnlocked(lock, WOM_ERROR, failure.result, reinterpret_cast<DWORD_PTR>(failure.text.c_str()));
+      continue;
+    }
+    if (device->queue.empty() || (device->failed && !device->resetting)) {
       if (device->closing) break;
-      device->wake.wait(lock, [&] { return device->closing || !device->queue.empty(); });
+      device->wake.wait(lock);
       continue;
     }
     WAVEHDR* header = device->queue.front();
@@ -69,8 +98,9 @@ void VirtualDriver::waveOutThread(OpenWaveOut* device) {
         const auto duration =
             std::chrono::duration<double>(static_cast<double>(header->dwBufferLength) / device->format.nAvgBytesPerSec);
         streamClock = std::max(streamClock, Clock::now()) + std::chrono::duration_cast<Clock::duration>(duration);
-        device->wake.wait_until(lock, streamClock, [&] { return device->resetting; });
+        device->wake.wait_until(lock, streamClock, [&] { return device->resetting || device->failure; });
       }
+      if (device->failure) continue;  // the block comes back unplayed with the others
       played = !device->resetting;
     }
     device->queue.pop_front();
@@ -82,15 +112,10 @@ void VirtualDriver::waveOutThread(OpenWaveOut* device) {
       streamClock = Clock::now();  // a reset restarts the clock
     }
     markDone(*header);
-    device->inCallback = true;
-    lock.unlock();
-    device->notify(WOM_DONE, header);
-    lock.lock();
-    device->inCallback = false;
-    device->wake.notify_all();
+    device->notifyUnlocked(lock, WOM_DONE, reinterpret_cast<DWORD_PTR>(header));
   }
   lock.unlock();
-  device->notify(WOM_CLOSE, nullptr);
+  device->notify(WOM_CLOSE, 0);
 }
 
 MMRESULT VirtualDriver::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
@@ -111,6 +136,7 @@ MMRESULT VirtualDriver::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEF
 
   auto* device = new OpenWaveOut;
   device->device = index;
+  device->name = card_.outputs[index].name;
   device->format = *format;
   device->callbackType = callbackType;
   device->callback = callback;
@@ -125,7 +151,7 @@ MMRESULT VirtualDriver::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEF
     ++openOutputs_;
     openWaveOuts_.push_back(device);
   }
-  device->thread.start([device] { device->notify(WOM_OPEN, nullptr); }, [this, device] { waveOutThread(device); });
+  device->thread.start([device] { device->notify(WOM_OPEN, 0); }, [this, device] { waveOutThread(device); });
   *handle = device;
   return MMSYSERR_NOERROR;
 }
@@ -188,6 +214,14 @@ MMRESULT VirtualDriver::waveOutClose(HWAVEOUT handle) {
   return MMSYSERR_NOERROR;
 }
 
+void VirtualDriver::failWaveOuts(MMRESULT result, const std::string& reason) {
+  std::lock_guard lock(waveOutMutex_);
+  for (OpenWaveOut* device : openWaveOuts_) {
+    std::lock_guard deviceLock(device->mutex);
+    virtual_card::askToFail(*device, result, reason);
+  }
+}
+
 VirtualDriver::WaveOutReaper::~WaveOutReaper() {
   // No fault injection here: every device still open is emptied and closed.
   std::vector<OpenWaveOut*> left;
@@ -198,6 +232,8 @@ VirtualDriver::WaveOutReaper::~WaveOutReaper() {
   for (OpenWaveOut* device : left) {
     {
       std::lock_guard lock(device->mutex);
+      // The device is gone with the card: it fails as an unplugged one does, and closes.
+      virtual_card::askToFail(*device, MMSYSERR_NODRIVER, "the sound card went away");
       device->resetting = true;
       device->closing = true;
       device->wake.notify_all();

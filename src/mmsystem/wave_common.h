@@ -1,8 +1,10 @@
 // What every wave device checks the same way, whichever driver it belongs to: the PCM
-// formats a device opens with, and the flags a header carries through prepare, queue,
-// done and unprepare. Callers check the handle and the header pointer first and hold
-// the device's lock around the flag changes.
+// formats a device opens with, the flags a header carries through prepare, queue, done
+// and unprepare, and the text a device that failed for good reports. Callers check the
+// handle and the header pointer first and hold the device's lock around the flag changes.
 #pragma once
+
+#include <string>
 
 #include "mmsystem.h"
 
@@ -37,3 +39,8 @@ inline MMRESULT markQueued(WAVEHDR& header) {
 
 // The device gives a header back: done, no longer queued.
 inline void markDone(WAVEHDR& header) { header.dwFlags = (header.dwFlags & ~WHDR_INQUEUE) | WHDR_DONE; }
+
+// The text of WIM_ERROR / WOM_ERROR: the device's name and the sound system's reason.
+inline std::string deviceFailedText(const std::string& device, const std::string& reason) {
+  return "Sound device \"" + device + "\" failed: " + reason;
+}

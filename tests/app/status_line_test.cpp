@@ -8,6 +8,7 @@
 
 #include "app/status_line.h"
 #include "app/window_run.h"
+#include "support/event_wait.h"
 
 namespace {
 
@@ -356,6 +357,33 @@ TEST(BlockHandoverDropouts, ArriveBetweenTheirBlocksAndNotAfterTheirRun) {
   handover.endRun();
   QCoreApplication::sendPostedEvents();
   EXPECT_EQ(got.size(), 3u);
+}
+
+TEST(StatusLineReader, HearsChangesAtMostFourTimesASecondAndAlwaysTheLastState) {
+  StatusLine line;
+  QLabel* dropouts = nullptr;
+  struct Reset {
+    ~Reset() { AccessibleAnnouncer::setRecorder(nullptr); }
+  } reset;
+  AccessibleAnnouncer::setRecorder([](QAccessibleEvent*) {});  // a screen reader listens
+  line.setItem(StatusLine::Dropouts, "Dropouts: 1");
+  for (QLabel* label : line.findChildren<QLabel*>())
+    if (label->text() == "Dropouts: 1") dropouts = label;
+  ASSERT_NE(dropouts, nullptr);
+  // The first change is told at once, those within the next quarter second at its end.
+  EXPECT_EQ(dropouts->accessibleName(), "Dropouts: 1");
+  EXPECT_EQ(line.accessibleDescription(), "Dropouts: 1");
+  for (int i = 2; i <= 20; ++i) line.setItem(StatusLine::Dropouts, QString("Dropouts: %1").arg(i));
+  line.setItem(StatusLine::Signal, "No signal for 10 s");
+  EXPECT_EQ(dropouts->accessibleName(), "Dropouts: 1");
+  EXPECT_TRUE(testsupport::waitFor([&] { return dropouts->accessibleName() == "Dropouts: 20"; }));
+  EXPECT_EQ(line.accessibleDescription(), "Dropouts: 20; No signal for 10 s");
+
+  // Without a reader the names follow at once.
+  AccessibleAnnouncer::setRecorder(nullptr);
+  line.clearItems();
+  EXPECT_EQ(dropouts->accessibleName(), "");
+  EXPECT_EQ(line.accessibleDescription(), "");
 }
 
 }  // namespace

@@ -128,6 +128,28 @@ class Capture {
     std::lock_guard lock(mutex_);
     return messages_;
   }
+  // Overruns and frames lost as the handed-back headers reported them.
+  DWORD overruns() {
+    std::lock_guard lock(mutex_);
+    return overruns_;
+  }
+  uint64_t framesLost() {
+    std::lock_guard lock(mutex_);
+    return framesLost_;
+  }
+  // Waits for the device's failure; its result code and text (WIM_ERROR).
+  bool waitError(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return error_ != MMSYSERR_NOERROR; });
+  }
+  MMRESULT error() {
+    std::lock_guard lock(mutex_);
+    return error_;
+  }
+  std::string errorText() {
+    std::lock_guard lock(mutex_);
+    return errorText_;
+  }
   MMRESULT closeResult() const { return closeResult_; }
   double seconds() const { return std::chrono::duration<double>(stopped_ - started_).count(); }
   // Seconds from the arrival of the first block to the stop, plus that block's length:
@@ -140,12 +162,18 @@ class Capture {
   DWORD blockBytes() const { return blockBytes_; }
 
  private:
-  static void proc(HWAVEIN, UINT msg, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
+  static void proc(HWAVEIN, UINT msg, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2) {
     auto* self = reinterpret_cast<Capture*>(instance);
     std::lock_guard lock(self->mutex_);
     self->messages_.push_back(msg);
+    if (msg == WIM_ERROR) {
+      self->error_ = static_cast<MMRESULT>(param1);
+      self->errorText_ = reinterpret_cast<const char*>(param2);
+    }
     if (msg == WIM_DATA) {
       auto* h = reinterpret_cast<WAVEHDR*>(param1);
+      self->overruns_ += h->dwOverruns;
+      self->framesLost_ += h->dwFramesLost;
       self->data_.insert(self->data_.end(), h->lpData, h->lpData + h->dwBytesRecorded);
       if (h->dwBytesRecorded == self->blockBytes_ && self->fullBlocks_++ == 0)
         self->firstBlock_ = std::chrono::steady_clock::now();
@@ -179,9 +207,13 @@ class Capture {
   std::vector<char> data_;
   std::vector<UINT> messages_;
   size_t fullBlocks_ = 0;
+  DWORD overruns_ = 0;
+  uint64_t framesLost_ = 0;
   bool stopping_ = false;
   bool quit_ = false;
   MMRESULT closeResult_ = MMSYSERR_NOERROR;
+  MMRESULT error_ = MMSYSERR_NOERROR;
+  std::string errorText_;
   std::chrono::steady_clock::time_point started_, stopped_, firstBlock_;
 };
 

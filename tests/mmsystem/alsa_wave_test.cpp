@@ -1,5 +1,10 @@
 // The ALSA driver's wave devices against a real PulseAudio server, reached through
 // ALSA's "default" device and the pulse plugin.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QProcess>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -89,6 +94,54 @@ TEST_F(AlsaWave, LongRecordingLosesNoBlockWhileTheMachineIsBusy) {
   EXPECT_GE(delivered, 10.0);
   EXPECT_EQ(overruns, 0u);
   EXPECT_GE(capture.fullBlocks(), static_cast<size_t>(delivered * 10) - 1);
+}
+
+// The whole process stopped for three seconds (a machine too busy to run it): what the
+// recording holds and what the headers report as lost add up to the wall-clock time, so
+// a file written from them keeps its timeline. (The sound server holds the stopped
+// client's input, so nothing is lost here; a card's buffer would over-run instead.)
+TEST_F(AlsaWave, AStalledProcessKeepsTheRecordingOnTheWallClock) {
+  if (kThreadChecked) GTEST_SKIP() << "starts other programs (see support/programs.h)";
+  // Another client keeps the monitor running, so that it delivers from the start.
+  QProcess reader;
+  reader.setStandardOutputFile(QProcess::nullDevice());
+  reader.start("parec", {"-d", kMonitor});
+  ASSERT_TRUE(reader.waitForStarted(10000));
+  const WAVEFORMATEX format = pcmFormat(2, 44100, 16);
+  Capture capture(format);
+  ASSERT_EQ(capture.open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.start(), MMSYSERR_NOERROR);
+  ASSERT_TRUE(capture.waitBlocks(5, 10s));
+  const pid_t self = getpid();
+  const pid_t stopper = fork();
+  ASSERT_GE(stopper, 0);
+  if (stopper == 0) {
+    kill(self, SIGSTOP);
+    usleep(3000000);
+    kill(self, SIGCONT);
+    _exit(0);
+  }
+  int status = 0;
+  while (waitpid(stopper, &status, 0) < 0 && errno == EINTR) {
+  }
+  // The stall's three seconds, then one more.
+  const size_t after = capture.fullBlocks() + 40;
+  ASSERT_TRUE(capture.waitBlocks(after, 20s));
+  EXPECT_EQ(capture.stop(), MMSYSERR_NOERROR);
+  const DWORD overruns = alsa_->waveInOverruns(capture.handle());
+  capture.close();
+  reader.kill();
+  reader.waitForFinished(5000);
+
+  const double recorded = static_cast<double>(capture.data().size()) / format.nAvgBytesPerSec;
+  const double lost = static_cast<double>(capture.framesLost()) / format.nSamplesPerSec;
+  EXPECT_GE(capture.secondsDelivered(), 3.0 + 1.0);
+  EXPECT_NEAR(recorded + lost, capture.secondsDelivered(), 0.2)
+      << recorded << " s recorded, " << lost << " s lost, " << overruns << " overruns";
+  EXPECT_EQ(capture.overruns(), overruns) << "every overrun is reported with the data";
+  if (lost > 0) {
+    EXPECT_GT(overruns, 0u);
+  }
 }
 
 // Open, data and close notifications; a reset hands back every queued header, waits for
@@ -185,11 +238,14 @@ TEST_F(AlsaWave, FailuresCarryTheSoundSystemsText) {
 // Ten blocks of a tone played through the output device reach the sink: recorded back
 // from its monitor, the tone lasts about a second. Each done notification comes only
 // once its block has played, so that closing after the last one cuts nothing off.
+// A silent block leads in: when a stream starts, the null sink renders again what it had
+// rendered ahead, which its monitor cannot take back, so the monitor misses up to the
+// sink's latency of the beginning.
 TEST_F(AlsaWave, PlaybackReachesTheSink) {
   const WAVEFORMATEX format = pcmFormat(2, 44100, 16);
-  constexpr int kBlocks = 10;
+  constexpr int kBlocks = 11;
   std::vector<std::vector<int16_t>> blocks(kBlocks, std::vector<int16_t>(4410 * 2));
-  for (int b = 0; b < kBlocks; ++b)
+  for (int b = 1; b < kBlocks; ++b)
     for (int i = 0; i < 4410; ++i) {
       const auto v = static_cast<int16_t>(12000 * std::sin(2 * M_PI * 440 * (b * 4410 + i) / 44100.0));
       blocks[b][2 * i] = blocks[b][2 * i + 1] = v;

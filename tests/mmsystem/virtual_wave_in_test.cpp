@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -25,6 +26,8 @@ struct Event {
   WAVEHDR* header;
   DWORD bytes;
   DWORD flags;
+  MMRESULT error = MMSYSERR_NOERROR;  // WIM_ERROR: the result code and the text
+  std::string text;
 };
 
 // Collects the callbacks of one device; waits for a number of data notifications.
@@ -35,25 +38,33 @@ struct Sink {
   std::chrono::milliseconds delay{0};  // how long each data notification takes
   std::atomic<bool> inCallback{false};
 
-  static void CALLBACK(HWAVEIN, UINT msg, DWORD_PTR instance, DWORD_PTR p1, DWORD_PTR) {
+  static void CALLBACK(HWAVEIN, UINT msg, DWORD_PTR instance, DWORD_PTR p1, DWORD_PTR p2) {
     auto* sink = reinterpret_cast<Sink*>(instance);
-    auto* header = reinterpret_cast<WAVEHDR*>(p1);
     sink->inCallback = true;
     if (msg == WIM_DATA) std::this_thread::sleep_for(sink->delay);
     std::lock_guard lock(sink->mutex);
-    sink->events.push_back({msg, instance, header, header ? header->dwBytesRecorded : 0, header ? header->dwFlags : 0});
+    if (msg == WIM_ERROR) {
+      sink->events.push_back(
+          {msg, instance, nullptr, 0, 0, static_cast<MMRESULT>(p1), reinterpret_cast<const char*>(p2)});
+    } else {
+      auto* header = reinterpret_cast<WAVEHDR*>(p1);
+      sink->events.push_back(
+          {msg, instance, header, header ? header->dwBytesRecorded : 0, header ? header->dwFlags : 0, 0, {}});
+    }
     sink->inCallback = false;
     sink->changed.notify_all();
   }
-  size_t dataCount() {
+  size_t count(UINT msg) {
     size_t n = 0;
-    for (const Event& e : events) n += e.msg == WIM_DATA;
+    for (const Event& e : events) n += e.msg == msg;
     return n;
   }
-  bool waitForData(size_t count) {
+  size_t dataCount() { return count(WIM_DATA); }
+  bool waitFor(UINT msg, size_t n) {
     std::unique_lock lock(mutex);
-    return changed.wait_for(lock, 30s, [&] { return dataCount() >= count; });
+    return changed.wait_for(lock, 30s, [&] { return count(msg) >= n; });
   }
+  bool waitForData(size_t n) { return waitFor(WIM_DATA, n); }
 };
 
 VirtualCard cardWith(VirtualPacing pacing, const std::string& inputFile = {}) {
@@ -91,6 +102,12 @@ class VirtualWaveInTest : public ::testing::Test {
       ASSERT_EQ(driver.waveInPrepareHeader(handle, &h, sizeof(h)), MMSYSERR_NOERROR);
       ASSERT_EQ(driver.waveInAddBuffer(handle, &h, sizeof(h)), MMSYSERR_NOERROR);
     }
+  }
+  // Opens the device with the fixture's sink, queues `blocks` and starts it.
+  void start(VirtualDriver& driver, const WAVEFORMATEX& format, Blocks& blocks) {
+    open(driver, format);
+    queue(driver, blocks);
+    ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
   }
   void close(VirtualDriver& driver, Blocks& blocks) {
     ASSERT_EQ(driver.waveInReset(handle), MMSYSERR_NOERROR);
@@ -142,10 +159,8 @@ TEST_F(VirtualWaveInTest, QueuedHeadersComeBackFilledInOrderWithTheCallersInstan
 
 TEST_F(VirtualWaveInTest, ResetHandsEveryHeaderBackAndWaitsForARunningCallback) {
   VirtualDriver driver(cardWith(VirtualPacing::RealTime));
-  open(driver, pcmFormat(1, 8000, 16));
   Blocks blocks(3, 16000);  // one second each
-  queue(driver, blocks);
-  ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+  start(driver, pcmFormat(1, 8000, 16), blocks);
   std::this_thread::sleep_for(100ms);
   ASSERT_EQ(driver.waveInReset(handle), MMSYSERR_NOERROR);
   {
@@ -178,20 +193,203 @@ TEST_F(VirtualWaveInTest, ResetHandsEveryHeaderBackAndWaitsForARunningCallback) 
   EXPECT_EQ(fast.waveInClose(handle), MMSYSERR_NOERROR);
 }
 
-TEST_F(VirtualWaveInTest, AnInputLeftOpenIsClosedWhenTheCardGoesAway) {
+// A device that fails while recording (unplugged) hands back every queued header, the
+// one being filled with what it holds, then reports the failure once. It delivers
+// nothing more, refuses to start, and still takes headers, reset and close.
+TEST_F(VirtualWaveInTest, AFailingInputHandsBackItsHeadersThenReportsOnce) {
+  VirtualDriver driver(cardWith(VirtualPacing::RealTime));
+  Blocks blocks(3, 16000);  // one second each
+  start(driver, pcmFormat(1, 8000, 16), blocks);
+  std::this_thread::sleep_for(200ms);
+  driver.failOpenDevices(MMSYSERR_NODRIVER, "unplugged");
+  driver.failOpenDevices(MMSYSERR_ERROR, "once more");
+  ASSERT_TRUE(sink.waitFor(WIM_ERROR, 1));
+  {
+    std::lock_guard lock(sink.mutex);
+    ASSERT_EQ(sink.events.size(), 5u);
+    for (size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(sink.events[i + 1].msg, WIM_DATA);
+      EXPECT_EQ(sink.events[i + 1].header, &blocks.headers[i]);
+      EXPECT_TRUE(sink.events[i + 1].flags & WHDR_DONE);
+    }
+    EXPECT_GT(sink.events[1].bytes, 0u) << "the block being filled keeps what it holds";
+    EXPECT_LT(sink.events[1].bytes, 16000u);
+    EXPECT_EQ(sink.events[1].bytes % 2, 0u);
+    EXPECT_EQ(sink.events[2].bytes, 0u);
+    EXPECT_EQ(sink.events[3].bytes, 0u);
+    EXPECT_EQ(sink.events[4].msg, WIM_ERROR);
+    EXPECT_EQ(sink.events[4].error, MMSYSERR_NODRIVER);
+    EXPECT_EQ(sink.events[4].text, "Sound device \"In\" failed: unplugged");
+  }
+
+  EXPECT_EQ(driver.waveInStart(handle), MMSYSERR_NODRIVER);
+  Blocks later(1, 1600);
+  queue(driver, later);
+  std::this_thread::sleep_for(300ms);  // twice the block's length: a working device would deliver it
+  EXPECT_EQ(sink.dataCount(), 3u);
+  for (WAVEHDR& h : blocks.headers) EXPECT_EQ(driver.waveInUnprepareHeader(handle, &h, sizeof(h)), MMSYSERR_NOERROR);
+  close(driver, later);
+  std::lock_guard lock(sink.mutex);
+  ASSERT_EQ(sink.events.size(), 7u);
+  EXPECT_EQ(sink.events[5].header, &later.headers[0]) << "the reset hands back what was queued after the failure";
+  EXPECT_EQ(sink.events[5].bytes, 0u);
+  EXPECT_EQ(sink.events[6].msg, WIM_CLOSE);
+  EXPECT_EQ(sink.count(WIM_ERROR), 1u);
+}
+
+// The card going away is the last failure of the inputs still open: every queued
+// header comes back, the failure is reported, and the close notification is the last.
+TEST_F(VirtualWaveInTest, AnInputLeftOpenFailsAndClosesWhenTheCardGoesAway) {
   Blocks blocks(3, 400);
   {
     VirtualDriver driver(cardWith(VirtualPacing::RealTime));
-    open(driver, pcmFormat(2, 8000, 16));
-    queue(driver, blocks);
-    ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+    start(driver, pcmFormat(2, 8000, 16), blocks);
   }
-  // Every queued header came back done and the close notification was the last.
   std::lock_guard lock(sink.mutex);
-  ASSERT_FALSE(sink.events.empty());
-  EXPECT_EQ(sink.events.back().msg, WIM_CLOSE);
+  ASSERT_EQ(sink.events.size(), 6u);
   EXPECT_EQ(sink.dataCount(), blocks.headers.size());
   for (const WAVEHDR& h : blocks.headers) EXPECT_TRUE(h.dwFlags & WHDR_DONE);
+  EXPECT_EQ(sink.events[4].msg, WIM_ERROR);
+  EXPECT_EQ(sink.events[4].error, MMSYSERR_NODRIVER);
+  EXPECT_NE(sink.events[4].text.find("\"In\""), std::string::npos) << sink.events[4].text;
+  EXPECT_EQ(sink.events[5].msg, WIM_CLOSE);
+}
+
+// An input file whose sample k (16-bit mono, 8000 Hz) is k: a header's first sample says
+// where in the signal it begins.
+class VirtualDropoutTest : public VirtualWaveInTest {
+ protected:
+  static constexpr int kRampFrames = 30000;
+  VirtualCard rampCard(VirtualPacing pacing) {
+    std::vector<int16_t> ramp(kRampFrames);
+    for (int k = 0; k < kRampFrames; ++k) ramp[k] = static_cast<int16_t>(k);
+    const std::string path = dir.filePath("ramp.wav").toStdString();
+    writeFile(path, testsupport::wavBytes(1, 8000, 16, testsupport::samples16(ramp)));
+    return cardWith(pacing, path);
+  }
+  static int firstSample(const WAVEHDR& h) {
+    return static_cast<uint16_t>(static_cast<unsigned char>(h.lpData[0]) | static_cast<unsigned char>(h.lpData[1])
+                                                                               << 8);
+  }
+  static DWORD frames(const WAVEHDR& h) { return h.dwBytesRecorded / 2; }
+  // Every handed-back header starts where the previous one ended plus what was lost.
+  static void expectOnTheClock(const std::vector<WAVEHDR*>& headers) {
+    for (size_t i = 1; i < headers.size(); ++i) {
+      if (frames(*headers[i]) == 0) continue;
+      EXPECT_EQ(firstSample(*headers[i]),
+                (firstSample(*headers[i - 1]) + frames(*headers[i - 1]) + headers[i]->dwFramesLost) % kRampFrames)
+          << "header " << i;
+    }
+  }
+  std::vector<WAVEHDR*> handedBack() {
+    std::lock_guard lock(sink.mutex);
+    std::vector<WAVEHDR*> out;
+    for (const Event& e : sink.events)
+      if (e.msg == WIM_DATA) out.push_back(e.header);
+    return out;
+  }
+  QTemporaryDir dir;
+};
+
+// Lost input is reported exactly with the next header handed back, once, and the signal
+// skips it; so does a header queued so late that the card's buffer ran over.
+TEST_F(VirtualDropoutTest, LostFramesComeWithTheNextHeaderAndTheSignalSkipsThem) {
+  VirtualDriver driver(rampCard(VirtualPacing::AsFastAsQueued));
+  open(driver, pcmFormat(1, 8000, 16));
+  Blocks blocks(3, 1600);
+  WAVEHDR* h = blocks.headers.data();
+  ASSERT_EQ(driver.waveInPrepareHeader(handle, &h[0], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  ASSERT_EQ(driver.waveInAddBuffer(handle, &h[0], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+  ASSERT_TRUE(sink.waitForData(1));
+  driver.loseInputFrames(1234);
+  driver.loseInputFrames(100);
+  for (int i = 1; i < 3; ++i) {
+    ASSERT_EQ(driver.waveInPrepareHeader(handle, &h[i], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+    ASSERT_EQ(driver.waveInAddBuffer(handle, &h[i], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  }
+  ASSERT_TRUE(sink.waitForData(3));
+  EXPECT_EQ(h[0].dwOverruns, 0u);
+  EXPECT_EQ(h[0].dwFramesLost, 0u);
+  EXPECT_EQ(h[1].dwOverruns, 2u);
+  EXPECT_EQ(h[1].dwFramesLost, 1334u);
+  EXPECT_EQ(firstSample(h[1]), 800 + 1334);
+  EXPECT_EQ(h[2].dwOverruns, 0u) << "reported once";
+  EXPECT_EQ(h[2].dwFramesLost, 0u);
+  expectOnTheClock(handedBack());
+  close(driver, blocks);
+
+  // Real time: a header queued more than two seconds after the previous block ended.
+  Sink late;
+  VirtualDriver realTime(rampCard(VirtualPacing::RealTime));
+  open(realTime, pcmFormat(1, 8000, 16), &late);
+  Blocks two(2, 1600);  // a tenth of a second each
+  WAVEHDR* t = two.headers.data();
+  for (WAVEHDR& hdr : two.headers) ASSERT_EQ(realTime.waveInPrepareHeader(handle, &hdr, sizeof(WAVEHDR)), 0u);
+  ASSERT_EQ(realTime.waveInAddBuffer(handle, &t[0], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  const auto beforeStart = std::chrono::steady_clock::now();
+  ASSERT_EQ(realTime.waveInStart(handle), MMSYSERR_NOERROR);
+  const auto afterStart = std::chrono::steady_clock::now();
+  ASSERT_TRUE(late.waitForData(1));
+  std::this_thread::sleep_for(2500ms);
+  const auto beforeQueue = std::chrono::steady_clock::now();
+  ASSERT_EQ(realTime.waveInAddBuffer(handle, &t[1], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  const auto afterQueue = std::chrono::steady_clock::now();
+  ASSERT_TRUE(late.waitForData(2));
+  auto frames = [](auto d) { return std::chrono::duration<double>(d).count() * 8000; };
+  EXPECT_EQ(t[1].dwOverruns, 1u);
+  EXPECT_GE(t[1].dwFramesLost, frames(beforeQueue - afterStart) - 800 - 1);
+  EXPECT_LE(t[1].dwFramesLost, frames(afterQueue - beforeStart) - 800 + 1);
+  EXPECT_EQ(firstSample(t[1]), (800 + t[1].dwFramesLost) % kRampFrames);
+  close(realTime, two);
+}
+
+// A stalled service thread in real time: the block being filled comes back with what it
+// held, the next one reports the stall's frames as one overrun, and the signal after it
+// is where the wall clock puts it.
+TEST_F(VirtualDropoutTest, AStalledInputLosesTheStallBetweenTwoBlocks) {
+  VirtualDriver driver(rampCard(VirtualPacing::RealTime));
+  open(driver, pcmFormat(1, 8000, 16));
+  Blocks blocks(12, 1600);  // a tenth of a second each
+  queue(driver, blocks);
+  const auto beforeStart = std::chrono::steady_clock::now();
+  ASSERT_EQ(driver.waveInStart(handle), MMSYSERR_NOERROR);
+  const auto afterStart = std::chrono::steady_clock::now();
+  ASSERT_TRUE(sink.waitForData(2));
+  std::this_thread::sleep_for(30ms);  // into the third block
+  const auto beforePause = std::chrono::steady_clock::now();
+  driver.pauseInputs(true);
+  const auto afterPause = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(700ms);
+  const size_t duringPause = sink.dataCount();
+  const auto beforeResume = std::chrono::steady_clock::now();
+  driver.pauseInputs(false);
+  const auto afterResume = std::chrono::steady_clock::now();
+  ASSERT_TRUE(sink.waitForData(12));
+  EXPECT_LE(duringPause, 3u) << "a stalled input delivers nothing";
+
+  const std::vector<WAVEHDR*> headers = handedBack();
+  size_t gap = 0;
+  DWORD overruns = 0;
+  for (size_t i = 0; i < headers.size(); ++i) {
+    overruns += headers[i]->dwOverruns;
+    if (headers[i]->dwFramesLost > 0) gap = i;
+  }
+  EXPECT_EQ(overruns, 1u);
+  ASSERT_GE(gap, 2u);
+  auto toFrames = [](auto d) { return std::chrono::duration<double>(d).count() * 8000; };
+  const DWORD lost = headers[gap]->dwFramesLost;
+  EXPECT_GE(lost, toFrames(beforeResume - afterPause) - 1);
+  EXPECT_LE(lost, toFrames(afterResume - beforePause) + 1);
+  // Up to the resume, what came back and what was lost fill the time since the start:
+  // the block being filled when the stall began came back with what it held.
+  DWORD before = 0;
+  for (size_t i = 0; i < gap; ++i) before += frames(*headers[i]);
+  EXPECT_GE(before + lost, toFrames(beforeResume - afterStart) - 1);
+  EXPECT_LE(before + lost, toFrames(afterResume - beforeStart) + 1);
+  for (size_t i = gap; i < headers.size(); ++i) EXPECT_EQ(frames(*headers[i]), 800u);
+  expectOnTheClock(headers);
+  close(driver, blocks);
 }
 
 TEST_F(VirtualWaveInTest, HeadersAndHandlesAreChecked) {

@@ -2,9 +2,11 @@
 // close, notifications, output volume and fault injection.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -22,18 +24,28 @@ struct Events {
   std::vector<UINT> messages;
   std::vector<WAVEHDR*> done;
   std::thread::id thread;
+  MMRESULT error = MMSYSERR_NOERROR;  // WOM_ERROR: the result code and the text
+  std::string text;
 
-  static void proc(HWAVEOUT, UINT msg, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
+  static void proc(HWAVEOUT, UINT msg, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2) {
     auto* self = reinterpret_cast<Events*>(instance);
     std::lock_guard lock(self->mutex);
     self->messages.push_back(msg);
     self->thread = std::this_thread::get_id();
     if (msg == WOM_DONE) self->done.push_back(reinterpret_cast<WAVEHDR*>(param1));
+    if (msg == WOM_ERROR) {
+      self->error = static_cast<MMRESULT>(param1);
+      self->text = reinterpret_cast<const char*>(param2);
+    }
     self->changed.notify_all();
   }
   bool waitDone(size_t n) {
     std::unique_lock lock(mutex);
     return changed.wait_for(lock, std::chrono::seconds(20), [&] { return done.size() >= n; });
+  }
+  bool waitError() {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, std::chrono::seconds(20), [&] { return error != MMSYSERR_NOERROR; });
   }
 };
 
@@ -165,6 +177,40 @@ TEST_F(VirtualWaveOutTest, ResetHandsQueuedBlocksBackUnplayed) {
   EXPECT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
 }
 
+// A device that fails while playing hands back every queued block unplayed, then
+// reports the failure once; blocks written afterwards wait for the reset.
+TEST_F(VirtualWaveOutTest, AFailingOutputHandsBackItsBlocksThenReportsOnce) {
+  install(VirtualPacing::RealTime);
+  Events events;
+  HWAVEOUT h = open(0, pcmFormat(1, 8000, 8), events);
+  std::vector<std::unique_ptr<Block>> blocks;
+  for (int i = 0; i < 4; ++i) blocks.push_back(std::make_unique<Block>(std::vector<char>(8000, static_cast<char>(i))));
+  for (auto& b : blocks) ASSERT_EQ(waveOutPrepareHeader(h, &b->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  for (size_t i = 0; i < 3; ++i) ASSERT_EQ(waveOutWrite(h, &blocks[i]->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  card->failOpenDevices(MMSYSERR_ERROR, "the server went away");
+  card->failOpenDevices(MMSYSERR_NODRIVER, "once more");
+  ASSERT_TRUE(events.waitError());
+  {
+    std::lock_guard lock(events.mutex);
+    EXPECT_EQ(events.messages, (std::vector<UINT>{WOM_OPEN, WOM_DONE, WOM_DONE, WOM_DONE, WOM_ERROR}));
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(events.done[i], &blocks[i]->header);
+    EXPECT_EQ(events.error, MMSYSERR_ERROR);
+    EXPECT_EQ(events.text, "Sound device \"Out 0\" failed: the server went away");
+  }
+  EXPECT_TRUE(card->playedBlocks(0).empty());
+
+  ASSERT_EQ(waveOutWrite(h, &blocks[3]->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  EXPECT_EQ(waveOutClose(h), WAVERR_STILLPLAYING);
+  ASSERT_EQ(waveOutReset(h), MMSYSERR_NOERROR);
+  for (auto& b : blocks) EXPECT_EQ(waveOutUnprepareHeader(h, &b->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  ASSERT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
+  std::lock_guard lock(events.mutex);
+  EXPECT_EQ(events.done.size(), 4u);
+  EXPECT_EQ(events.messages.back(), WOM_CLOSE);
+  EXPECT_EQ(std::count(events.messages.begin(), events.messages.end(), WOM_ERROR), 1);
+  EXPECT_TRUE(card->playedBlocks(0).empty());
+}
+
 TEST_F(VirtualWaveOutTest, RealTimePlayingTakesTheBlocksDuration) {
   install(VirtualPacing::RealTime);
   Events events;
@@ -200,7 +246,7 @@ TEST_F(VirtualWaveOutTest, OutputVolumeFollowsOnlyWhereTheDeviceAllows) {
   EXPECT_EQ(waveOutGetVolume(7, &v), MMSYSERR_BADDEVICEID);
 }
 
-TEST(VirtualWaveOutLifetime, ACardGoingAwayClosesItsOpenOutputs) {
+TEST(VirtualWaveOutLifetime, ACardGoingAwayFailsAndClosesItsOpenOutputs) {
   Events events;
   std::vector<char> data(8000, 3);
   WAVEHDR header{};
@@ -218,7 +264,8 @@ TEST(VirtualWaveOutLifetime, ACardGoingAwayClosesItsOpenOutputs) {
     driver.waveOutWrite(h, &header, sizeof(WAVEHDR));
   }
   std::lock_guard lock(events.mutex);
-  EXPECT_EQ(events.messages, (std::vector<UINT>{WOM_OPEN, WOM_DONE, WOM_CLOSE}));
+  EXPECT_EQ(events.messages, (std::vector<UINT>{WOM_OPEN, WOM_DONE, WOM_ERROR, WOM_CLOSE}));
+  EXPECT_EQ(events.error, MMSYSERR_NODRIVER);
 }
 
 }  // namespace

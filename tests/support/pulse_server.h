@@ -1,7 +1,7 @@
 // The PulseAudio test server reached through ALSA's pulse plugin: its null sink
 // "tessaron_test" and that sink's monitor as the source, their volumes as pactl reports
-// them, decoding with sox, and a fixture that holds the server for one test and
-// installs a fresh ALSA driver meanwhile.
+// them, decoding with sox, a server of a test's own that it may kill, and a fixture that
+// holds the shared server for one test and installs a fresh ALSA driver meanwhile.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,8 +12,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QString>
+#include <QTemporaryDir>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,6 +64,51 @@ inline std::vector<double> decodeMono(const QString& file, unsigned rate, const 
   const QByteArray bytes = f.readAll();
   return mono16(bytes.constData(), static_cast<size_t>(bytes.size()), 1);
 }
+
+// A PulseAudio server of the test's own, with the null sink as the default sink and its
+// monitor as the default source, that the test may kill: the other tests keep theirs.
+// While it runs, PULSE_SERVER points this process (ALSA's pulse plugin, pactl) at it.
+class OwnPulseServer {
+ public:
+  ~OwnPulseServer() {
+    kill();
+    if (hadServer_)
+      qputenv("PULSE_SERVER", previous_);
+    else
+      qunsetenv("PULSE_SERVER");
+  }
+  // Empty when the server runs, else why not.
+  std::string start() {
+    if (!dir_.isValid()) return "no temporary folder";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", dir_.path());
+    env.remove("PULSE_SERVER");
+    server_.setProcessEnvironment(env);
+    server_.start("pulseaudio", {"--daemonize=no", "--exit-idle-time=-1", "--disallow-exit", "-n",
+                                 "--load=module-native-protocol-unix",
+                                 QString("--load=module-null-sink sink_name=") + kSink, "--log-target=stderr"});
+    if (!server_.waitForStarted(10000)) return "pulseaudio could not be started";
+    hadServer_ = qEnvironmentVariableIsSet("PULSE_SERVER");
+    previous_ = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", ("unix:" + dir_.filePath("pulse/native")).toLocal8Bit());
+    if (!waitFor([] { return run("pactl", {"info"}, 5000).exitCode == 0; }, 20000)) return "pulseaudio did not answer";
+    run("pactl", {"set-default-sink", kSink});
+    run("pactl", {"set-default-source", kMonitor});
+    return {};
+  }
+  // Ends the server at once, as a crash would.
+  void kill() {
+    if (server_.state() == QProcess::NotRunning) return;
+    server_.kill();
+    server_.waitForFinished(10000);
+  }
+
+ private:
+  QTemporaryDir dir_;
+  QProcess server_;
+  bool hadServer_ = false;
+  QByteArray previous_;
+};
 
 // Installs a fresh ALSA driver for each test and puts the previous one back after it,
 // holding the server for itself meanwhile: tests of this kind share its sink, source and
