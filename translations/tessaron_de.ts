@@ -450,14 +450,6 @@ Zum Deinstallieren einfach die Programm- und Hilfedateien löschen.</translation
         <source>Start minute</source>
         <translation>Startzeit Minute</translation>
     </message>
-    <message>
-        <source>monitoring on</source>
-        <translation>Abhören an</translation>
-    </message>
-    <message>
-        <source>monitoring off</source>
-        <translation>Abhören aus</translation>
-    </message>
 </context>
 <context>
     <name>TForm2</name>

@@ -450,14 +450,6 @@ To uninstall simply delete the program and help files.</translation>
         <source>Start minute</source>
         <translation>Start minute</translation>
     </message>
-    <message>
-        <source>monitoring on</source>
-        <translation>monitoring on</translation>
-    </message>
-    <message>
-        <source>monitoring off</source>
-        <translation>monitoring off</translation>
-    </message>
 </context>
 <context>
     <name>TForm2</name>

@@ -36,16 +36,19 @@ class CheckedRadioFirst : public QObject {
 
 }  // namespace
 
-void labelFor(QLabel* label, QWidget* field) {
-  label->setBuddy(field);
+QString withoutAccelerators(const QString& caption) {
   // "&" marks the accelerator's letter, "&&" stands for a plain "&".
-  const QString caption = label->text();
-  QString name;
+  QString plain;
   for (qsizetype i = 0; i < caption.size(); ++i) {
     if (caption[i] == '&' && i + 1 < caption.size()) ++i;
-    name += caption[i];
+    plain += caption[i];
   }
-  field->setAccessibleName(name);
+  return plain;
+}
+
+void labelFor(QLabel* label, QWidget* field) {
+  label->setBuddy(field);
+  field->setAccessibleName(withoutAccelerators(label->text()));
 }
 
 void TForm1::nameControls() {

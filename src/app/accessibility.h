@@ -4,8 +4,13 @@
 // themselves.
 #pragma once
 
+#include <QString>
+
 class QLabel;
 class QWidget;
+
+// `caption` as it reads: "Le&vel" -> "Level", "A && B" -> "A & B".
+QString withoutAccelerators(const QString& caption);
 
 // `label` names `field`: its caption, without the "&" of its accelerator, is the field's
 // accessible name, and its accelerator puts the focus on the field.

@@ -12,6 +12,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/accessibility.h"
+#include "controls/accessible_read_only.h"
+
 namespace {
 
 // The spin buttons as assistive technology sees them: one spin button whose value is the
@@ -61,11 +64,77 @@ class AccessibleUpDown : public QAccessibleWidget, public QAccessibleValueInterf
   TUpDown* spin() const { return static_cast<TUpDown*>(object()); }
 };
 
-// The spin buttons are no class of their own to the toolkit's meta objects, so the
-// factory asks each widget it is offered.
-QAccessibleInterface* accessibleUpDown(const QString&, QObject* object) {
-  auto* spin = dynamic_cast<TUpDown*>(object);
-  return spin != nullptr ? new AccessibleUpDown(spin) : nullptr;
+// A picture button as assistive technology sees it: a push button whose press action
+// clicks it (the toolkit's own would only flip a checkable button's state, without its
+// handler), and whose check state, set by the program, is shown.
+class AccessibleBitBtn : public QAccessibleWidget {
+ public:
+  explicit AccessibleBitBtn(TBitBtn* button) : QAccessibleWidget(button, QAccessible::Button) {}
+
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    s.pressed = button()->isDown();
+    s.checkable = button()->isCheckable();
+    s.checked = button()->isChecked();
+    return s;
+  }
+  QStringList actionNames() const override {
+    QStringList names;
+    if (button()->isEnabled()) names << pressAction();
+    return names + QAccessibleWidget::actionNames();
+  }
+  void doAction(const QString& name) override {
+    if (name != pressAction()) return QAccessibleWidget::doAction(name);
+    // From the event loop, as a click is: a handler that opens a modal dialog must not
+    // hold up the assistive technology that pressed it.
+    if (button()->isEnabled()) button()->animateClick();
+  }
+  QStringList keyBindingsForAction(const QString& name) const override {
+    if (name == pressAction()) return {QKeySequence(Qt::Key_Space).toString()};
+    return QAccessibleWidget::keyBindingsForAction(name);
+  }
+
+ private:
+  TBitBtn* button() const { return static_cast<TBitBtn*>(object()); }
+};
+
+// A label: its caption, or its name and its caption, read as text (see TLabel); it names
+// the control it is the buddy of, as the toolkit's own labels do.
+class AccessibleLabel : public AccessibleReadOnly {
+ public:
+  explicit AccessibleLabel(TLabel* label) : AccessibleReadOnly(label, QAccessible::StaticText) {}
+
+  using AccessibleReadOnly::text;
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Name && label()->accessibleName().isEmpty()) return withoutAccelerators(label()->text());
+    return AccessibleReadOnly::text(t);
+  }
+  QString fullText() const override { return label()->spokenText(); }
+
+  QList<QPair<QAccessibleInterface*, QAccessible::Relation>> relations(QAccessible::Relation match) const override {
+    auto related = AccessibleReadOnly::relations(match);
+    if ((match & QAccessible::Labelled) && label()->buddy() != nullptr) {
+      if (QAccessibleInterface* field = QAccessible::queryAccessibleInterface(label()->buddy()))
+        related.append({field, QAccessible::Labelled});
+    }
+    return related;
+  }
+
+ private:
+  TLabel* label() const { return static_cast<TLabel*>(object()); }
+};
+
+// The interfaces of the controls above. The spin buttons are no class of their own to the
+// toolkit's meta objects, so the factory asks each widget it is offered.
+QAccessibleInterface* accessibleControl(const QString&, QObject* object) {
+  if (auto* spin = dynamic_cast<TUpDown*>(object)) return new AccessibleUpDown(spin);
+  if (auto* button = dynamic_cast<TBitBtn*>(object)) return new AccessibleBitBtn(button);
+  if (auto* label = dynamic_cast<TLabel*>(object)) return new AccessibleLabel(label);
+  return nullptr;
+}
+
+void installAccessibleControls() {
+  [[maybe_unused]] static const bool installed = (QAccessible::installFactory(accessibleControl), true);
 }
 
 // Width of the focus frame around the spin buttons.
@@ -73,7 +142,28 @@ constexpr int focusFrame = 2;
 
 }  // namespace
 
-TLabel::TLabel(const QString& caption, QWidget* parent) : QLabel(caption, parent) {}
+TLabel::TLabel(const QString& caption, QWidget* parent)
+    : QLabel(caption, parent), announcer_([this] {
+        const QString text = spokenText();
+        if (text == announcedText_) return false;
+        QAccessibleTextUpdateEvent event(this, 0, announcedText_, text);
+        AccessibleAnnouncer::send(&event);
+        announcedText_ = text;
+        return true;
+      }) {
+  installAccessibleControls();
+  announcedText_ = spokenText();
+}
+
+void TLabel::setText(const QString& caption) {
+  QLabel::setText(caption);
+  announcer_.changed();
+}
+
+QString TLabel::spokenText() const {
+  const QString caption = withoutAccelerators(text());
+  return accessibleName().isEmpty() ? caption : accessibleName() + ' ' + caption;
+}
 
 void TLabel::mouseReleaseEvent(QMouseEvent* event) {
   QLabel::mouseReleaseEvent(event);
@@ -81,6 +171,7 @@ void TLabel::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 TBitBtn::TBitBtn(QWidget* parent) : QPushButton(parent) {
+  installAccessibleControls();
   setIconSize(QSize(21, 21));
   setFocusPolicy(Qt::StrongFocus);
 }
@@ -116,7 +207,7 @@ void TImage::paintEvent(QPaintEvent*) {
 }
 
 TUpDown::TUpDown(QWidget* parent) : QWidget(parent) {
-  [[maybe_unused]] static const bool accessible = (QAccessible::installFactory(accessibleUpDown), true);
+  installAccessibleControls();
   setFocusPolicy(Qt::TabFocus);
   up_ = new QToolButton(this);
   up_->setArrowType(Qt::UpArrow);

@@ -11,26 +11,47 @@
 #include <cstdint>
 #include <functional>
 
+#include "controls/accessible_announcer.h"
+
 class QToolButton;
 
 // A label; a click on it raises OnClick, its accelerator focuses its focus control.
+// Assistive technology reads its caption as text; one given an accessible name (a counter
+// whose caption is a bare number) reads as the name and the caption ("Left clips 3"), and
+// a changed caption is told.
 class TLabel : public QLabel {
+  // A class of its own to the toolkit, which finds its accessible interface by class name.
+  Q_OBJECT
+
  public:
   explicit TLabel(const QString& caption, QWidget* parent = nullptr);
 
   QWidget* FocusControl() const { return buddy(); }
   void setFocusControl(QWidget* control) { setBuddy(control); }
 
+  // Hides QLabel's, which tells assistive technology nothing once the label is named.
+  void setText(const QString& caption);
+  // The text assistive technology reads.
+  QString spokenText() const;
+
   std::function<void(QObject* Sender)> OnClick;
 
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  AccessibleAnnouncer announcer_;
+  QString announcedText_;
 };
 
 // A push button showing a picture, with a free integer tag. Space and Return press it.
 // Made checkable, it shows assistive technology an on/off state that only the program
 // sets (setChecked); a press never changes it, and the picture alone shows it on screen.
+// Assistive technology presses it as the user does, so its handler runs.
 class TBitBtn : public QPushButton {
+  // A class of its own to the toolkit, which finds its accessible interface by class name.
+  Q_OBJECT
+
  public:
   explicit TBitBtn(QWidget* parent = nullptr);
 

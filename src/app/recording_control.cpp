@@ -63,7 +63,6 @@ void TForm1::setMonitorTag(int32_t tag) {
   BitBtn4->setGlyph((tag == 1 ? Image2 : Image1)->Picture());
   BitBtn4->Tag = tag;
   BitBtn4->setChecked(tag == 1);
-  BitBtn4->setAccessibleDescription(tag == 1 ? tr("monitoring on") : tr("monitoring off"));
 }
 
 void TForm1::BitBtn4Click(QObject*) {

@@ -162,7 +162,7 @@ class TForm1 : public QMainWindow {
   void BitBtn4Click(QObject* Sender);
   void togglemonitor();
   // The monitor button's tag (0 not monitoring, 1 monitoring), with the face and the
-  // on/off state it shows.
+  // checked state it shows.
   void setMonitorTag(int32_t tag);
   void nach_klick();
   // The recorder ended a recording by itself (write failure, size limit, a buffer that
