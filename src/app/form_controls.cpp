@@ -124,8 +124,8 @@ class AccessibleLabel : public AccessibleReadOnly {
   TLabel* label() const { return static_cast<TLabel*>(object()); }
 };
 
-// The interfaces of the controls above. The spin buttons are no class of their own to the
-// toolkit's meta objects, so the factory asks each widget it is offered.
+// The interfaces of the controls above. The spin buttons carry no meta object of their
+// own, so the controls are told apart by type, whatever class name the toolkit offers.
 QAccessibleInterface* accessibleControl(const QString&, QObject* object) {
   if (auto* spin = dynamic_cast<TUpDown*>(object)) return new AccessibleUpDown(spin);
   if (auto* button = dynamic_cast<TBitBtn*>(object)) return new AccessibleBitBtn(button);
