@@ -11,6 +11,7 @@
 #include "app/button_faces.h"
 #include "app/tessaron1.h"
 #include "app/tessaron2.h"
+#include "app/translations.h"
 #include "audio/notify_window.h"
 #include "mmsystem/driver.h"
 #include "platform/session.h"
@@ -70,6 +71,8 @@ int main(int argc, char** argv) {
   app.setHelpFile("tessaron.hlp");
   app.setTitle("Tessaron");
   app.setWindowIcon(tessaronIcon());
+  // The user's language, before the first window is made.
+  installTranslations(QLocale::system());
 
   // A terminating signal or the end of the session: every audio component completes an
   // open recording first (its message is queued before the close), then the main

@@ -1,6 +1,7 @@
 // The application object and the general error box.
 #include "app/application.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <exception>
 
@@ -20,7 +21,7 @@ void showCaughtError() {
   } catch (const std::exception& error) {
     showErrorBox(QString::fromLocal8Bit(error.what()));
   } catch (...) {
-    showErrorBox("An unexpected error ended the last command.");
+    showErrorBox(QCoreApplication::translate("TApplication", "An unexpected error ended the last command."));
   }
 }
 

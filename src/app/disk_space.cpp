@@ -2,6 +2,7 @@
 
 #include <sys/statvfs.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -39,7 +40,8 @@ uint64_t bytesNeeded(uint64_t seconds, uint64_t bytesPerSecond) {
 }
 
 QString diskSpaceQuestion(const DiskSpace& space, uint64_t needed) {
-  return QString("Only %1 MB are free on %2; the recording needs %3 MB. Record anyway?")
+  return QCoreApplication::translate("DiskSpace",
+                                     "Only %1 MB are free on %2; the recording needs %3 MB. Record anyway?")
       .arg(space.freeBytes / bytesPerMB)
       .arg(space.mountPoint)
       .arg((needed + bytesPerMB - 1) / bytesPerMB);

@@ -128,9 +128,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   Timer3 = timer(this, 500);
   Timer4 = timer(this, 250);
 
-  SaveDialog1.setTitle("Dateinahme für Aufnahme");
+  SaveDialog1.setTitle(tr("Dateinahme für Aufnahme"));
   SaveDialog1.setDefaultExt("wav");
-  SaveDialog1.setFilter("Wave-Datei|*.wav|Alle Dateien|*.*");
+  SaveDialog1.setFilter(tr("Wave-Datei|*.wav|Alle Dateien|*.*"));
   SaveDialog1.setOptions(ofOverwritePrompt | ofHideReadOnly | ofNoReadOnlyReturn | ofEnableSizing);
 
   recsetdlg1 = new Trecsetdlg(this);
@@ -143,6 +143,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 
   createControls();
   createMenus();
+  nameControls();
+  orderTabs();
   connectHandlers();
   move(227, 148);
   FormCreate();
@@ -176,26 +178,23 @@ void TForm1::createControls() {
   Label2->setFont(titleFont);
   Label2->setStyleSheet("color: green;");
 
-  Label3 = label("LED-&Meter", client, 8, 44, 139);
+  Label3 = label(tr("LED-&Meter"), client, 8, 44, 139);
   ComboBox1 = place(new QComboBox(client), 8, 62, 139, 22);
-  ComboBox1->setToolTip("Select the meter (refer to wave data=don't use the soundcard's meter)");
+  ComboBox1->setToolTip(tr("Select the meter (refer to wave data=don't use the soundcard's meter)"));
   ComboBox1->setMaxVisibleItems(10);
   setHelpContext(ComboBox1, 3);
-  Label3->setFocusControl(ComboBox1);
 
-  Label4 = label("Record &Device", client, 155, 44, 139);
+  Label4 = label(tr("Record &Device"), client, 155, 44, 139);
   ComboBox2 = place(new QComboBox(client), 155, 62, 139, 22);
-  ComboBox2->setToolTip("Select the recording device (wavemapper=Win's default)");
+  ComboBox2->setToolTip(tr("Select the recording device (wavemapper=Win's default)"));
   ComboBox2->setMaxVisibleItems(4);
   setHelpContext(ComboBox2, 4);
-  Label4->setFocusControl(ComboBox2);
 
-  Label5 = label("&Level Control", client, 302, 44, 139);
+  Label5 = label(tr("&Level Control"), client, 302, 44, 139);
   ComboBox3 = place(new QComboBox(client), 302, 62, 139, 22);
-  ComboBox3->setToolTip("Select the input the level control should refer to");
+  ComboBox3->setToolTip(tr("Select the input the level control should refer to"));
   ComboBox3->setMaxVisibleItems(10);
   setHelpContext(ComboBox3, 5);
-  Label5->setFocusControl(ComboBox3);
 
   for (QComboBox* box : {ComboBox1, ComboBox2, ComboBox3}) {
     box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -217,26 +216,26 @@ void TForm1::createControls() {
 
   // Trigger level at the left.
   TrackBar3 = place(slider(Qt::Vertical, panel, 1000, 1000, 100), 16, 12, 32, 168);
-  TrackBar3->setToolTip("Wait until this level is exceeded");
+  TrackBar3->setToolTip(tr("Wait until this level is exceeded"));
   setHelpContext(TrackBar3, 7);
-  Label6 = label("Tr&igger level", panel, 6, 184, 76);
+  Label6 = label(tr("Tr&igger level"), panel, 6, 184, 76);
   Label6->setFocusControl(TrackBar3);
-  CheckBox1 = place(new QCheckBox("&Triggered", panel), 6, 204, 80, 20);
-  CheckBox1->setToolTip("Toggel trigger on/off");
+  CheckBox1 = place(new QCheckBox(tr("&Triggered"), panel), 6, 204, 90, 20);
+  CheckBox1->setToolTip(tr("Toggel trigger on/off"));
   setHelpContext(CheckBox1, 7);
 
   // Recording lamp and the two level meters with their clip counters.
-  Label8 = label("Recording", panel, 72, 8, 65);
+  Label8 = label(tr("Recording"), panel, 72, 8, 65);
   Label8->setAlignment(Qt::AlignCenter);
   LEDMeter3 = place(new TLEDMeter(panel), 96, 25, 17, 16);
   LEDMeter3->setColorLED1(clRed);
   LEDMeter3->setColorLED3(clRed);
   LEDMeter3->setNumDigits(1);
   LEDMeter1 = place(new TLEDMeter(panel), 88, 48, 17, 145);
-  setLevelMeter(LEDMeter1, "Left meter");
+  setLevelMeter(LEDMeter1, tr("Left meter"));
   LEDMeter2 = place(new TLEDMeter(panel), 104, 48, 17, 145);
-  setLevelMeter(LEDMeter2, "Right meter");
-  const QString clipHint = "Number of consecutive samples per block exceeding limit";
+  setLevelMeter(LEDMeter2, tr("Right meter"));
+  const QString clipHint = tr("Number of consecutive samples per block exceeding limit");
   Label1 = label("0", panel, 50, 48, 34);
   Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   Label1->setToolTip(clipHint);
@@ -245,10 +244,10 @@ void TForm1::createControls() {
   Label12->setToolTip(clipHint);
 
   // Record level: two sliders (left, right) or one level slider with the balance.
-  Label7 = label("Le&vel", panel, 156, 6, 80);
-  Label9 = label("L", panel, 166, 22, 16);
+  Label7 = label(tr("Le&vel"), panel, 156, 6, 80);
+  Label9 = label(tr("L"), panel, 166, 22, 16);
   Label9->setAlignment(Qt::AlignCenter);
-  Label10 = label("R", panel, 202, 22, 16);
+  Label10 = label(tr("R"), panel, 202, 22, 16);
   Label10->setAlignment(Qt::AlignCenter);
   TrackBar1 = place(slider(Qt::Vertical, panel, 100, 0, 10), 158, 38, 32, 140);
   TrackBar1->setPageStep(10);
@@ -257,58 +256,60 @@ void TForm1::createControls() {
   TrackBar5 = place(slider(Qt::Vertical, panel, 100, 100, 10), 176, 38, 32, 140);
   TrackBar5->hide();
   Label7->setFocusControl(TrackBar1);
-  Label11 = label("&Balance", panel, 156, 182, 80);
+  Label11 = label(tr("&Balance"), panel, 156, 182, 80);
   TrackBar4 = place(slider(Qt::Horizontal, panel, 100, 50, 10), 152, 198, 112, 28);
   Label11->setFocusControl(TrackBar4);
 
   // The four picture buttons at the top right.
   BitBtn2 = place(new TBitBtn(panel), 276, 14, 33, 33);
-  BitBtn2->setToolTip("Select filename");
+  BitBtn2->setToolTip(tr("Select filename"));
   BitBtn2->setGlyph(buttonFace(ButtonFace::FloppyDisk));
   BitBtn4 = place(new TBitBtn(panel), 312, 14, 33, 33);
-  BitBtn4->setToolTip("Monitor input");
+  BitBtn4->setToolTip(tr("Monitor input"));
   setHelpContext(BitBtn4, 6);
+  // Checked while monitoring, for assistive technology (setMonitorTag).
+  BitBtn4->setCheckable(true);
   BitBtn1 = place(new TBitBtn(panel), 348, 14, 33, 33);
-  BitBtn1->setToolTip("Start recording - select filename first");
+  BitBtn1->setToolTip(tr("Start recording - select filename first"));
   BitBtn1->setGlyph(buttonFace(ButtonFace::BlackDisc));
   BitBtn1->setEnabled(false);
   BitBtn3 = place(new TBitBtn(panel), 384, 14, 33, 33);
-  BitBtn3->setToolTip("Stop recording");
+  BitBtn3->setToolTip(tr("Stop recording"));
   BitBtn3->setGlyph(buttonFace(ButtonFace::BlackSquare));
   BitBtn3->setEnabled(false);
 
   // Option groups.
-  GroupBox1 = place(new QGroupBox("Control M&ode", panel), 272, 56, 150, 62);
+  GroupBox1 = place(new QGroupBox(tr("Control M&ode"), panel), 272, 56, 150, 62);
   setHelpContext(GroupBox1, 13);
-  RadioButton1 = place(new QRadioButton("Level/Balan&ce", GroupBox1), 10, 18, 136, 20);
-  RadioButton1->setToolTip("One level control + balance");
-  RadioButton2 = place(new QRadioButton("L&evel L/R", GroupBox1), 10, 38, 136, 20);
-  RadioButton2->setToolTip("Left and right control");
+  RadioButton1 = place(new QRadioButton(tr("Level/Balan&ce"), GroupBox1), 10, 18, 136, 20);
+  RadioButton1->setToolTip(tr("One level control + balance"));
+  RadioButton2 = place(new QRadioButton(tr("L&evel L/R"), GroupBox1), 10, 38, 136, 20);
+  RadioButton2->setToolTip(tr("Left and right control"));
   RadioButton2->setChecked(true);
-  GroupBox2 = place(new QGroupBox("&VUK Mode", panel), 272, 124, 150, 82);
+  GroupBox2 = place(new QGroupBox(tr("&VUK Mode"), panel), 272, 124, 150, 82);
   setHelpContext(GroupBox2, 12);
-  RadioButton3 = place(new QRadioButton("Off", GroupBox2), 10, 18, 136, 20);
-  RadioButton3->setToolTip("No automatic level control");
-  RadioButton4 = place(new QRadioButton("Down only", GroupBox2), 10, 38, 136, 20);
-  RadioButton4->setToolTip("Take down the level only");
+  RadioButton3 = place(new QRadioButton(tr("Off"), GroupBox2), 10, 18, 136, 20);
+  RadioButton3->setToolTip(tr("No automatic level control"));
+  RadioButton4 = place(new QRadioButton(tr("Down only"), GroupBox2), 10, 38, 136, 20);
+  RadioButton4->setToolTip(tr("Take down the level only"));
   RadioButton4->setChecked(true);
-  RadioButton5 = place(new QRadioButton("Up/Down", GroupBox2), 10, 58, 136, 20);
-  RadioButton5->setToolTip("Down if input too high, up if input too low");
+  RadioButton5 = place(new QRadioButton(tr("Up/Down"), GroupBox2), 10, 58, 136, 20);
+  RadioButton5->setToolTip(tr("Down if input too high, up if input too low"));
 
   // Elapsed time, length and start time along the bottom.
-  Label14 = label("Elapsed time", panel, 32, 230, 100);
+  Label14 = label(tr("Elapsed time"), panel, 32, 230, 100);
   LEDDisplay1 = place(new TLEDDisplay(panel), 32, 248, 73, 24);
-  setTimeDisplay(LEDDisplay1, "Elapsed recording time");
-  Label13 = label("Length", panel, 168, 230, 100);
+  setTimeDisplay(LEDDisplay1, tr("Elapsed recording time"));
+  Label13 = label(tr("Length"), panel, 168, 230, 100);
   LEDDisplay2 = place(new TLEDDisplay(panel), 168, 248, 73, 24);
-  setTimeDisplay(LEDDisplay2, "Left length of recording time");
+  setTimeDisplay(LEDDisplay2, tr("Left length of recording time"));
   UpDown2 = upDown(panel, 99, 243, 248, 15);
   UpDown1 = upDown(panel, 59, 261, 248, 15);
-  CheckBox2 = place(new QCheckBox("Start at", panel), 310, 227, 110, 20);
-  CheckBox2->setToolTip("Start recording at time below");
+  CheckBox2 = place(new QCheckBox(tr("Start at"), panel), 310, 227, 110, 20);
+  CheckBox2->setToolTip(tr("Start recording at time below"));
   setHelpContext(CheckBox2, 15);
   LEDDisplay3 = place(new TLEDDisplay(panel), 312, 248, 73, 24);
-  setTimeDisplay(LEDDisplay3, "Start time");
+  setTimeDisplay(LEDDisplay3, tr("Start time"));
   setHelpContext(LEDDisplay3, 15);
   UpDown4 = upDown(panel, 23, 387, 248, 15);
   UpDown3 = upDown(panel, 59, 405, 248, 15);
@@ -316,19 +317,19 @@ void TForm1::createControls() {
 
 void TForm1::createMenus() {
   MainMenu1 = menuBar();
-  Datei = MainMenu1->addMenu("&File");
-  Beenden1 = Datei->addAction("&Quit");
-  eee = MainMenu1->addMenu("&Options");
-  Sichern1 = eee->addAction("&Advanced...");
+  Datei = MainMenu1->addMenu(tr("&File"));
+  Beenden1 = Datei->addAction(tr("&Quit"));
+  eee = MainMenu1->addMenu(tr("&Options"));
+  Sichern1 = eee->addAction(tr("&Advanced..."));
   setHelpContext(Sichern1, 8);
-  Sichern2 = eee->addAction("Save");
+  Sichern2 = eee->addAction(tr("Save"));
   Sichern2->setShortcut(QKeySequence(Qt::Key_F2));
   setHelpContext(Sichern2, 9);
-  Uninstall1 = eee->addAction("Uninstall");
+  Uninstall1 = eee->addAction(tr("Uninstall"));
   setHelpContext(Uninstall1, 14);
-  ddd = MainMenu1->addMenu("&Help");
-  Index1 = ddd->addAction("&Index");
-  ber1 = ddd->addAction("&About");
+  ddd = MainMenu1->addMenu(tr("&Help"));
+  Index1 = ddd->addAction(tr("&Index"));
+  ber1 = ddd->addAction(tr("&About"));
   // The help key inside an open menu opens the topic of the highlighted item.
   for (QMenu* menu : {Datei, eee, ddd}) menu->installEventFilter(this);
 
@@ -428,8 +429,7 @@ void TForm1::FormCreate() {
   setShowHint(true);
 
   // The monitor button starts with the red ring: not monitoring.
-  BitBtn4->setGlyph(Image1->Picture());
-  BitBtn4->Tag = 0;
+  setMonitorTag(0);
 
   // Every mixer device adds its meter sources and level-control inputs; the first
   // device number the mixer does not know ends the list. The wave-data meter source
@@ -448,7 +448,7 @@ void TForm1::FormCreate() {
   // above 9 address the wave mapper, so devices 0 to 9 are all that can be chosen, and
   // the list ends there even when more are present.
   Audio1->setAudioDeviceID(0);
-  ComboBox2->addItem("Wavemapper");
+  ComboBox2->addItem(tr("Wavemapper"));
   for (int32_t device = 0; device <= 9; ++device) {
     Audio1->setAudioDeviceID(device);
     if (!Audio1->GetDeviceInfo(name, description)) break;

@@ -13,7 +13,7 @@ void TForm1::addWaveDataEntry() {
   // Its device is never used to read a meter; device 0 is what the mixer enumeration
   // starts with, so pointing Audio1's mixer at it changes nothing.
   auto* entry = new TMeterEntry;
-  entry->caption = "refer to wave data";
+  entry->caption = tr("refer to wave data").toStdString();
   entry->wavedata = true;
   meterfirst = meterlast = metersel = entry;
   ComboBox1->addItem(QString::fromStdString(entry->caption));
@@ -74,11 +74,10 @@ void TForm1::Timer1Timer(QObject*) {
   if (metersel == nullptr) {
     Timer1->stop();
     if (BitBtn3->isEnabled()) {
-      prompts().messageBox(this, "Kein Meter angewählt, Meter abgestellt", "Aufnahme", QMessageBox::Ok,
+      prompts().messageBox(this, tr("Kein Meter angewählt, Meter abgestellt"), tr("Aufnahme"), QMessageBox::Ok,
                            QMessageBox::Warning);
     } else {
-      BitBtn4->setGlyph(Image2->Picture());
-      BitBtn4->Tag = 1;
+      setMonitorTag(1);
       nach_klick();
     }
     return;

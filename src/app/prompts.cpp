@@ -2,6 +2,7 @@
 #include "app/prompts.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -50,8 +51,10 @@ bool Prompts::saveFileName(QWidget* parent, const TSaveDialog& settings, QString
     const QString chosen = dialog.selectedFiles().first();
     const QFileInfo info(chosen);
     if ((settings.Options() & ofNoReadOnlyReturn) != 0 && info.exists() && !info.isWritable()) {
-      messageBox(&dialog, QString("%1\nThe file is write-protected. Choose another name.").arg(chosen),
-                 settings.Title(), QMessageBox::Ok, QMessageBox::Warning);
+      messageBox(
+          &dialog,
+          QCoreApplication::translate("Prompts", "%1\nThe file is write-protected. Choose another name.").arg(chosen),
+          settings.Title(), QMessageBox::Ok, QMessageBox::Warning);
       continue;
     }
     fileName = chosen;

@@ -6,6 +6,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <cmath>
+#include <stdexcept>
 #include <utility>
 
 #include "app/prompts.h"
@@ -56,14 +57,12 @@ void TForm1::BitBtn2Click(QObject*) {
   BitBtn1->setEnabled(true);
 }
 
-void TForm1::togglemonitor() {
-  if (BitBtn4->Tag == 0) {
-    BitBtn4->setGlyph(Image2->Picture());
-    BitBtn4->Tag = 1;
-  } else {
-    BitBtn4->setGlyph(Image1->Picture());
-    BitBtn4->Tag = 0;
-  }
+void TForm1::togglemonitor() { setMonitorTag(BitBtn4->Tag == 0 ? 1 : 0); }
+
+void TForm1::setMonitorTag(int32_t tag) {
+  BitBtn4->setGlyph((tag == 1 ? Image2 : Image1)->Picture());
+  BitBtn4->Tag = tag;
+  BitBtn4->setChecked(tag == 1);
 }
 
 void TForm1::BitBtn4Click(QObject*) {
@@ -111,7 +110,7 @@ void TForm1::nach_klick() {
   Timer1->stop();
   Timer2->stop();
   Timer3->stop();
-  prompts().messageBox(this, QString::fromStdString(Audio1->ErrorMessage), "Aufnahme", QMessageBox::Ok,
+  prompts().messageBox(this, QString::fromStdString(Audio1->ErrorMessage), tr("Aufnahme"), QMessageBox::Ok,
                        QMessageBox::Warning);
 }
 
@@ -142,8 +141,7 @@ void TForm1::BitBtn1Click(QObject*) {
   // A monitoring run ends first, also at an armed start, where the monitor button is
   // disabled: the recorder is started afresh for the recording.
   if (BitBtn4->Tag == 1) {
-    BitBtn4->setGlyph(Image1->Picture());
-    BitBtn4->Tag = 0;
+    setMonitorTag(0);
     endMonitoring();
     peakleft = 0;
     peakright = 0;
@@ -155,8 +153,12 @@ void TForm1::BitBtn1Click(QObject*) {
   // blocks that follow even when a new format was chosen while a run was active.
   applyRunFormat();
   // A file that cannot be created raises EFCreateError; the application's error box
-  // shows it and the recording does not start.
-  recorder->CreateWaveFile(QFile::encodeName(recfilename).toStdString(), nullptr, nullptr);
+  // shows it, in the user's language, and the recording does not start.
+  try {
+    recorder->CreateWaveFile(QFile::encodeName(recfilename).toStdString(), nullptr, nullptr);
+  } catch (const EFCreateError&) {
+    throw std::runtime_error(tr("Datei %1 kann nicht erstellt werden").arg(recfilename).toStdString());
+  }
   blockcount = 0;
   elapsedsec = 0;
   elapsedmin = 0;
@@ -189,7 +191,7 @@ void TForm1::BitBtn1Click(QObject*) {
   Timer1->stop();
   Timer2->stop();
   Timer3->stop();
-  prompts().messageBox(this, reason, "Aufnahme", QMessageBox::Ok, QMessageBox::Warning);
+  prompts().messageBox(this, reason, tr("Aufnahme"), QMessageBox::Ok, QMessageBox::Warning);
 }
 
 void TForm1::BitBtn3Click(QObject*) {
@@ -227,5 +229,5 @@ void TForm1::Audio1RecordStopped(TObject*) {
     BitBtn3Click(BitBtn3);
   }
   Audio1->ErrorMessage = reason.toStdString();
-  prompts().messageBox(this, reason, "Aufnahme", QMessageBox::Ok, QMessageBox::Warning);
+  prompts().messageBox(this, reason, tr("Aufnahme"), QMessageBox::Ok, QMessageBox::Warning);
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <memory>
 
+#include "app/accessibility.h"
 #include "app/application.h"
 #include "app/prompts.h"
 
@@ -14,7 +15,7 @@ namespace {
 
 QLabel* makeLabel(QWidget* parent, const QString& caption, int top) {
   auto* label = new QLabel(caption, parent);
-  label->setGeometry(16, top, 68, 21);
+  label->setGeometry(12, top, 74, 21);
   label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   return label;
 }
@@ -43,24 +44,26 @@ void refuse(TExtendEdit* field, QLabel* message, const QString& reason) {
 }  // namespace
 
 TOKBottomDlg::TOKBottomDlg(QWidget* owner) : QDialog(owner) {
-  setWindowTitle("Record Settings");
+  setWindowTitle(tr("Record Settings"));
   setFixedSize(265, 296);
   setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
   if (QScreen* s = owner ? owner->screen() : QGuiApplication::primaryScreen())
     move(s->availableGeometry().center() - rect().center());
 
   // Created top to bottom, which is also the tab order.
-  Label1 = makeLabel(this, "Bits/Sample", 16);
+  Label1 = makeLabel(this, tr("Bits/Sample"), 16);
   ComboBox1 = new QComboBox(this);
   ComboBox1->setGeometry(88, 16, 121, 21);
-  ComboBox1->addItems({"8 Bit/Sample", "16 Bit/Sample"});
+  ComboBox1->addItems({tr("8 Bit/Sample"), tr("16 Bit/Sample")});
+  labelFor(Label1, ComboBox1);
 
-  Label2 = makeLabel(this, "Channels", 56);
+  Label2 = makeLabel(this, tr("Channels"), 56);
   ComboBox2 = new QComboBox(this);
   ComboBox2->setGeometry(88, 56, 121, 21);
-  ComboBox2->addItems({"Mono", "Stereo"});
+  ComboBox2->addItems({tr("Mono"), tr("Stereo")});
+  labelFor(Label2, ComboBox2);
 
-  Label3 = makeLabel(this, "Samplerate", 96);
+  Label3 = makeLabel(this, tr("Samplerate"), 96);
   ExtendEdit1 = new TExtendEdit(this);
   ExtendEdit1->setGeometry(88, 96, 121, 21);
   ExtendEdit1->setText("0");
@@ -72,25 +75,28 @@ TOKBottomDlg::TOKBottomDlg(QWidget* owner) : QDialog(owner) {
   ExtendEdit1->Range().setMaxValue(100);
   ExtendEdit1->Range().setColor(clWindow);
   ExtendEdit1->setOORError(false);
+  labelFor(Label3, ExtendEdit1);
 
   SampleRateMessage = makeMessage(this, 96);
   ExtendEdit1->OnChange = [this](QObject*) { SampleRateMessage->hide(); };
 
-  Label4 = makeLabel(this, "Max16", 140);
+  Label4 = makeLabel(this, tr("Max16"), 140);
   SpinEdit1 = new QSpinBox(this);
   SpinEdit1->setGeometry(88, 140, 121, 21);
   SpinEdit1->setRange(0, 32767);
   SpinEdit1->setValue(32700);
+  labelFor(Label4, SpinEdit1);
 
-  Label5 = makeLabel(this, "Max8", 176);
+  Label5 = makeLabel(this, tr("Max8"), 176);
   SpinEdit2 = new QSpinBox(this);
   SpinEdit2->setGeometry(88, 176, 121, 21);
   SpinEdit2->setRange(0, 127);
   SpinEdit2->setValue(122);
+  labelFor(Label5, SpinEdit2);
 
   // The caption takes two lines beside its field.
-  Label6 = makeLabel(this, "Pre-trigger (ms)", 207);
-  Label6->resize(68, 28);
+  Label6 = makeLabel(this, tr("Pre-trigger (ms)"), 207);
+  Label6->resize(74, 28);
   Label6->setWordWrap(true);
   ExtendEdit2 = new TExtendEdit(this);
   ExtendEdit2->setGeometry(88, 212, 121, 21);
@@ -98,16 +104,17 @@ TOKBottomDlg::TOKBottomDlg(QWidget* owner) : QDialog(owner) {
   ExtendEdit2->setEditStyle(esInteger);
   ExtendEdit2->Range().setMinValue(0);
   ExtendEdit2->Range().setMaxValue(kMaxPreTrigger);
+  labelFor(Label6, ExtendEdit2);
   PreTriggerMessage = makeMessage(this, 212);
   ExtendEdit2->OnChange = [this](QObject*) { PreTriggerMessage->hide(); };
 
-  OKBtn = new QPushButton("OK", this);
+  OKBtn = new QPushButton(tr("OK"), this);
   OKBtn->setGeometry(49, 256, 75, 25);
   OKBtn->setDefault(true);
   connect(OKBtn, &QPushButton::clicked, this, [this] { runGuarded([this] { OKBtnClick(OKBtn); }); });
 
   // Escape closes the dialog as Cancel through the dialog's own key handling.
-  CancelBtn = new QPushButton("Abbrechen", this);
+  CancelBtn = new QPushButton(tr("Abbrechen"), this);
   CancelBtn->setGeometry(141, 256, 75, 25);
   connect(CancelBtn, &QPushButton::clicked, this, [this] { runGuarded([this] { CancelBtnClick(CancelBtn); }); });
 }
@@ -140,10 +147,10 @@ void TOKBottomDlg::accept() {
   const bool sampleRateUsable = enteredSampleRate().has_value();
   // Every refused value says why; the focus goes to the first of them.
   if (!preTriggerUsable)
-    refuse(ExtendEdit2, PreTriggerMessage, QStringLiteral("Use a pre-trigger of 0 to %1 ms.").arg(kMaxPreTrigger));
+    refuse(ExtendEdit2, PreTriggerMessage, tr("Use a pre-trigger of 0 to %1 ms.").arg(kMaxPreTrigger));
   if (!sampleRateUsable)
     refuse(ExtendEdit1, SampleRateMessage,
-           QStringLiteral("Use a samplerate of %1 to %2 Hz.").arg(kMinSampleRate).arg(kMaxSampleRate));
+           tr("Use a samplerate of %1 to %2 Hz.").arg(kMinSampleRate).arg(kMaxSampleRate));
   if (preTriggerUsable && sampleRateUsable) QDialog::accept();
 }
 

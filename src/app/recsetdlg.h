@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QLabel>
 #include <QObject>
@@ -17,6 +18,8 @@
 #include "controls/TextEdit.h"
 
 class TOKBottomDlg : public QDialog {
+  Q_DECLARE_TR_FUNCTIONS(TOKBottomDlg)
+
  public:
   explicit TOKBottomDlg(QWidget* owner = nullptr);
 

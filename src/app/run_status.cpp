@@ -83,7 +83,7 @@ bool TForm1::diskSpaceAllows() {
   const std::optional<DiskSpace> space = diskSpace(recfilename);
   // Free space that cannot be read does not stand in the way of a recording.
   if (!space || space->freeBytes >= needed) return true;
-  return prompts().question(this, diskSpaceQuestion(*space, needed), "Aufnahme");
+  return prompts().question(this, diskSpaceQuestion(*space, needed), tr("Aufnahme"));
 }
 
 void TForm1::showDiskEstimate() {

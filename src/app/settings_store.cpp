@@ -54,8 +54,7 @@ void tellStoreSetAside(TForm1& form) {
   const QString keptAs = Registry::takeSetAside();
   if (keptAs.isEmpty()) return;
   const QString text =
-      QStringLiteral(
-          "The settings file could not be read, so the default settings apply.\nThe old file was kept as %1.")
+      TForm1::tr("The settings file could not be read, so the default settings apply.\nThe old file was kept as %1.")
           .arg(keptAs);
   QTimer::singleShot(0, &form, guarded<>([&form, text] {
                        prompts().messageBox(&form, text, "Tessaron", QMessageBox::Ok, QMessageBox::Warning);
@@ -191,9 +190,9 @@ void TForm1::Sichern2Click(QObject*) {
 
 void TForm1::Uninstall1Click(QObject*) {
   const auto answer = prompts().messageBox(this,
-                                           "You will remove the registry key where the settings were saved.\n"
-                                           "To uninstall simply delete the program and help files.",
-                                           "Uninstall", QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
+                                           tr("You will remove the registry key where the settings were saved.\n"
+                                              "To uninstall simply delete the program and help files."),
+                                           tr("Uninstall"), QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
   if (answer != QMessageBox::Yes) return;
   // The program goes on with its current settings; a later "Save" writes them again.
   try {

@@ -26,7 +26,7 @@ class StatusItem : public QLabel {
 
 StatusLine::StatusLine(QWidget* parent) : QStatusBar(parent), announcer_([this] { return publish(); }) {
   setSizeGripEnabled(false);
-  setAccessibleName("Status line");
+  setAccessibleName(tr("Status line"));
   // The line takes the window's width and never asks for more.
   setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   for (QLabel*& item : items_) {

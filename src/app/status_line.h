@@ -6,6 +6,7 @@
 // is told of changes at most every quarter second, the last state always.
 #pragma once
 
+#include <QCoreApplication>
 #include <QStatusBar>
 #include <array>
 
@@ -14,6 +15,8 @@
 class QLabel;
 
 class StatusLine : public QStatusBar {
+  Q_DECLARE_TR_FUNCTIONS(StatusLine)
+
  public:
   enum Item { File, Dropouts, Signal, Disk, Summary };
   static constexpr int itemCount = Summary + 1;

@@ -5,6 +5,7 @@
 // level_control.cpp.
 #pragma once
 
+#include <QCoreApplication>
 #include <QMainWindow>
 #include <QTime>
 #include <array>
@@ -60,6 +61,8 @@ struct TInputEntry {
 };
 
 class TForm1 : public QMainWindow {
+  Q_DECLARE_TR_FUNCTIONS(TForm1)
+
  public:
   explicit TForm1(QWidget* parent = nullptr);
   ~TForm1() override;
@@ -146,12 +149,21 @@ class TForm1 : public QMainWindow {
   // Opens the help topic of a control (its own help context or its nearest parent's).
   void showHelpFor(QWidget* control);
 
+  // --- accessible names and the tab order (accessibility.cpp) ---
+  // Names the controls that have no caption of their own, by what they show or change.
+  void nameControls();
+  // The Tab key walks the controls as the window reads, list by list and column by column.
+  void orderTabs();
+
   // --- recording control (recording_control.cpp) ---
   void BitBtn1Click(QObject* Sender);
   void BitBtn2Click(QObject* Sender);
   void BitBtn3Click(QObject* Sender);
   void BitBtn4Click(QObject* Sender);
   void togglemonitor();
+  // The monitor button's tag (0 not monitoring, 1 monitoring), with the face and the
+  // checked state it shows.
+  void setMonitorTag(int32_t tag);
   void nach_klick();
   // The recorder ended a recording by itself (write failure, size limit, a buffer that
   // could not be queued again): the reason is shown and the window returns to idle.

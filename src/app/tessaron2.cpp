@@ -13,19 +13,20 @@ TForm2* Form2 = nullptr;
 
 namespace {
 const char* const creditsText =
-    "A sound recorder for PCM audio with LED level meters, clip counters, automatic level "
-    "control, trigger level, timed start and fixed recording length.\n"
-    "\n"
-    "Program, audio component and display controls (LED bar meter, LED display, screw "
-    "panel, number edit field): the Tessaron developers.\n"
-    "\n"
-    "Built with Qt 6 Widgets and the ALSA sound library.\n"
-    "\n"
-    "This program comes with no warranty.";
+    QT_TRANSLATE_NOOP("TForm2",
+                      "A sound recorder for PCM audio with LED level meters, clip counters, automatic level "
+                      "control, trigger level, timed start and fixed recording length.\n"
+                      "\n"
+                      "Program, audio component and display controls (LED bar meter, LED display, screw "
+                      "panel, number edit field): the Tessaron developers.\n"
+                      "\n"
+                      "Built with Qt 6 Widgets and the ALSA sound library.\n"
+                      "\n"
+                      "This program comes with no warranty.");
 }
 
 TForm2::TForm2(QWidget* parent) : QDialog(parent) {
-  setWindowTitle("About");
+  setWindowTitle(tr("About"));
   setWindowIcon(tessaronIcon());
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
   setFixedSize(287, 227);
@@ -35,9 +36,10 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   Memo1->setGeometry(15, 12, 257, 161);
   Memo1->setReadOnly(true);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Memo1->setPlainText(creditsText);
+  Memo1->setPlainText(tr(creditsText));
+  Memo1->setAccessibleName(tr("Version and credits"));
 
-  Button1 = new QPushButton("Ok", this);
+  Button1 = new QPushButton(tr("Ok"), this);
   Button1->setGeometry(106, 186, 75, 25);
   Button1->setDefault(true);
   Button1->setAutoDefault(true);
@@ -47,7 +49,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
 }
 
 QString TForm2::versionLine(unsigned major, unsigned minor) {
-  return QString("Tessaron Version %1.%2").arg(major).arg(minor);
+  return tr("Tessaron Version %1.%2").arg(major).arg(minor);
 }
 
 void TForm2::FormCreate() {

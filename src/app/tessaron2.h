@@ -1,6 +1,7 @@
 // TForm2: the About window with the version line above the credits.
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QString>
 
@@ -8,6 +9,8 @@ class QPlainTextEdit;
 class QPushButton;
 
 class TForm2 : public QDialog {
+  Q_DECLARE_TR_FUNCTIONS(TForm2)
+
  public:
   explicit TForm2(QWidget* parent = nullptr);
 

@@ -38,8 +38,8 @@ constexpr PageEntry pageTable[] = {
     {14, "uninstall.html"},
 };
 
-QString readPage(const QString& page) {
-  QFile file(":/help/" + page);
+QString readPage(const QString& path) {
+  QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
   return QString::fromUtf8(file.readAll());
 }
@@ -53,14 +53,13 @@ HelpSystem& HelpSystem::instance() {
 
 const std::vector<HelpTopic>& HelpSystem::topics() {
   if (!topics_.empty()) return topics_;
-  registerHelpPages();
   static const QRegularExpression titleExpr("<title>(.*?)</title>", QRegularExpression::DotMatchesEverythingOption);
   static const QRegularExpression keywordsExpr("<meta\\s+name=\"keywords\"\\s+content=\"([^\"]*)\"");
   for (const PageEntry& entry : pageTable) {
     HelpTopic topic;
     topic.context = entry.context;
     topic.page = entry.page;
-    const QString text = readPage(topic.page);
+    const QString text = readPage(pagePath(topic.page));
     if (const auto match = titleExpr.match(text); match.hasMatch()) topic.title = match.captured(1).trimmed();
     if (topic.title.isEmpty()) topic.title = topic.page;
     if (const auto match = keywordsExpr.match(text); match.hasMatch()) {
@@ -71,6 +70,22 @@ const std::vector<HelpTopic>& HelpSystem::topics() {
     topics_.push_back(topic);
   }
   return topics_;
+}
+
+void HelpSystem::setLanguage(const QString& language) {
+  if (language == language_) return;
+  language_ = language;
+  topics_.clear();
+  command(HELP_QUIT, 0);
+}
+
+QString HelpSystem::pagePath(const QString& page) const {
+  registerHelpPages();
+  if (!language_.isEmpty()) {
+    const QString translated = QString(":/help/%1/%2").arg(language_, page);
+    if (QFile::exists(translated)) return translated;
+  }
+  return ":/help/" + page;
 }
 
 QString HelpSystem::pageOf(int context) {
@@ -85,7 +100,7 @@ HelpWindow* HelpSystem::openWindow() {
   if (window_ == nullptr) {
     // Closed by its frame the window is only hidden; the next command shows it again,
     // and HELP_QUIT deletes it.
-    window_ = new HelpWindow(topics());
+    window_ = new HelpWindow(topics(), language_);
   }
   return window_;
 }

@@ -33,6 +33,14 @@ class HelpSystem {
   QString helpFile() const { return helpFile_; }
   void setHelpFile(const QString& name) { helpFile_ = name; }
 
+  // The language of the pages ("de"); a page the language lacks, and every page for ""
+  // or a language without pages, is shown as written. An open help window closes, so
+  // the next command shows it in the new language.
+  QString language() const { return language_; }
+  void setLanguage(const QString& language);
+  // Where the page of a file name is read from: the language's version when there is one.
+  QString pagePath(const QString& page) const;
+
   // Runs a help command. HELP_CONTEXT with a context that has no page, an unknown
   // command or a missing help file give false.
   bool command(uint32_t command, uintptr_t data);
@@ -49,6 +57,7 @@ class HelpSystem {
   HelpSystem() = default;
   HelpWindow* openWindow();
   QString helpFile_;
+  QString language_;
   HelpWindow* window_ = nullptr;
   std::vector<HelpTopic> topics_;
 };

@@ -19,22 +19,26 @@ namespace {
 constexpr int pageRole = Qt::UserRole;
 }
 
-HelpWindow::HelpWindow(const std::vector<HelpTopic>& topics, QWidget* parent) : QWidget(parent, Qt::Window) {
-  setWindowTitle("Tessaron Help");
+HelpWindow::HelpWindow(const std::vector<HelpTopic>& topics, const QString& language, QWidget* parent)
+    : QWidget(parent, Qt::Window) {
+  setWindowTitle(tr("Tessaron Help"));
   resize(760, 520);
 
   contents_ = new QTreeWidget;
   contents_->setHeaderHidden(true);
   contents_->setRootIsDecorated(false);
+  contents_->setAccessibleName(tr("Contents"));
   for (const HelpTopic& topic : topics) {
     auto* item = new QTreeWidgetItem(contents_, QStringList{topic.title});
     item->setData(0, pageRole, topic.page);
   }
 
   search_ = new QLineEdit;
-  search_->setPlaceholderText("Type a word to find");
+  search_->setPlaceholderText(tr("Type a word to find"));
+  search_->setAccessibleName(tr("Find in the index"));
   search_->setClearButtonEnabled(true);
   index_ = new QListWidget;
+  index_->setAccessibleName(tr("Index"));
   // One index entry per keyword and page; a keyword of several pages is listed once
   // per page with the page's title beside it.
   struct Entry {
@@ -58,23 +62,30 @@ HelpWindow::HelpWindow(const std::vector<HelpTopic>& topics, QWidget* parent) : 
   indexLayout->addWidget(index_);
 
   tabs_ = new QTabWidget;
-  tabs_->addTab(contents_, "&Contents");
-  tabs_->addTab(indexPane, "In&dex");
+  tabs_->setAccessibleName(tr("Contents and index"));
+  tabs_->addTab(contents_, tr("&Contents"));
+  tabs_->addTab(indexPane, tr("In&dex"));
 
   browser_ = new QTextBrowser;
-  browser_->setSearchPaths({":/help"});
+  browser_->setAccessibleName(tr("Help page"));
+  // Links between pages lead to the same language's pages where it has them.
+  QStringList searchPaths{":/help"};
+  if (!language.isEmpty()) searchPaths.prepend(":/help/" + language);
+  browser_->setSearchPaths(searchPaths);
   browser_->setOpenExternalLinks(true);
 
   auto* back = new QToolButton;
   back->setArrowType(Qt::LeftArrow);
-  back->setToolTip("Back");
+  back->setToolTip(tr("Back"));
+  back->setAccessibleName(tr("Back"));
   back->setEnabled(false);
   auto* forward = new QToolButton;
   forward->setArrowType(Qt::RightArrow);
-  forward->setToolTip("Forward");
+  forward->setToolTip(tr("Forward"));
+  forward->setAccessibleName(tr("Forward"));
   forward->setEnabled(false);
   auto* home = new QToolButton;
-  home->setText("Contents");
+  home->setText(tr("Contents"));
   auto* bar = new QHBoxLayout;
   bar->addWidget(back);
   bar->addWidget(forward);

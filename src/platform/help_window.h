@@ -1,6 +1,7 @@
 // The window the help system shows: contents and index on the left, the page on the right.
 #pragma once
 
+#include <QCoreApplication>
 #include <QWidget>
 #include <vector>
 
@@ -12,8 +13,11 @@ class QTreeWidget;
 struct HelpTopic;
 
 class HelpWindow : public QWidget {
+  Q_DECLARE_TR_FUNCTIONS(HelpWindow)
+
  public:
-  explicit HelpWindow(const std::vector<HelpTopic>& topics, QWidget* parent = nullptr);
+  // The pages are those of `language` where it has them (see HelpSystem::setLanguage).
+  HelpWindow(const std::vector<HelpTopic>& topics, const QString& language, QWidget* parent = nullptr);
 
   // Shows a page of the help file ("monitoring.html").
   void showPage(const QString& page);

@@ -6,6 +6,7 @@
 // and "untyped" (hexadecimal digits). The file's top object is the root key.
 #include "platform/registry.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -154,7 +155,9 @@ void setAside(const QString& file) {
   for (int n = 1; QFileInfo::exists(target); ++n) target = file + ".corrupt." + QString::number(n);
   if (!QFile::rename(file, target))
     throw RegistryError(
-        QStringLiteral("The settings store %1 cannot be read and cannot be moved aside").arg(file).toStdString());
+        QCoreApplication::translate("Registry", "The settings store %1 cannot be read and cannot be moved aside")
+            .arg(file)
+            .toStdString());
   qWarning("The settings store %s could not be read; it was kept as %s and the settings start afresh.",
            qPrintable(file), qPrintable(target));
   const std::lock_guard lock(setAsideMutex);
@@ -166,8 +169,9 @@ std::unique_ptr<Key> loadStore(const QString& file) {
   QFile f(file);
   if (!f.exists()) return root;
   if (!f.open(QIODevice::ReadOnly))
-    throw RegistryError(
-        QStringLiteral("The settings store %1 cannot be read: %2").arg(file, f.errorString()).toStdString());
+    throw RegistryError(QCoreApplication::translate("Registry", "The settings store %1 cannot be read: %2")
+                            .arg(file, f.errorString())
+                            .toStdString());
   const QByteArray data = f.readAll();
   f.close();
   QJsonParseError error{};
@@ -182,12 +186,15 @@ std::unique_ptr<Key> loadStore(const QString& file) {
 void saveStore(const QString& file, const Key& root) {
   const QString dir = QFileInfo(file).absolutePath();
   if (!QDir().mkpath(dir))
-    throw RegistryError(QStringLiteral("The folder %1 of the settings store cannot be created").arg(dir).toStdString());
+    throw RegistryError(QCoreApplication::translate("Registry", "The folder %1 of the settings store cannot be created")
+                            .arg(dir)
+                            .toStdString());
   QSaveFile f(file);
   const QByteArray data = QJsonDocument(keyToJson(root)).toJson(QJsonDocument::Indented);
   const auto fail = [&] {
-    throw RegistryError(
-        QStringLiteral("The settings store %1 cannot be written: %2").arg(file, f.errorString()).toStdString());
+    throw RegistryError(QCoreApplication::translate("Registry", "The settings store %1 cannot be written: %2")
+                            .arg(file, f.errorString())
+                            .toStdString());
   };
   if (!f.open(QIODevice::WriteOnly)) fail();
   // Commit does not notice a buffered write that failed when flushed (disk full, size

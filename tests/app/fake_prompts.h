@@ -3,6 +3,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -19,6 +20,7 @@ class FakePrompts : public Prompts {
   struct SaveRequest {
     QString title;
     QString proposed;
+    QStringList filters;  // as the file dialog lists them
   };
 
   QMessageBox::StandardButton messageBox(QWidget*, const QString& text, const QString& caption,
@@ -33,7 +35,7 @@ class FakePrompts : public Prompts {
     return answer == QMessageBox::Yes;
   }
   bool saveFileName(QWidget*, const TSaveDialog& dialog, QString& fileName) override {
-    saves.push_back({dialog.Title(), fileName});
+    saves.push_back({dialog.Title(), fileName, dialog.nameFilters()});
     if (!saveAnswer) return false;
     fileName = *saveAnswer;
     return true;

@@ -5,11 +5,15 @@ Starts Tessaron on the virtual sound card under a virtual X display of its own, 
 private D-Bus session bus and the accessibility bus of at-spi2-core, and drives it only
 through AT-SPI, as assistive technology would:
 
-- every control of the main window has a role and a name;
+- every control of the main window has a role and a name, and the clip counters read as
+  their name and their count;
 - the level meters' values and texts move while the input is monitored;
 - the time displays' texts follow the clock;
 - a recording is made by the client alone (file name typed into the save dialog, start,
-  stop), and the file it leaves is a WAV file of the length the window showed.
+  stop), and the file it leaves is a WAV file of the length the window showed;
+- started under LANG and LC_ALL of the C, English and German locales, the window and its
+  save dialog speak the locale's language. The program takes the language from those
+  variables themselves, so the locales need not be installed on the machine.
 
 Usage: window_atspi_test.py PROGRAM. Exits 77 (skipped) when the AT-SPI packages are
 missing, 0 when every check holds, 1 otherwise.
@@ -35,11 +39,14 @@ TIMEOUT = 60
 BUTTONS = ["Select filename", "Monitor input", "Start recording", "Stop recording"]
 METERS = ["Left level", "Right level"]
 DISPLAYS = ["Elapsed time", "Length", "Start time"]
-OTHER_NAMES = [
-    "Recording lamp", "Left clips", "Right clips", "Length minutes", "Length seconds", "Start hour",
-    "Start minute", "Trigger level", "Record level left", "Record level right", "Record level", "Balance",
+# The single level slider, "Record level", is shown in the "Level/Balance" mode only.
+CLIPS = ["Left clips", "Right clips"]
+OTHER_NAMES = CLIPS + [
+    "Recording lamp", "Length minutes", "Length seconds", "Start hour",
+    "Start minute", "Trigger level", "Record level left", "Record level right", "Balance",
 ]
-# Hints of the same controls: how they are found while a name is still missing.
+# Hints (descriptions) of the same controls, which tell them apart from captions of the
+# same name ("Length").
 HINTS = {
     "Select filename": "Select filename", "Monitor input": "Monitor input",
     "Start recording": "Start recording - select filename first", "Stop recording": "Stop recording",
@@ -200,14 +207,11 @@ class Window:
         raise Failure("the main window \"Tessaron\" is not in the tree")
 
     def find(self, name, root=None):
-        """The control named `name`; one with a hint is known by its hint (its description)
-        too, so that it is found while it has no name yet and not mistaken for a caption."""
-        nodes = self.nodes(root)
+        """The control named `name` (with its hint, when HINTS gives one)."""
         hint = HINTS.get(name)
-        named = [n for n in nodes if n.name == name and (hint is None or n.description == hint)]
-        hinted = [n for n in nodes if hint is not None and n.description == hint]
-        if named or hinted:
-            return (named or hinted)[0]
+        for n in self.nodes(root):
+            if n.name == name and (hint is None or n.description == hint):
+                return n
         raise Failure("no control named \"%s\"" % name)
 
     def record_events(self, *kinds):
@@ -240,7 +244,10 @@ class Window:
 
 
 def text_of(node):
-    t = node.queryText()
+    try:
+        t = node.queryText()
+    except NotImplementedError:
+        raise Failure("\"%s\" (%s) has no text" % (node.name, role_name(node)))
     return t.getText(0, t.characterCount)
 
 
@@ -252,7 +259,7 @@ def role_name(node):
 
 
 def check_roles_and_names(win):
-    """Every control has a role and a name; names not given yet are listed."""
+    """Every control has a role and a name; the clip counters read as name and count."""
     P = win.pyatspi
     controls = {P.ROLE_PUSH_BUTTON, P.ROLE_TOGGLE_BUTTON, P.ROLE_CHECK_BOX, P.ROLE_RADIO_BUTTON,
                 P.ROLE_COMBO_BOX, P.ROLE_SLIDER, P.ROLE_SPIN_BUTTON, P.ROLE_PROGRESS_BAR, P.ROLE_LABEL,
@@ -269,14 +276,15 @@ def check_roles_and_names(win):
             unnamed.append("%s at %d,%d (hint \"%s\")" % (role_name(n), x, y, n.description))
     expected = BUTTONS + METERS + DISPLAYS + OTHER_NAMES
     missing = [name for name in expected if name not in names]
-    if missing or unnamed:
-        print("Not named yet: %s" % missing)
-        print("Controls without a name: %s" % unnamed)
-    # Once the window names its controls (the picture buttons, the meters), every one of
-    # them must be named.
-    if any(n.name in BUTTONS + METERS for n in nodes if n.getRole() in (P.ROLE_PUSH_BUTTON, P.ROLE_PROGRESS_BAR)):
-        check(not missing, "names missing: %s" % missing)
-        check(not unnamed, "controls without a name: %s" % unnamed)
+    check(not missing, "names missing: %s" % missing)
+    check(not unnamed, "controls without a name: %s" % unnamed)
+    for name in BUTTONS:
+        check(win.find(name).getRole() in (P.ROLE_PUSH_BUTTON, P.ROLE_TOGGLE_BUTTON),
+              "%s is a %s" % (name, role_name(win.find(name))))
+    for name in CLIPS:
+        counter = win.find(name)
+        check(counter.getRole() == P.ROLE_LABEL, "%s is a %s" % (name, role_name(counter)))
+        check(re.fullmatch(re.escape(name) + r" \d+", text_of(counter)), "%s reads \"%s\"" % (name, text_of(counter)))
 
     for name in METERS:
         meter = win.find(name)
@@ -311,15 +319,13 @@ def check_monitoring(win):
     began = time.monotonic()
     win.press(monitor)
     try:
-        seen = {m.name or METERS[i]: set() for i, m in enumerate(meters)}
+        seen = {name: set() for name in METERS}
 
         def moved():
-            for i, meter in enumerate(meters):
+            for name, meter in zip(METERS, meters):
                 value, text = meter_reading(meter)
-                name = meter.name or METERS[i]
                 percent = (int(value) * 100 + 8) // 16
-                label = (meter.name + " " if meter.name else "") + "%d %%" % percent
-                check(text == label, "%s reads \"%s\" at value %s" % (name, text, value))
+                check(text == "%s %d %%" % (name, percent), "%s reads \"%s\" at value %s" % (name, text, value))
                 seen[name].add(value)
             return all(len(values) >= 3 and max(values) > 0 for values in seen.values())
 
@@ -327,13 +333,13 @@ def check_monitoring(win):
         # The run's clock counts on the elapsed time display.
         wait_for("the elapsed time to change while monitoring", lambda: text_of(elapsed) != start_text)
         win.refresh()
-        state = monitor.getState()
-        if state.contains(P.STATE_CHECKABLE):
-            check(state.contains(P.STATE_CHECKED), "\"Monitor input\" is not checked while monitoring")
+        check(monitor.getState().contains(P.STATE_CHECKED), "\"Monitor input\" is not checked while monitoring")
     finally:
         win.press(monitor)
     wait_for("the meters to fall to 0 after monitoring",
              lambda: all(meter_reading(m)[0] == 0 for m in meters), TIMEOUT)
+    wait_for("\"Monitor input\" to be unchecked after monitoring",
+             lambda: win.refresh() or not monitor.getState().contains(P.STATE_CHECKED))
     ended = time.monotonic()
 
     # The changes reach a listener, but no more than four a second from each meter (it is
@@ -359,26 +365,21 @@ def set_file_name(win, dialog, path):
     field = next((f for f in fields if "name" in f.name.lower()), fields[-1])
     field.queryEditableText().setTextContents(path)
     wait_for("the file name in the dialog", lambda: text_of(field) == path, 10)
-    buttons = [n for n in win.nodes(dialog) if n.getRole() == P.ROLE_PUSH_BUTTON and
-               n.name.replace("&", "") in ("Save", "Speichern")]
-    check(buttons, "the save dialog has no save button")
-    win.press(buttons[0])
+    win.press(dialog_button(win, dialog, ["Save"]))
 
 
 def check_recording(win, tmp):
     """A recording made through AT-SPI alone leaves a WAV file of the length the window showed."""
     P = win.pyatspi
     path = os.path.join(tmp, "atspi recording.wav")
-    win.press(win.find("Select filename"))
-    dialog = wait_for("the save dialog", lambda: next(
-        (w for w in win.windows() if w.name != "Tessaron" and w.getState().contains(P.STATE_SHOWING)), None))
-    set_file_name(win, dialog, path)
-    wait_for("the save dialog to close", lambda: all(w.name == "Tessaron" or not w.getState().contains(
-        P.STATE_SHOWING) for w in win.windows()))
+    set_file_name(win, open_save_dialog(win, "Select filename"), path)
+    wait_closed(win)
 
     start = win.find("Start recording")
     wait_for("\"Start recording\" to be enabled", lambda: win.refresh() or start.getState().contains(P.STATE_ENABLED))
     elapsed = win.find("Elapsed time")
+    # The display holds the last run's time until the new run's first second is counted.
+    before = text_of(elapsed)
     win.press(start)
     began = time.monotonic()
     # The status line names the file being written.
@@ -386,7 +387,15 @@ def check_recording(win, tmp):
     check(status is not None, "the window has no status line")
     wait_for("the status line to name the file", lambda: win.refresh() or any(
         "atspi recording.wav" in n.name for n in win.nodes(status) if n.getRole() == P.ROLE_LABEL))
-    wait_for("three seconds on the elapsed time display", lambda: text_of(elapsed) >= "00:03")
+    counting = []
+
+    def three_seconds():
+        text = text_of(elapsed)
+        if text != before:
+            counting.append(text)  # the new run's count has reached the display
+        return counting and text >= "00:03"
+
+    wait_for("three seconds on the elapsed time display", three_seconds)
     win.press(win.find("Stop recording"))
     wait_for("\"Stop recording\" to be disabled", lambda: win.refresh() or not win.find(
         "Stop recording").getState().contains(P.STATE_ENABLED))
@@ -412,56 +421,137 @@ def check_recording(win, tmp):
     check(duration <= ran + 0.5, "the file lasts %.2f s, longer than the %.2f s the run took" % (duration, ran))
 
 
-def run(program, tmp, tools):
-    desktop = Desktop(tmp)
-    proc = None
-    try:
-        desktop.start(*tools)
-        import pyatspi  # only now: it connects to the accessibility bus of this desktop
+# What the window and its save dialog show in each locale: the texts as written in C,
+# English and German translations by LANG and LC_ALL.
+LANGUAGES = [
+    ("C", {"buttons": ["Select filename", "Start recording"], "meter": "Left level 0 %",
+           "dialog": "Dateinahme für Aufnahme", "save": "Save", "cancel": "Cancel"}),
+    ("en_US.UTF-8", {"buttons": ["Select filename", "Start recording"], "meter": "Left level 0 %",
+                     "dialog": "File name for recording", "save": "Save", "cancel": "Cancel"}),
+    ("de_DE.UTF-8", {"buttons": ["Dateinamen wählen", "Aufnahme starten"], "meter": "Linker Pegel 0 %",
+                     "dialog": "Dateiname für Aufnahme", "save": "Speichern", "cancel": "Abbrechen"}),
+]
 
+
+class Program:
+    """The program running on the virtual sound card under `desktop`, in `locale`."""
+
+    def __init__(self, pyatspi, desktop, program, tmp, locale):
+        self.pyatspi = pyatspi
+        self.log_path = os.path.join(tmp, "program-%s.log" % locale)
         env = dict(desktop.env)
-        config = os.path.join(tmp, "config")
+        config = os.path.join(tmp, "config-" + locale)
         os.mkdir(config)
         env.update({
             "QT_QPA_PLATFORM": "xcb", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "QT_ACCESSIBILITY": "1",
-            "TESSARON_AUDIO": "virtual", "XDG_CONFIG_HOME": config, "TMPDIR": tmp, "LANG": "C.UTF-8",
-            "LC_ALL": "C.UTF-8", "LANGUAGE": "",
+            "TESSARON_AUDIO": "virtual", "XDG_CONFIG_HOME": config, "TMPDIR": tmp, "LANG": locale,
+            "LC_ALL": locale, "LANGUAGE": "",
         })
         env.pop("TESSARON_VIRTUAL_INPUT", None)
-        log = open(os.path.join(tmp, "program.log"), "w")
-        proc = subprocess.Popen([program], env=env, cwd=tmp, stdout=log, stderr=subprocess.STDOUT)
+        with open(self.log_path, "w") as log:
+            self.proc = subprocess.Popen([program], env=env, cwd=tmp, stdout=log, stderr=subprocess.STDOUT)
+
+    def window(self):
+        """The main window, once the program has shown it on the accessibility bus."""
+        P = self.pyatspi
 
         def app():
-            check(proc.poll() is None, "the program ended early (%s)" % proc.returncode)
-            desktop_root = pyatspi.Registry.getDesktop(0)
+            check(self.proc.poll() is None, "the program ended early (%s)" % self.proc.returncode)
+            desktop_root = P.Registry.getDesktop(0)
             for i in range(desktop_root.childCount):
                 a = desktop_root[i]
                 try:
-                    if a is not None and a.get_process_id() == proc.pid:
+                    if a is not None and a.get_process_id() == self.proc.pid:
                         return a
                 except Exception:
                     pass
             return None
 
-        win = Window(pyatspi, wait_for("the program on the accessibility bus", app, START_TIMEOUT, 0.5))
+        win = Window(P, wait_for("the program on the accessibility bus", app, START_TIMEOUT, 0.5))
         wait_for("the main window", lambda: any(w.name == "Tessaron" for w in win.windows()), START_TIMEOUT)
+        return win
+
+    def output(self):
+        with open(self.log_path) as f:
+            return f.read()
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+
+def open_save_dialog(win, button):
+    """Presses `button` and returns the save dialog it opens."""
+    P = win.pyatspi
+    win.press(win.find(button))
+    return wait_for("the save dialog", lambda: next(
+        (w for w in win.windows() if w.name != "Tessaron" and w.getState().contains(P.STATE_SHOWING)), None))
+
+
+def wait_closed(win):
+    """Waits until the main window is the only one shown."""
+    P = win.pyatspi
+    wait_for("the save dialog to close", lambda: all(w.name == "Tessaron" or not w.getState().contains(
+        P.STATE_SHOWING) for w in win.windows()))
+
+
+def dialog_button(win, dialog, names):
+    P = win.pyatspi
+    buttons = [n for n in win.nodes(dialog) if n.getRole() == P.ROLE_PUSH_BUTTON and n.name.replace("&", "") in names]
+    check(buttons, "the save dialog has no button named %s (has %s)" % (names, [
+        n.name for n in win.nodes(dialog) if n.getRole() == P.ROLE_PUSH_BUTTON]))
+    return buttons[0]
+
+
+def check_language(win, texts):
+    """Names and texts of the window and its save dialog in one language."""
+    P = win.pyatspi
+    for name in texts["buttons"]:
+        win.find(name)
+    meter = next((n for n in win.nodes() if n.getRole() == P.ROLE_PROGRESS_BAR and
+                  n.name == texts["meter"].rsplit(" ", 2)[0]), None)
+    check(meter is not None and text_of(meter) == texts["meter"],
+          "the left level meter does not read \"%s\"" % texts["meter"])
+    dialog = open_save_dialog(win, texts["buttons"][0])
+    check(dialog.name == texts["dialog"], "the save dialog is titled \"%s\"" % dialog.name)
+    dialog_button(win, dialog, [texts["save"]])
+    win.press(dialog_button(win, dialog, [texts["cancel"]]))
+    wait_closed(win)
+
+
+def run(program, tmp, tools):
+    desktop = Desktop(tmp)
+    running = None
+    try:
+        desktop.start(*tools)
+        import pyatspi  # only now: it connects to the accessibility bus of this desktop
+
+        running = Program(pyatspi, desktop, program, tmp, "C.UTF-8")
+        win = running.window()
         check_roles_and_names(win)
         check_monitoring(win)
         check_recording(win, tmp)
+        running.stop()
+
+        for locale, texts in LANGUAGES:
+            running = Program(pyatspi, desktop, program, tmp, locale)
+            check_language(running.window(), texts)
+            running.stop()
+            print("Under LANG=LC_ALL=%s the window and the save dialog read as expected" % locale)
         return 0
     except Failure as e:
         print("FAILED: %s" % e)
-        if proc is not None:
-            with open(os.path.join(tmp, "program.log")) as f:
-                print("Program output:\n" + f.read())
+        if running is not None:
+            print("Program output:\n" + running.output())
         return 1
     finally:
-        if proc is not None and proc.poll() is None:
-            proc.terminate()
-            try:
-                proc.wait(timeout=30)
-            except subprocess.TimeoutExpired:
-                proc.kill()
+        if running is not None:
+            running.stop()
         desktop.stop()
 
 

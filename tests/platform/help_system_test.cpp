@@ -6,16 +6,19 @@
 #include <QListWidget>
 #include <QRegularExpression>
 #include <QTextBrowser>
+#include <QUrl>
 #include <QWidget>
 #include <set>
+#include <vector>
 
 #include "platform/help_system.h"
 #include "platform/help_window.h"
 
 namespace {
 
+// The text of a page in the help system's current language.
 QString pageText(const QString& page) {
-  QFile file(":/help/" + page);
+  QFile file(HelpSystem::instance().pagePath(page));
   return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
@@ -25,9 +28,13 @@ class HelpSystemTest : public ::testing::Test {
   void TearDown() override {
     help.command(HELP_QUIT, 0);
     help.setHelpFile("tessaron.hlp");
+    help.setLanguage("");
   }
   HelpSystem& help = HelpSystem::instance();
 };
+
+// The pages as written and the German ones.
+const char* const languages[] = {"", "de"};
 
 TEST_F(HelpSystemTest, EveryHelpContextOfTheWindowHasItsOwnWrittenPage) {
   std::set<QString> pages;
@@ -42,10 +49,13 @@ TEST_F(HelpSystemTest, EveryHelpContextOfTheWindowHasItsOwnWrittenPage) {
   EXPECT_TRUE(help.pageOf(2).isEmpty());
   EXPECT_TRUE(help.pageOf(0).isEmpty());
 
-  for (const HelpTopic& topic : help.topics()) {
-    SCOPED_TRACE(topic.page.toStdString());
-    EXPECT_NE(topic.title, topic.page) << "page without a title";
-    EXPECT_FALSE(topic.keywords.isEmpty()) << "page missing from the index";
+  for (const char* language : languages) {
+    help.setLanguage(language);
+    for (const HelpTopic& topic : help.topics()) {
+      SCOPED_TRACE(language + (" " + topic.page.toStdString()));
+      EXPECT_NE(topic.title, topic.page) << "page without a title";
+      EXPECT_FALSE(topic.keywords.isEmpty()) << "page missing from the index";
+    }
   }
 }
 
@@ -53,16 +63,44 @@ TEST_F(HelpSystemTest, EveryLinkBetweenPagesLeadsToAPageOfTheHelpFile) {
   std::set<QString> known;
   for (const HelpTopic& topic : help.topics()) known.insert(topic.page);
   static const QRegularExpression link("href=\"([^\"#]+)");
-  int links = 0;
-  for (const HelpTopic& topic : help.topics()) {
-    auto it = link.globalMatch(pageText(topic.page));
-    while (it.hasNext()) {
-      const QString target = it.next().captured(1);
-      ++links;
-      EXPECT_TRUE(known.count(target)) << topic.page.toStdString() << " links to missing " << target.toStdString();
+  for (const char* language : languages) {
+    help.setLanguage(language);
+    int links = 0;
+    for (const HelpTopic& topic : help.topics()) {
+      auto it = link.globalMatch(pageText(topic.page));
+      while (it.hasNext()) {
+        const QString target = it.next().captured(1);
+        ++links;
+        EXPECT_TRUE(known.count(target)) << language << " " << topic.page.toStdString() << " links to missing "
+                                         << target.toStdString();
+      }
     }
+    EXPECT_GT(links, 20) << language;
   }
-  EXPECT_GT(links, 20);
+}
+
+TEST_F(HelpSystemTest, PagesComeInTheLanguageWhereItHasThemAndAsWrittenElsewhere) {
+  const std::vector<HelpTopic> written = help.topics();
+
+  // German: every page has its own version, and so do the links and the open window.
+  ASSERT_TRUE(help.command(HELP_CONTEXT, 6));
+  help.setLanguage("de");
+  EXPECT_EQ(help.window(), nullptr) << "a window in the old language closes";
+  const std::vector<HelpTopic> german = help.topics();
+  ASSERT_EQ(german.size(), written.size());
+  for (size_t i = 0; i < german.size(); ++i) {
+    EXPECT_EQ(help.pagePath(german[i].page), ":/help/de/" + german[i].page);
+    EXPECT_NE(german[i].title, written[i].title) << german[i].page.toStdString() << " is not translated";
+  }
+  ASSERT_TRUE(help.command(HELP_CONTEXT, 6));
+  EXPECT_TRUE(help.window()->browser()->toPlainText().contains("Abhören"));
+  help.window()->browser()->setSource(QUrl("trigger.html"));
+  EXPECT_TRUE(help.window()->browser()->toPlainText().contains("Triggerpegel")) << "a link leads to a German page";
+
+  // English, and a language without pages, show them as written.
+  help.setLanguage("en");
+  EXPECT_EQ(help.pagePath("index.html"), ":/help/index.html");
+  EXPECT_EQ(help.topics().front().title, written.front().title);
 }
 
 TEST_F(HelpSystemTest, CommandsOpenContentsAndTopicsAndQuitClosesTheWindow) {
