@@ -25,12 +25,6 @@ void showCaughtError() {
   }
 }
 
-bool deliverGuarded(const std::function<bool()>& deliver) {
-  bool handled = false;
-  runGuarded([&] { handled = deliver(); });
-  return handled;
-}
-
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 QString TApplication::HelpFile() const { return HelpSystem::instance().helpFile(); }

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QString>
-#include <functional>
 #include <utility>
 
 class TApplication : public QApplication {
@@ -48,5 +47,11 @@ auto guarded(Handler handler) {
 }
 
 // Runs one delivery; an error it throws is shown in the general error box and the
-// delivery counts as not handled.
-bool deliverGuarded(const std::function<bool()>& deliver);
+// delivery counts as not handled. A template, not a std::function: it runs for every
+// event, and wrapping the delivery would allocate each time.
+template <typename Deliver>
+bool deliverGuarded(Deliver&& deliver) {
+  bool handled = false;
+  runGuarded([&] { handled = std::forward<Deliver>(deliver)(); });
+  return handled;
+}

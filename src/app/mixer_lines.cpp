@@ -112,10 +112,14 @@ std::optional<bool> TForm1::readSelectedLine(uint16_t& left, uint16_t& right) {
 
 void TForm1::writeSelectedLine() {
   if (volumsel == nullptr) return;
-  uint16_t left = volleft;
+  // Start from values other than the ones to write, so that a line that cannot be read
+  // is written as before.
+  uint16_t left = static_cast<uint16_t>(~volleft);
   uint16_t right = volright;
   const std::optional<bool> mute = readSelectedLine(left, right);
-  if (mute) setLineVolume(*Audio2, *volumsel, volleft, volright, *mute);
+  // A line that already holds these volumes is left alone: on every meter tick this
+  // write would otherwise go to the mixer to change nothing.
+  if (mute && (left != volleft || right != volright)) setLineVolume(*Audio2, *volumsel, volleft, volright, *mute);
 }
 
 void TForm1::changetrack() {

@@ -94,12 +94,27 @@ class TLEDMeter : public QWidget {
 
  private:
   void setColorLED(int index, TColor v);
+  // Segments lit at the current position.
+  int litSegments() const;
+  // Whether there is at least one segment and the segments are at least a pixel wide.
+  bool segmentsFit() const;
+  // Segment `i`'s outline, counted from where the meter starts to light up; empty when
+  // the segments would be narrower than a pixel.
+  QRect segmentRect(int i) const;
+  // Segments `from` .. `to`-1 as the position and the colour ranges have them, and one
+  // segment with its outline, lit or dark, in colour range `range`; on a prepared painter.
+  void paintSegments(QPainter& painter, int from, int to) const;
+  void paintSegment(QPainter& painter, const QRect& outline, bool lit, int range) const;
   // The segments and the bevel, on a painter prepared for pixel-exact work.
   void paintSegments(QPainter& painter) const;
   // True when the segments and the bevel leave no pixel to the parent.
   bool paintsEveryPixel() const;
   void renderCache();
   void redraw();
+  // Whether the image is drawn at the widget's size and device pixel ratio.
+  bool cacheFits() const;
+  // After a position change from `litBefore` lit segments: draws what changed.
+  void redrawLit(int litBefore);
   TBevelCut bevelStyle_ = bvLowered;
   TColor colorLED_[3] = {clLime, clYellow, clRed};
   TColor dimmed_[3] = {};

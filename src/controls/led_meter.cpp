@@ -94,8 +94,9 @@ void TLEDMeter::setPosition(int32_t v) {
   if (v == position_) return;
   if (v > max_) v = max_;
   if (v < min_) v = min_;
+  const int litBefore = litSegments();
   position_ = v;
-  redraw();
+  redrawLit(litBefore);
   announcer_.changed();
   if (OnChange) OnChange(this);
 }
@@ -132,36 +133,46 @@ void TLEDMeter::drawTo(QPainter& painter) const {
   painter.restore();
 }
 
-void TLEDMeter::paintSegments(QPainter& painter) const {
+int TLEDMeter::litSegments() const { return segmentCount(position_, min_, max_, numDigits_); }
+
+bool TLEDMeter::segmentsFit() const { return numDigits_ >= 1 && !segmentRect(0).isEmpty(); }
+
+QRect TLEDMeter::segmentRect(int i) const {
   const int W = width(), H = height(), n = numDigits_;
   const int b = bevelStyle_ != bvNone ? 1 : 0;
-  if (n >= 1) {
-    const bool row = direction_ == mdRight || direction_ == mdLeft;
-    const int w = row ? (W - 2 * b) / n : W - 2 * b - 1;
-    const int h = row ? H - 2 * b : (H - 2 * b) / n;
-    const int lit = segmentCount(position_, min_, max_, n);
-    const int c2 = segmentCount(startColor2_, min_, max_, n);
-    const int c3 = segmentCount(startColor3_, min_, max_, n);
-    const QColor separator = ColorToQColor(colorSeperator_);
-    if (w > 0 && h > 0) {  // more segments than pixels: nothing to draw
-      for (int i = 0; i < n; ++i) {
-        const int range = i < c2 ? 0 : (i < c3 ? 1 : 2);
-        const QColor color = ColorToQColor(i < lit ? colorLED_[range] : dimmed_[range]);
-        int x = b, y = b;
-        switch (direction_) {
-          case mdRight: x = b + i * w; break;
-          case mdLeft: x = W - b - (i + 1) * w - 1; break;
-          case mdUp: y = H - b - (i + 1) * h; break;
-          case mdDown: y = b + i * h; break;
-        }
-        // Columns x .. x+w and rows y .. y+h-1: outline in the separator colour,
-        // inside in the segment colour.
-        painter.fillRect(QRect(x, y, w + 1, h), separator);
-        if (w > 1 && h > 2) painter.fillRect(QRect(x + 1, y + 1, w - 1, h - 2), color);
-      }
-    }
+  const bool row = direction_ == mdRight || direction_ == mdLeft;
+  const int w = row ? (W - 2 * b) / n : W - 2 * b - 1;
+  const int h = row ? H - 2 * b : (H - 2 * b) / n;
+  if (w <= 0 || h <= 0) return {};  // more segments than pixels: nothing to draw
+  int x = b, y = b;
+  switch (direction_) {
+    case mdRight: x = b + i * w; break;
+    case mdLeft: x = W - b - (i + 1) * w - 1; break;
+    case mdUp: y = H - b - (i + 1) * h; break;
+    case mdDown: y = b + i * h; break;
   }
-  rack::drawControlBevel(painter, QRect(0, 0, W, H), bevelStyle_);
+  // Columns x .. x+w and rows y .. y+h-1.
+  return QRect(x, y, w + 1, h);
+}
+
+void TLEDMeter::paintSegments(QPainter& painter, int from, int to) const {
+  const int lit = litSegments();
+  const int c2 = segmentCount(startColor2_, min_, max_, numDigits_);
+  const int c3 = segmentCount(startColor3_, min_, max_, numDigits_);
+  for (int i = from; i < to; ++i) paintSegment(painter, segmentRect(i), i < lit, i < c2 ? 0 : (i < c3 ? 1 : 2));
+}
+
+void TLEDMeter::paintSegment(QPainter& painter, const QRect& outline, bool lit, int range) const {
+  const QColor color = ColorToQColor(lit ? colorLED_[range] : dimmed_[range]);
+  // Outline in the separator colour, inside in the segment colour. Neighbours share
+  // their outline column or row, drawn in the same colour by both.
+  painter.fillRect(outline, ColorToQColor(colorSeperator_));
+  if (outline.width() > 2 && outline.height() > 2) painter.fillRect(outline.adjusted(1, 1, -1, -1), color);
+}
+
+void TLEDMeter::paintSegments(QPainter& painter) const {
+  if (segmentsFit()) paintSegments(painter, 0, numDigits_);
+  rack::drawControlBevel(painter, QRect(0, 0, width(), height()), bevelStyle_);
 }
 
 bool TLEDMeter::paintsEveryPixel() const {
@@ -204,6 +215,30 @@ void TLEDMeter::redraw() {
   update();
 }
 
+bool TLEDMeter::cacheFits() const {
+  return !cache_.isNull() && cache_.size() == size() * devicePixelRatioF() &&
+         cache_.devicePixelRatio() == devicePixelRatioF();
+}
+
+void TLEDMeter::redrawLit(int litBefore) {
+  if (!cacheFits()) {
+    redraw();
+    return;
+  }
+  // Only the segments that went on or off are drawn again, and only they are put on
+  // screen; the rest of the image stays as it is.
+  const int lit = litSegments();
+  if (lit == litBefore || !segmentsFit()) {
+    update();  // nothing in the image changes
+    return;
+  }
+  const int from = std::min(lit, litBefore), to = std::max(lit, litBefore);
+  paintSegments(cachePainter_, from, to);
+  // The outermost segments' outline can lie on the bevel, which is drawn over them.
+  rack::drawControlBevel(cachePainter_, QRect(0, 0, width(), height()), bevelStyle_);
+  update(segmentRect(from) | segmentRect(to - 1));
+}
+
 void TLEDMeter::resizeEvent(QResizeEvent*) { setAttribute(Qt::WA_OpaquePaintEvent, paintsEveryPixel()); }
 
 void TLEDMeter::changeEvent(QEvent* event) {
@@ -217,9 +252,7 @@ void TLEDMeter::changeEvent(QEvent* event) {
 }
 
 void TLEDMeter::paintEvent(QPaintEvent*) {
-  if (cache_.isNull() || cache_.size() != size() * devicePixelRatioF() ||
-      cache_.devicePixelRatio() != devicePixelRatioF())
-    renderCache();
+  if (!cacheFits()) renderCache();
   QPainter painter(this);
   painter.drawImage(QPoint(0, 0), cache_);
 }

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScreen>
+#include <memory>
+#include <vector>
 
 #include "controls/RackCtls.h"
 #include "render.h"
@@ -373,6 +376,47 @@ TEST(LEDMeter, OnlyAMeterThatLeavesPixelsRepaintsItsParent) {
   counter.paints();
   row.setPosition(50);
   EXPECT_EQ(counter.paints(), 1);
+}
+
+TEST(LEDMeter, EveryChangeReachesTheScreenAsTheWholeDrawing) {
+  // A position change draws only the segments that went on or off. What reaches the
+  // screen must still be the meter's whole drawing: in every direction, up and down
+  // the scale, with the outermost segments of a row meeting the bevel.
+  QWidget parent;
+  parent.resize(120, 60);
+  const struct {
+    TMeterDirection direction;
+    TBevelCut bevel;
+    QRect geometry;
+  } cases[] = {{mdRight, bvLowered, {4, 4, 42, 10}},
+               {mdLeft, bvRaised, {4, 20, 42, 10}},
+               {mdUp, bvLowered, {60, 4, 10, 42}},
+               {mdDown, bvRaised, {80, 4, 10, 42}}};
+  std::vector<std::unique_ptr<TLEDMeter>> meters;
+  for (const auto& c : cases) {
+    auto& m = meters.emplace_back(std::make_unique<TLEDMeter>(&parent));
+    m->setGeometry(c.geometry);
+    m->setBevelStyle(c.bevel);
+    m->setDirection(c.direction);
+    m->setNumDigits(4);
+  }
+  parent.show();
+  QCoreApplication::processEvents();
+  for (int p : {100, 30, 55, 0, 75, 100, 20}) {
+    for (auto& m : meters) m->setPosition(p);
+    QCoreApplication::processEvents();
+    const QImage screen = parent.screen()->grabWindow(parent.winId()).toImage();
+    for (size_t k = 0; k < meters.size(); ++k) {
+      const QImage drawn = renderControl(*meters[k]);
+      int wrong = 0;
+      for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x)
+          if (drawn.pixelColor(x, y) != kUnder &&
+              screen.pixelColor(meters[k]->pos() + QPoint(x, y)) != drawn.pixelColor(x, y))
+            ++wrong;
+      EXPECT_EQ(wrong, 0) << "meter " << k << " at position " << p;
+    }
+  }
 }
 
 TEST(LEDMeter, HighDpiRenderingIsBlockScaled) {
