@@ -5,6 +5,8 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
@@ -106,16 +108,21 @@ void WakeFd::drain() {
   [[maybe_unused]] ssize_t r = read(fd_, &value, sizeof value);
 }
 
-unsigned short waitPcm(snd_pcm_t* pcm, WakeFd& wake, int timeoutMs) {
+unsigned short waitPcm(snd_pcm_t* pcm, WakeFd& wake, int timeoutMs, bool* pcmWoke) {
+  // A PCM polls on one or two descriptors; the room for more keeps the wait free of
+  // allocation, as it runs for every block.
+  std::array<pollfd, 9> fds{};
   int count = pcm != nullptr ? snd_pcm_poll_descriptors_count(pcm) : 0;
-  if (count < 0) count = 0;
-  std::vector<pollfd> fds(static_cast<size_t>(count) + 1);
+  count = std::clamp(count, 0, static_cast<int>(fds.size()) - 1);
   if (count > 0) count = snd_pcm_poll_descriptors(pcm, fds.data(), static_cast<unsigned>(count));
   if (count < 0) count = 0;
   fds[count] = {wake.fd(), POLLIN, 0};
   const int n = poll(fds.data(), static_cast<nfds_t>(count) + 1, timeoutMs);
+  if (pcmWoke != nullptr) *pcmWoke = false;
   if (n <= 0) return 0;
   if (fds[count].revents != 0) wake.drain();
+  if (pcmWoke != nullptr)
+    *pcmWoke = std::any_of(fds.begin(), fds.begin() + count, [](const pollfd& f) { return f.revents != 0; });
   unsigned short revents = 0;
   if (count > 0 && snd_pcm_poll_descriptors_revents(pcm, fds.data(), static_cast<unsigned>(count), &revents) < 0)
     return POLLERR;

@@ -57,8 +57,9 @@ class WakeFd {
 };
 
 // Waits until `pcm` (may be null) is ready or `wake` is signalled, at most `timeoutMs`
-// (-1: no limit). Returns the PCM's events (0 when it was not ready).
-unsigned short waitPcm(snd_pcm_t* pcm, WakeFd& wake, int timeoutMs);
+// (-1: no limit). Returns the PCM's events (0 when it was not ready); `pcmWoke`, when
+// given, tells whether the PCM's descriptors ended the wait, whatever events they meant.
+unsigned short waitPcm(snd_pcm_t* pcm, WakeFd& wake, int timeoutMs, bool* pcmWoke = nullptr);
 
 // Raw element value to 0..65535 and back, linear, rounded to nearest (halves to even).
 DWORD rawToLevel(long raw, long min, long max);

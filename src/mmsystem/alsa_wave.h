@@ -146,6 +146,8 @@ class WaveIn : public HWAVEIN__, public WaveDevice {
   void fill(std::unique_lock<std::mutex>& lock);
   // After an over-run: hands back the block being filled and counts the frames lost.
   void noteOverrun(std::unique_lock<std::mutex>& lock);
+  // A quarter of the PCM's period in milliseconds, at least one.
+  int restMs() const;
   bool started_ = false;
   // Input lost since the last header handed back, reported with the next one.
   DWORD lostOverruns_ = 0;

@@ -17,11 +17,15 @@ void WaveIn::raise(UINT message, DWORD_PTR param1, DWORD_PTR param2) {
 }
 
 void WaveIn::addBuffer(WAVEHDR* header) {
+  bool wasEmpty = false;
   {
     std::lock_guard lock(mutex_);
+    wasEmpty = queue_.empty();
     queue_.push_back(header);
   }
-  wake_.signal();
+  // The service thread sleeps without the PCM only while it has no header to fill; with
+  // headers queued it waits for the PCM, which wakes it when data comes.
+  if (wasEmpty) wake_.signal();
 }
 
 void WaveIn::complete(WAVEHDR* header, std::unique_lock<std::mutex>& lock) {
@@ -63,6 +67,11 @@ void WaveIn::noteOverrun(std::unique_lock<std::mutex>& lock) {
   }
   ++lostOverruns_;
   lostFrames_ += static_cast<uint64_t>(std::llround(lost));
+}
+
+int WaveIn::restMs() const {
+  const auto ms = sizes_.period * 250 / std::max<DWORD>(format_.nSamplesPerSec, 1);
+  return static_cast<int>(std::clamp<snd_pcm_uframes_t>(ms, 1, 100));
 }
 
 MMRESULT WaveIn::perform(Request request, std::unique_lock<std::mutex>& lock) {
@@ -121,7 +130,13 @@ void WaveIn::serve(std::unique_lock<std::mutex>& lock) {
       emptiedAt_ = std::chrono::steady_clock::now();
     if (n == -EAGAIN || n == 0) {
       // A PCM in error wakes the poll at once without data: taken as a failed read.
-      n = (waitPcm(pcm_, wake_, 500) & (POLLERR | POLLHUP | POLLNVAL)) != 0 ? -EIO : 0;
+      bool pcmWoke = false;
+      const unsigned short events = waitPcm(pcm_, wake_, 500, &pcmWoke);
+      n = (events & (POLLERR | POLLHUP | POLLNVAL)) != 0 ? -EIO : 0;
+      // A source that has not delivered yet can keep its descriptor ready while it holds
+      // nothing to read: a quarter period's rest keeps this thread from polling in a loop
+      // (the PCM's buffer holds seconds, so nothing is lost meanwhile).
+      if (n == 0 && pcmWoke && (events & POLLIN) == 0) waitPcm(nullptr, wake_, restMs());
     }
     lock.lock();
     if (n > 0) {

@@ -4,6 +4,9 @@
 #include <QProcess>
 #include <algorithm>
 #include <atomic>
+#include <ctime>
+
+#include <unistd.h>
 
 #include "alsa_pulse.h"
 
@@ -11,6 +14,12 @@ namespace alsatest {
 namespace {
 
 class AlsaWave : public PulseTest {};
+
+double processCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
 
 // Speech made with espeak-ng, and the same speech as mono 16-bit samples at `rate`.
 struct Speech {
@@ -60,6 +69,33 @@ TEST_F(AlsaWave, RecordsSpeechPlayedIntoTheSink) {
     SCOPED_TRACE("8-bit mono 22050 Hz");
     recordSpeech(pcmFormat(1, 22050, 8));
   }
+}
+
+// A source that delivers nothing (the monitor of a suspended sink of its own, so that
+// no other test's sink is touched) is waited for, not polled: the process stays nearly
+// idle while the started recording waits for data.
+TEST_F(AlsaWave, WaitingForDataKeepsNoCoreBusy) {
+  const QString sink = QString("tessaron_idle_%1").arg(getpid());
+  const auto loaded = run("pactl", {"load-module", "module-null-sink", "sink_name=" + sink});
+  ASSERT_EQ(loaded.exitCode, 0);
+  ASSERT_EQ(run("pactl", {"suspend-sink", sink, "1"}).exitCode, 0);
+  // The ALSA "default" device records from the source the sound server's client library
+  // is told to take.
+  qputenv("PULSE_SOURCE", (sink + ".monitor").toUtf8());
+  Capture capture(pcmFormat(2, 44100, 16));
+  const MMRESULT opened = capture.open();
+  qunsetenv("PULSE_SOURCE");
+  ASSERT_EQ(opened, MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.start(), MMSYSERR_NOERROR);
+  const double before = processCpuSeconds();
+  std::this_thread::sleep_for(2s);  // the time measured, not a wait for a condition
+  const double busy = processCpuSeconds() - before;
+  // A thread polling in a loop would take most of a core for the two seconds.
+  EXPECT_LT(busy, 0.5) << "CPU seconds while waiting for data";
+  EXPECT_EQ(capture.fullBlocks(), 0u) << "the suspended sink's monitor delivered";
+  EXPECT_EQ(capture.stop(), MMSYSERR_NOERROR);
+  capture.close();
+  run("pactl", {"unload-module", loaded.out.trimmed()});
 }
 
 // Ten seconds of recording hold ten seconds of audio within one block, with the other
