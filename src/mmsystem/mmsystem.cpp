@@ -21,6 +21,7 @@
 
 #include "alsa_driver.h"
 #include "driver.h"
+#include "pulse/pulse_driver.h"
 #include "virtual_driver.h"
 
 namespace {
@@ -302,6 +303,8 @@ std::unique_ptr<Driver> chooseDriver() {
   const char* forced = std::getenv("TESSARON_AUDIO");
   if (forced != nullptr && std::strcmp(forced, "virtual") == 0) return std::make_unique<VirtualDriver>();
   if (forced != nullptr && std::strcmp(forced, "alsa") == 0) return std::make_unique<AlsaDriver>();
+  if (forced != nullptr && std::strcmp(forced, "pulse") == 0) return std::make_unique<PulseDriver>();
+  if (auto pulse = PulseDriver::connect()) return pulse;
   if (AlsaDriver::available()) return std::make_unique<AlsaDriver>();
   return std::make_unique<VirtualDriver>();
 }
