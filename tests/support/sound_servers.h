@@ -15,10 +15,13 @@
 
 #include <QDir>
 #include <QString>
+#include <QStringList>
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "mmsystem/driver.h"
 #include "mmsystem/pulse/pulse_driver.h"
@@ -112,5 +115,58 @@ class OnSoundServer : public ::testing::TestWithParam<Server> {
   std::unique_ptr<Driver> previous_;
   bool installed_ = false;
 };
+
+}  // namespace testsupport
+
+namespace testsupport {
+
+// A module of the server loaded for a test and unloaded at its end (or by unload()).
+class LoadedModule {
+ public:
+  LoadedModule() = default;
+  LoadedModule(const LoadedModule&) = delete;
+  LoadedModule& operator=(const LoadedModule&) = delete;
+  ~LoadedModule() { unload(); }
+  bool load(const QStringList& arguments) {
+    const Run r = run("pactl", QStringList{"load-module"} + arguments);
+    index_ = r.exitCode == 0 ? r.out.trimmed() : QString();
+    return !index_.isEmpty();
+  }
+  void unload() {
+    if (!index_.isEmpty()) run("pactl", {"unload-module", index_});
+    index_.clear();
+  }
+
+ private:
+  QString index_;
+};
+
+// A null sink named and described `name`: its monitor stands for an input fed from it.
+inline QStringList nullSink(const QString& name) {
+  return {"module-null-sink", "sink_name=" + name, "sink_properties=device.description=" + name};
+}
+// A source of its own named and described `name` (a stand-in microphone). PipeWire's
+// front end has no null source; a null sink of the source class is one.
+inline QStringList nullSource(Server server, const QString& name) {
+  if (server == Server::PulseAudio) return {"module-null-source", "source_name=" + name, "description=" + name};
+  return {"module-null-sink", "media.class=Audio/Source/Virtual", "sink_name=" + name,
+          "sink_properties=device.description=" + name};
+}
+
+// The names of the driver's wave input devices as their capability records give them.
+inline std::vector<std::string> inputNames() {
+  std::vector<std::string> names;
+  for (UINT i = 0; i < waveInGetNumDevs(); ++i) {
+    WAVEINCAPSA caps{};
+    if (waveInGetDevCaps(i, &caps, sizeof caps) == MMSYSERR_NOERROR) names.push_back(caps.szPname);
+  }
+  return names;
+}
+// The device number of the input named `name`, or -1.
+inline int inputNumber(const std::string& name) {
+  const std::vector<std::string> names = inputNames();
+  const auto it = std::find(names.begin(), names.end(), name);
+  return it == names.end() ? -1 : static_cast<int>(it - names.begin());
+}
 
 }  // namespace testsupport
