@@ -156,6 +156,7 @@ void Connection::addListener(Listener* listener) { listeners_.push_back(listener
 void Connection::removeListener(Listener* listener) { std::erase(listeners_, listener); }
 
 void Connection::contextState(pa_context* context, void* self) {
+  InCallback here;
   auto* c = static_cast<Connection*>(self);
   const pa_context_state_t state = pa_context_get_state(context);
   if (!PA_CONTEXT_IS_GOOD(state)) {
@@ -167,6 +168,7 @@ void Connection::contextState(pa_context* context, void* self) {
 }
 
 void Connection::serverInfo(pa_context*, const pa_server_info* info, void* self) {
+  InCallback here;
   auto* c = static_cast<Connection*>(self);
   if (info != nullptr) {
     bool changed = false;
@@ -188,6 +190,7 @@ void Connection::serverInfo(pa_context*, const pa_server_info* info, void* self)
 }
 
 void Connection::sourceInfo(pa_context*, const pa_source_info* info, int eol, void* self) {
+  InCallback here;
   auto* c = static_cast<Connection*>(self);
   if (eol == 0 && info != nullptr) {
     Endpoint e = describe(*info);
@@ -198,6 +201,7 @@ void Connection::sourceInfo(pa_context*, const pa_source_info* info, int eol, vo
 }
 
 void Connection::sinkInfo(pa_context*, const pa_sink_info* info, int eol, void* self) {
+  InCallback here;
   auto* c = static_cast<Connection*>(self);
   if (eol == 0 && info != nullptr) c->update(Kind::Sink, describe(*info));
   c->signal();
@@ -245,6 +249,7 @@ void Connection::remove(Kind kind, uint32_t index) {
 }
 
 void Connection::subscription(pa_context* context, pa_subscription_event_type_t type, uint32_t index, void* self) {
+  InCallback here;
   auto* c = static_cast<Connection*>(self);
   const auto facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
   const auto what = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;

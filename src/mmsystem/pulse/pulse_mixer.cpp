@@ -247,6 +247,7 @@ MMRESULT Mixer::finishSet(pa_operation* op, const Line& line, uint32_t index) {
 
 void Mixer::openMeter(Line& line) {
   Meter& meter = line.meter;
+  meter.connection = &connection_;
   pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, kMeterRate, static_cast<uint8_t>(line.channels)};
   pa_channel_map map;
   if (line.channels == 1)
@@ -284,6 +285,7 @@ void Mixer::closeMeter(Meter& meter) {
 }
 
 void Mixer::meterData(pa_stream* stream, size_t, void* self) {
+  InCallback here;
   auto* meter = static_cast<Meter*>(self);
   const uint32_t channels = pa_stream_get_sample_spec(stream)->channels;
   const void* data = nullptr;
@@ -325,6 +327,7 @@ MMRESULT Mixer::readMeter(Line& line, DWORD channels, int32_t* values) {
 }
 
 void Mixer::meterCheck(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void* self) {
+  InCallback here;
   auto* mixer = static_cast<Mixer*>(self);
   const auto now = std::chrono::steady_clock::now();
   bool anyOpen = false;

@@ -41,6 +41,7 @@ class Mixer : public HMIXER__, private Connection::Listener {
  private:
   enum class Control { Volume = 1, Mute = 2, Peak = 3 };
   struct Meter {
+    Connection* connection = nullptr;
     pa_stream* stream = nullptr;
     std::array<float, 2> highest{};  // since the last read
     std::array<int32_t, 2> shown{};  // what the last read gave

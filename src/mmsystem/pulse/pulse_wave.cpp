@@ -94,6 +94,7 @@ MMRESULT WaveDevice::connect() {
 }
 
 void WaveDevice::streamState(pa_stream* stream, void* self) {
+  InCallback here;
   auto* device = static_cast<WaveDevice*>(self);
   const pa_stream_state_t state = pa_stream_get_state(stream);
   if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {

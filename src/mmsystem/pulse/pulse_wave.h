@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -85,9 +86,9 @@ class WaveDevice {
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<WAVEHDR*> queue_;  // headers handed to the device, oldest first
-  bool quit_ = false;
-  bool launched_ = false;  // the service thread runs: a failure of the stream is its to report
+  std::deque<WAVEHDR*> queue_;     // headers handed to the device, oldest first
+  std::atomic<bool> quit_{false};  // written under mutex_, read also in wait predicates
+  bool launched_ = false;          // the service thread runs: a failure of the stream is its to report
   // The stream failed (set on the loop thread); reported once by the service thread.
   bool broken_ = false;
   std::string brokenText_;

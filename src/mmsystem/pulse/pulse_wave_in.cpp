@@ -61,6 +61,7 @@ void WaveIn::addBuffer(WAVEHDR* header) {
 }
 
 void WaveIn::readable(pa_stream* stream, size_t, void* self) {
+  InCallback here;
   auto* in = static_cast<WaveIn*>(self);
   if (!in->started_) return;
   const uint64_t arrived = in->consumed_ - in->peekOffset_ + pa_stream_readable_size(stream);

@@ -44,6 +44,7 @@ void WaveOut::write(WAVEHDR* header) {
 }
 
 void WaveOut::writable(pa_stream*, size_t, void* self) {
+  InCallback here;
   auto* out = static_cast<WaveOut*>(self);
   {
     std::lock_guard lock(out->mutex_);
