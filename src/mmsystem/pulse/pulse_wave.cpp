@@ -51,6 +51,7 @@ void WaveDevice::endStream() {
   pa_stream_set_state_callback(stream_, nullptr, nullptr);
   pa_stream_set_read_callback(stream_, nullptr, nullptr);
   pa_stream_set_write_callback(stream_, nullptr, nullptr);
+  pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
   pa_stream_disconnect(stream_);
   pa_stream_unref(stream_);
   stream_ = nullptr;

@@ -170,6 +170,7 @@ class WaveOut : public HWAVEOUT__, public WaveDevice {
 
  private:
   static void writable(pa_stream* stream, size_t bytes, void* self);
+  static void underflow(pa_stream* stream, void* self);
   // Writes what the stream takes of the headers not yet written; returns the bytes the
   // stream has played (written minus what is still to play), or none when unknown.
   bool writeAndMeasure(uint64_t& played);
@@ -181,6 +182,9 @@ class WaveOut : public HWAVEOUT__, public WaveDevice {
   DWORD writtenOfHeader_ = 0;
   uint64_t written_ = 0;    // bytes written to the stream since it was made
   bool triggered_ = false;  // the tail below the pre-buffer was started
+  // The stream ran dry after the last write: everything written has played (with the
+  // loop's lock; the stream's latency alone would keep counting the sink's own).
+  bool drained_ = false;
   bool wake_ = false;
 };
 

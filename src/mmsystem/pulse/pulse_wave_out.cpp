@@ -29,6 +29,7 @@ int WaveOut::connectStream() {
   const auto target = static_cast<uint32_t>(format_.nAvgBytesPerSec * kTargetSeconds);
   const pa_buffer_attr attr = attributes(std::max<uint32_t>(target / format_.nBlockAlign, 1) * format_.nBlockAlign);
   pa_stream_set_write_callback(stream_, &WaveOut::writable, this);
+  pa_stream_set_underflow_callback(stream_, &WaveOut::underflow, this);
   const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_DONT_MOVE | PA_STREAM_ADJUST_LATENCY |
                                                     PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
   return pa_stream_connect_playback(stream_, device_.c_str(), &attr, flags, nullptr, nullptr);
@@ -51,6 +52,13 @@ void WaveOut::writable(pa_stream*, size_t, void* self) {
     out->wake_ = true;
   }
   out->changed_.notify_all();
+}
+
+void WaveOut::underflow(pa_stream*, void* self) {
+  InCallback here;
+  auto* out = static_cast<WaveOut*>(self);
+  out->drained_ = true;
+  writable(nullptr, 0, self);
 }
 
 bool WaveOut::writeAndMeasure(uint64_t& played) {
@@ -79,11 +87,16 @@ bool WaveOut::writeAndMeasure(uint64_t& played) {
       break;
     writtenOfHeader_ += static_cast<DWORD>(n);
     written_ += n;
+    if (n > 0) drained_ = false;
     if (writtenOfHeader_ < usable) break;  // the stream takes no more for now
     ends_.push_back(written_);
     writtenOfHeader_ = 0;
     ++writing_;
     triggered_ = false;
+  }
+  if (drained_) {
+    played = written_;
+    return true;
   }
   pa_usec_t latency = 0;
   int negative = 0;
