@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/block_scan.h"
+#include "scan/block_scan.h"
 
 namespace {
 

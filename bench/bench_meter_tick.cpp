@@ -14,7 +14,7 @@
 #include "app/tessaron1.h"
 #include "counting_new.h"
 #include "mmsystem/driver.h"
-#include "mmsystem/virtual_driver.h"
+#include "mmsystem/virtual/virtual_driver.h"
 
 namespace {
 

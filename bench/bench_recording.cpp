@@ -15,7 +15,7 @@
 #include "audio/Audio.h"
 #include "counting_new.h"
 #include "mmsystem/driver.h"
-#include "mmsystem/virtual_driver.h"
+#include "mmsystem/virtual/virtual_driver.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "app/application.h"
-#include "app/prompts.h"
+#include "app/dialogs/prompts.h"
 #include "app/tessaron1.h"
 #include "mmsystem/driver.h"
 #include "platform/session.h"

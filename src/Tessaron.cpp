@@ -9,14 +9,14 @@
 #include <string>
 
 #include "app/application.h"
-#include "app/button_faces.h"
+#include "app/dialogs/tessaron2.h"
 #include "app/tessaron1.h"
-#include "app/tessaron2.h"
-#include "app/translations.h"
+#include "app/window/button_faces.h"
+#include "app/window/translations.h"
 #include "audio/notify_window.h"
 #include "mmsystem/driver.h"
 #include "platform/session.h"
-#include "version.h"
+#include "platform/version.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QEvent>
 #include <exception>
 
-#include "app/prompts.h"
+#include "app/dialogs/prompts.h"
 #include "platform/help_system.h"
 
 namespace {

@@ -16,11 +16,11 @@
 #include <string>
 
 #include "app/application.h"
-#include "app/block_handover.h"
-#include "app/disk_space.h"
-#include "app/form_controls.h"
-#include "app/run_record.h"
-#include "app/save_dialog.h"
+#include "app/dialogs/save_dialog.h"
+#include "app/run/block_handover.h"
+#include "app/run/disk_space.h"
+#include "app/run/run_record.h"
+#include "app/window/form_controls.h"
 #include "audio/Audio.h"
 #include "controls/RackCtls.h"
 

@@ -14,11 +14,11 @@
 // messages to the mixer's notification target.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
-#include "mmsystem.h"
-#include "open_handles.h"
+#include "mmsystem/mmsystem.h"
 
 class Driver {
  public:
@@ -77,27 +77,51 @@ class Driver {
     (void)handle;
     return 0;
   }
-
-  // The service's record of this driver's open handles; only the service touches it. It
-  // goes with the driver, after the devices the driver closes on its way out.
-  mmsystem::OpenHandles& openHandles() { return openHandles_; }
-
- private:
-  mmsystem::OpenHandles openHandles_;
 };
 
 namespace mmsystem {
 
+class OpenHandles;
+
+// A driver together with the service's record of its open devices. The service holds
+// the installed one; installDriver hands the previous one back whole, so that the
+// devices it still has open keep their record, also while it closes them on its way out
+// (the driver goes first, then the record), and so that putting it back installs both.
+class InstalledDriver {
+ public:
+  InstalledDriver();
+  InstalledDriver(std::nullptr_t);
+  template <typename D>
+  InstalledDriver(std::unique_ptr<D> driver) : InstalledDriver(std::unique_ptr<Driver>(std::move(driver))) {}
+  InstalledDriver(std::unique_ptr<Driver> driver);
+  InstalledDriver(InstalledDriver&& other) noexcept;
+  InstalledDriver& operator=(InstalledDriver&& other) noexcept;
+  ~InstalledDriver();
+
+  explicit operator bool() const { return driver_ != nullptr; }
+  bool operator==(std::nullptr_t) const { return driver_ == nullptr; }
+  Driver* get() const { return driver_.get(); }
+  // The service's record of the driver's open devices; only the service touches it.
+  OpenHandles& openHandles() const { return *handles_; }
+
+ private:
+  void release() noexcept;
+
+  std::unique_ptr<OpenHandles> handles_;
+  std::unique_ptr<Driver> driver_;
+};
+
 // The installed driver; installs the one the environment asks for on first use.
 Driver& driver();
 
-// Replaces the driver (tests, and the program at start). Returns the previous one (nullptr
-// when none was installed yet). A null driver is refused: the installed one stays and the
-// result is nullptr.
-std::unique_ptr<Driver> installDriver(std::unique_ptr<Driver> driver);
+// Replaces the driver (tests, and the program at start). Returns the previous one (empty
+// when none was installed yet). An empty driver is refused: the installed one stays and
+// the result is empty.
+InstalledDriver installDriver(InstalledDriver driver);
 
-// TESSARON_AUDIO=pulse|alsa|virtual forces a driver; otherwise the sound server when one
-// answers, else ALSA when it has a card or its default capture device opens, else the
+// The driver the program starts with (driver_choice.cpp, the only place that knows every
+// driver): TESSARON_AUDIO=pulse|alsa|virtual forces one; otherwise the sound server when
+// one answers, else ALSA when it has a card or its default capture device opens, else the
 // virtual sound card.
 std::unique_ptr<Driver> chooseDriver();
 

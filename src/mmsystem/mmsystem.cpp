@@ -1,6 +1,7 @@
 // The multimedia service: the checks every call passes before the installed driver sees
-// it, the notification function that keeps the header flags of wave devices, the driver
-// choice at start, and the service's texts for result codes.
+// it, the notification function that keeps the header flags of wave devices, the
+// installed driver with the record of its open devices, and the service's texts for
+// result codes. Which driver is installed at start is driver_choice.cpp's business.
 //
 // Every call is checked in the same order: the handle (MMSYSERR_INVALHANDLE unless it is
 // an open device of the right kind that is not being closed), the flags
@@ -10,26 +11,23 @@
 // (WAVERR_BADFORMAT unless plain PCM), and the state of a header or device
 // (WAVERR_UNPREPARED, WAVERR_STILLPLAYING, MMSYSERR_INVALPARAM for a header prepared for
 // another device, MMSYSERR_NOTSUPPORTED for a close from the device's own notification).
-#include "mmsystem.h"
+#include "mmsystem/mmsystem.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
 #include <utility>
 
-#include "alsa_driver.h"
-#include "driver.h"
-#include "pulse/pulse_driver.h"
-#include "virtual_driver.h"
+#include "mmsystem/driver.h"
+#include "mmsystem/open_handles.h"
 
 namespace {
 
 using mmsystem::OpenHandles;
 using Kind = OpenHandles::Kind;
 
-std::unique_ptr<Driver> installed;
+mmsystem::InstalledDriver installed;
 std::once_flag chosen;
 
 // The code the service itself refused the calling thread's last call with, or 0: a text
@@ -148,9 +146,15 @@ void notify(Handle handle, UINT msg, DWORD_PTR instance, DWORD_PTR param1, DWORD
   notifying = outer;
 }
 
+// The record of the installed driver's open devices.
+OpenHandles& openHandles() {
+  mmsystem::driver();
+  return installed.openHandles();
+}
+
 template <typename Handle>
-OpenHandles::Device* openDevice(Driver& driver, Handle handle, Kind kind) {
-  return driver.openHandles().find(static_cast<const void*>(handle), kind);
+OpenHandles::Device* openDevice(Handle handle, Kind kind) {
+  return openHandles().find(static_cast<const void*>(handle), kind);
 }
 
 template <typename Handle, typename Record>
@@ -177,7 +181,7 @@ MMRESULT openWave(Handle* handle, UINT deviceId, const WAVEFORMATEX* format, DWO
   if (!knownWaveDevice(deviceId, (driver.*Wave<Handle>::count)())) return refuse(MMSYSERR_BADDEVICEID);
   if (!plainPcm(*format)) return refuse(WAVERR_BADFORMAT);
 
-  OpenHandles& open = driver.openHandles();
+  OpenHandles& open = openHandles();
   auto device = open.make(Wave<Handle>::kind, query ? 0 : callback, instance);
   Handle opened = nullptr;
   const MMRESULT r = (pass(driver).*Wave<Handle>::open)(&opened, waveDevice(deviceId), format,
@@ -197,24 +201,24 @@ MMRESULT openWave(Handle* handle, UINT deviceId, const WAVEFORMATEX* format, DWO
 template <typename Handle>
 MMRESULT prepareWave(Handle handle, WAVEHDR* header, UINT cb) {
   Driver& driver = mmsystem::driver();
-  OpenHandles::Device* device = openDevice(driver, handle, Wave<Handle>::kind);
+  OpenHandles::Device* device = openDevice(handle, Wave<Handle>::kind);
   if (device == nullptr) return refuse(MMSYSERR_INVALHANDLE);
   if (!usableHeader(header, cb)) return refuse(MMSYSERR_INVALPARAM);
   bool added = false;
-  if (MMRESULT r = driver.openHandles().prepare(*device, header, added)) return refuse(r);
+  if (MMRESULT r = openHandles().prepare(*device, header, added)) return refuse(r);
   const MMRESULT r = (pass(driver).*Wave<Handle>::prepare)(handle, header, cb);
-  if (r != MMSYSERR_NOERROR && added) driver.openHandles().unprepared(*device, header);
+  if (r != MMSYSERR_NOERROR && added) openHandles().unprepared(*device, header);
   return r;
 }
 
 template <typename Handle>
 MMRESULT queueWave(Handle handle, WAVEHDR* header, UINT cb) {
   Driver& driver = mmsystem::driver();
-  OpenHandles::Device* device = openDevice(driver, handle, Wave<Handle>::kind);
+  OpenHandles::Device* device = openDevice(handle, Wave<Handle>::kind);
   if (device == nullptr) return refuse(MMSYSERR_INVALHANDLE);
   if (!usableHeader(header, cb)) return refuse(MMSYSERR_INVALPARAM);
   DWORD flags = 0;
-  if (MMRESULT r = driver.openHandles().queue(*device, header, flags)) return refuse(r);
+  if (MMRESULT r = openHandles().queue(*device, header, flags)) return refuse(r);
   if constexpr (Wave<Handle>::kind == Kind::WaveIn) {
     // An input header starts empty and with nothing lost before it.
     header->dwBytesRecorded = 0;
@@ -222,26 +226,26 @@ MMRESULT queueWave(Handle handle, WAVEHDR* header, UINT cb) {
     header->dwFramesLost = 0;
   }
   const MMRESULT r = (pass(driver).*Wave<Handle>::queue)(handle, header, cb);
-  if (r != MMSYSERR_NOERROR) driver.openHandles().unqueue(*device, header, flags);
+  if (r != MMSYSERR_NOERROR) openHandles().unqueue(*device, header, flags);
   return r;
 }
 
 template <typename Handle, typename Call>
 MMRESULT onOpenWave(Handle handle, Call call) {
   Driver& driver = mmsystem::driver();
-  if (openDevice(driver, handle, Wave<Handle>::kind) == nullptr) return refuse(MMSYSERR_INVALHANDLE);
+  if (openDevice(handle, Wave<Handle>::kind) == nullptr) return refuse(MMSYSERR_INVALHANDLE);
   return (pass(driver).*call)(handle);
 }
 
 template <typename Handle>
 MMRESULT unprepareWave(Handle handle, WAVEHDR* header, UINT cb) {
   Driver& driver = mmsystem::driver();
-  OpenHandles::Device* device = openDevice(driver, handle, Wave<Handle>::kind);
+  OpenHandles::Device* device = openDevice(handle, Wave<Handle>::kind);
   if (device == nullptr) return refuse(MMSYSERR_INVALHANDLE);
   if (header == nullptr || cb < sizeof(WAVEHDR)) return refuse(MMSYSERR_INVALPARAM);
-  if (MMRESULT r = driver.openHandles().checkUnprepare(*device, header)) return refuse(r);
+  if (MMRESULT r = openHandles().checkUnprepare(*device, header)) return refuse(r);
   const MMRESULT r = (pass(driver).*Wave<Handle>::unprepare)(handle, header, cb);
-  if (r == MMSYSERR_NOERROR) driver.openHandles().unprepared(*device, header);
+  if (r == MMSYSERR_NOERROR) openHandles().unprepared(*device, header);
   return r;
 }
 
@@ -250,8 +254,8 @@ MMRESULT unprepareWave(Handle handle, WAVEHDR* header, UINT cb) {
 template <typename Handle, typename Close>
 MMRESULT closeDevice(Handle handle, Kind kind, Close close) {
   Driver& driver = mmsystem::driver();
-  OpenHandles& open = driver.openHandles();
-  OpenHandles::Device* device = openDevice(driver, handle, kind);
+  OpenHandles& open = openHandles();
+  OpenHandles::Device* device = openDevice(handle, kind);
   if (device == nullptr) return refuse(MMSYSERR_INVALHANDLE);
   if (device == notifying) return refuse(MMSYSERR_NOTSUPPORTED);
   if (MMRESULT r = open.beginClose(*device)) return refuse(r);
@@ -266,8 +270,8 @@ MMRESULT closeWave(Handle handle) {
 }
 
 // The refusal of a mixer call for its handle and its flags, or 0.
-MMRESULT mixerRefusal(Driver& driver, HMIXEROBJ handle, bool knownFlags) {
-  if (openDevice(driver, handle, Kind::Mixer) == nullptr) return refuse(MMSYSERR_INVALHANDLE);
+MMRESULT mixerRefusal(HMIXEROBJ handle, bool knownFlags) {
+  if (openDevice(handle, Kind::Mixer) == nullptr) return refuse(MMSYSERR_INVALHANDLE);
   if (!knownFlags) return refuse(MMSYSERR_INVALFLAG);
   return MMSYSERR_NOERROR;
 }
@@ -283,30 +287,50 @@ bool usableDetails(const MIXERCONTROLDETAILS* details) {
 
 namespace mmsystem {
 
+InstalledDriver::InstalledDriver() = default;
+InstalledDriver::InstalledDriver(std::nullptr_t) {}
+
+InstalledDriver::InstalledDriver(std::unique_ptr<Driver> driver) {
+  if (!driver) return;
+  handles_ = std::make_unique<OpenHandles>();
+  driver_ = std::move(driver);
+}
+
+InstalledDriver::InstalledDriver(InstalledDriver&& other) noexcept
+    : handles_(std::move(other.handles_)), driver_(std::move(other.driver_)) {}
+
+InstalledDriver& InstalledDriver::operator=(InstalledDriver&& other) noexcept {
+  if (this != &other) {
+    release();
+    handles_ = std::move(other.handles_);
+    driver_ = std::move(other.driver_);
+  }
+  return *this;
+}
+
+InstalledDriver::~InstalledDriver() { release(); }
+
+void InstalledDriver::release() noexcept {
+  // The driver closes the devices it still has open, and their notifications read the
+  // record: the record goes only after the driver.
+  driver_.reset();
+  handles_.reset();
+}
+
 Driver& driver() {
   std::call_once(chosen, [] {
     if (!installed) installed = chooseDriver();
   });
-  return *installed;
+  return *installed.get();
 }
 
-std::unique_ptr<Driver> installDriver(std::unique_ptr<Driver> driver) {
+InstalledDriver installDriver(InstalledDriver driver) {
   // Without a driver every later call would have nothing to go to: the one in place stays.
-  if (!driver) return nullptr;
+  if (!driver) return {};
   std::call_once(chosen, [] {});
-  std::unique_ptr<Driver> previous = std::move(installed);
+  InstalledDriver previous = std::move(installed);
   installed = std::move(driver);
   return previous;
-}
-
-std::unique_ptr<Driver> chooseDriver() {
-  const char* forced = std::getenv("TESSARON_AUDIO");
-  if (forced != nullptr && std::strcmp(forced, "virtual") == 0) return std::make_unique<VirtualDriver>();
-  if (forced != nullptr && std::strcmp(forced, "alsa") == 0) return std::make_unique<AlsaDriver>();
-  if (forced != nullptr && std::strcmp(forced, "pulse") == 0) return std::make_unique<PulseDriver>();
-  if (auto pulse = PulseDriver::connect()) return pulse;
-  if (AlsaDriver::available()) return std::make_unique<AlsaDriver>();
-  return std::make_unique<VirtualDriver>();
 }
 
 const char* resultText(MMRESULT error) {
@@ -389,20 +413,19 @@ MMRESULT mixerOpen(HMIXER* handle, UINT id, DWORD_PTR callback, DWORD_PTR instan
   if (handle == nullptr || (callbackType == CALLBACK_WINDOW && callback == 0)) return refuse(MMSYSERR_INVALPARAM);
   *handle = nullptr;
   if (id >= driver.mixerGetNumDevs()) return refuse(MMSYSERR_BADDEVICEID);
-  auto device = driver.openHandles().make(Kind::Mixer, 0, 0);
+  auto device = openHandles().make(Kind::Mixer, 0, 0);
   HMIXER opened = nullptr;
   const MMRESULT r =
       pass(driver).mixerOpen(&opened, id, callbackType == CALLBACK_WINDOW ? callback : 0, instance, callbackType);
   if (r != MMSYSERR_NOERROR) return r;
   *handle = opened;
-  driver.openHandles().opened(std::move(device), static_cast<const void*>(opened));
+  openHandles().opened(std::move(device), static_cast<const void*>(opened));
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT mixerGetLineInfoA(HMIXEROBJ h, MIXERLINEA* line, DWORD flags) {
   Driver& driver = mmsystem::driver();
-  if (MMRESULT r =
-          mixerRefusal(driver, h, flags == MIXER_GETLINEINFOF_DESTINATION || flags == MIXER_GETLINEINFOF_SOURCE))
+  if (MMRESULT r = mixerRefusal(h, flags == MIXER_GETLINEINFOF_DESTINATION || flags == MIXER_GETLINEINFOF_SOURCE))
     return r;
   if (line == nullptr || line->cbStruct < sizeof(MIXERLINEA)) return refuse(MMSYSERR_INVALPARAM);
   return pass(driver).mixerGetLineInfoA(h, line, flags);
@@ -410,7 +433,7 @@ MMRESULT mixerGetLineInfoA(HMIXEROBJ h, MIXERLINEA* line, DWORD flags) {
 
 MMRESULT mixerGetLineControlsA(HMIXEROBJ h, MIXERLINECONTROLSA* controls, DWORD flags) {
   Driver& driver = mmsystem::driver();
-  if (MMRESULT r = mixerRefusal(driver, h, flags == MIXER_GETLINECONTROLSF_ALL)) return r;
+  if (MMRESULT r = mixerRefusal(h, flags == MIXER_GETLINECONTROLSF_ALL)) return r;
   if (controls == nullptr || controls->cbStruct < sizeof(MIXERLINECONTROLSA) ||
       controls->cbmxctrl < sizeof(MIXERCONTROLA) || (controls->cControls > 0 && controls->pamxctrl == nullptr))
     return refuse(MMSYSERR_INVALPARAM);
@@ -419,14 +442,14 @@ MMRESULT mixerGetLineControlsA(HMIXEROBJ h, MIXERLINECONTROLSA* controls, DWORD 
 
 MMRESULT mixerGetControlDetailsA(HMIXEROBJ h, MIXERCONTROLDETAILS* details, DWORD flags) {
   Driver& driver = mmsystem::driver();
-  if (MMRESULT r = mixerRefusal(driver, h, flags == MIXER_GETCONTROLDETAILSF_VALUE)) return r;
+  if (MMRESULT r = mixerRefusal(h, flags == MIXER_GETCONTROLDETAILSF_VALUE)) return r;
   if (!usableDetails(details)) return refuse(MMSYSERR_INVALPARAM);
   return pass(driver).mixerGetControlDetailsA(h, details, flags);
 }
 
 MMRESULT mixerSetControlDetails(HMIXEROBJ h, MIXERCONTROLDETAILS* details, DWORD flags) {
   Driver& driver = mmsystem::driver();
-  if (MMRESULT r = mixerRefusal(driver, h, flags == MIXER_SETCONTROLDETAILSF_VALUE)) return r;
+  if (MMRESULT r = mixerRefusal(h, flags == MIXER_SETCONTROLDETAILSF_VALUE)) return r;
   if (!usableDetails(details)) return refuse(MMSYSERR_INVALPARAM);
   return pass(driver).mixerSetControlDetails(h, details, flags);
 }

@@ -1,5 +1,5 @@
 // The service's record of a driver's open devices and of the headers prepared for them.
-#include "open_handles.h"
+#include "mmsystem/open_handles.h"
 
 #include <algorithm>
 

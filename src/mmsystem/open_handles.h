@@ -2,15 +2,16 @@
 // and mixer handle from its successful open to its close, and for each wave device the
 // headers prepared for it and whether the device holds them. The service checks each call
 // against this record before the driver sees it, and keeps the header flags (prepared,
-// queued, done) that the caller reads. It lives with the driver it describes (driver.h),
-// so that notifications of devices the driver closes as it goes away still find it.
+// queued, done) that the caller reads. It goes with the driver it describes
+// (InstalledDriver, driver.h), so that notifications of devices the driver closes as it
+// goes away still find it.
 #pragma once
 
 #include <memory>
 #include <mutex>
 #include <vector>
 
-#include "mmsystem.h"
+#include "mmsystem/mmsystem.h"
 
 namespace mmsystem {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "mmsystem.h"
+#include "mmsystem/mmsystem.h"
 
 // The text of WIM_ERROR / WOM_ERROR: the device's name and the sound system's reason.
 inline std::string deviceFailedText(const std::string& device, const std::string& reason) {

@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/prompts.h"
-#include "app/save_dialog.h"
+#include "app/dialogs/prompts.h"
+#include "app/dialogs/save_dialog.h"
 
 class FakePrompts : public Prompts {
  public:

@@ -11,7 +11,7 @@
 #include "app/fake_prompts.h"
 #include "app/tessaron1.h"
 #include "mmsystem/driver.h"
-#include "mmsystem/virtual_driver.h"
+#include "mmsystem/virtual/virtual_driver.h"
 
 // XDG_CONFIG_HOME points into a temporary folder for the object's lifetime, so the
 // settings store is a fresh file of the test's own.

@@ -16,7 +16,7 @@
 #include "app/fake_prompts.h"
 #include "app/tessaron1.h"
 #include "mmsystem/driver.h"
-#include "mmsystem/virtual_driver.h"
+#include "mmsystem/virtual/virtual_driver.h"
 
 namespace leveltest {
 

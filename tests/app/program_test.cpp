@@ -9,8 +9,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "platform/version.h"
 #include "support/programs.h"
-#include "version.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <QLocale>
 
-#include "app/translations.h"
+#include "app/window/translations.h"
 
 class ScopedLanguage {
  public:

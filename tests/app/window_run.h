@@ -19,7 +19,7 @@
 #include "app/tessaron1.h"
 #include "audio/recorder_test_support.h"
 #include "mmsystem/driver.h"
-#include "mmsystem/virtual_driver.h"
+#include "mmsystem/virtual/virtual_driver.h"
 #include "support/event_wait.h"
 #include "support/programs.h"
 #include "support/wave_files.h"

@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 
 #include "audio/Audio.h"
-#include "mmsystem/virtual_driver.h"
+#include "mmsystem/virtual/virtual_driver.h"
 
 namespace {
 

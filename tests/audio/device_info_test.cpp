@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/Audio.h"
-#include "mmsystem/virtual_driver.h"
+#include "mmsystem/virtual/virtual_driver.h"
 #include "support/event_wait.h"
 
 namespace {

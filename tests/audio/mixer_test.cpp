@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "audio/Audio.h"
-#include "mmsystem/virtual_driver.h"
+#include "mmsystem/virtual/virtual_driver.h"
 #include "support/event_wait.h"
 
 namespace {

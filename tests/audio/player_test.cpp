@@ -12,7 +12,7 @@
 
 #include "audio/Audio.h"
 #include "fault_driver.h"
-#include "mmsystem/virtual_driver.h"
+#include "mmsystem/virtual/virtual_driver.h"
 #include "support/event_wait.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "audio/Audio.h"
 #include "fault_driver.h"
 #include "mmsystem/driver.h"
-#include "mmsystem/virtual_driver.h"
+#include "mmsystem/virtual/virtual_driver.h"
 #include "support/driver_scope.h"
 #include "support/event_wait.h"
 #include "support/programs.h"

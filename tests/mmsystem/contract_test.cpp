@@ -19,8 +19,8 @@
 #include <tuple>
 #include <vector>
 
-#include "alsa_pulse.h"
-#include "mmsystem/virtual_driver.h"
+#include "mmsystem/alsa/alsa_pulse.h"
+#include "mmsystem/virtual/virtual_driver.h"
 #include "support/driver_scope.h"
 #include "support/event_wait.h"
 #include "support/sound_servers.h"

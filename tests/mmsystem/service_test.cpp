@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "mmsystem/virtual_driver.h"
+#include "mmsystem/virtual/virtual_driver.h"
 
 namespace {
 

@@ -17,7 +17,7 @@ class DriverScope {
   DriverScope& operator=(const DriverScope&) = delete;
 
  private:
-  std::unique_ptr<Driver> previous_;
+  mmsystem::InstalledDriver previous_;
 };
 
 }  // namespace testsupport

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "mmsystem/alsa_driver.h"
+#include "mmsystem/alsa/alsa_driver.h"
 #include "mmsystem/driver.h"
 #include "support/programs.h"
 #include "support/signal_match.h"
@@ -169,7 +169,7 @@ class PulseTest : public ::testing::Test {
   AlsaDriver* alsa_ = nullptr;
 
  private:
-  std::unique_ptr<Driver> previous_;
+  mmsystem::InstalledDriver previous_;
   bool installed_ = false;
   int lockFd_ = -1;
   std::vector<long> savedSource_;

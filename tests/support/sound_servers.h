@@ -112,7 +112,7 @@ class OnSoundServer : public ::testing::TestWithParam<Server> {
 
  private:
   std::unique_ptr<ServerScope> scope_;
-  std::unique_ptr<Driver> previous_;
+  mmsystem::InstalledDriver previous_;
   bool installed_ = false;
 };
 

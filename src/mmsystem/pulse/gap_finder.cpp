@@ -1,5 +1,5 @@
 // Input the server dropped, found from the stream's bytes against the monotonic clock.
-#include "gap_finder.h"
+#include "mmsystem/pulse/gap_finder.h"
 
 #include <algorithm>
 #include <cmath>

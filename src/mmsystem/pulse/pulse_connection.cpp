@@ -1,6 +1,6 @@
 // The connection to the sound server: the threaded main loop, the context and the
 // sources and sinks the server reports.
-#include "pulse_connection.h"
+#include "mmsystem/pulse/pulse_connection.h"
 
 #include <algorithm>
 

@@ -1,15 +1,15 @@
 // The sound server through libpulse: the device lists, the driver object and the
 // forwarding of each service call to the open device it names. The service has checked
 // every call first (driver.h).
-#include "pulse_driver.h"
+#include "mmsystem/pulse/pulse_driver.h"
 
 #include <algorithm>
 
 #include "mmsystem/device_names.h"
-#include "pulse_connection.h"
-#include "pulse_format.h"
-#include "pulse_mixer.h"
-#include "pulse_wave.h"
+#include "mmsystem/pulse/pulse_connection.h"
+#include "mmsystem/pulse/pulse_format.h"
+#include "mmsystem/pulse/pulse_mixer.h"
+#include "mmsystem/pulse/pulse_wave.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Wave formats and volumes between the service and the sound server.
-#include "pulse_format.h"
+#include "mmsystem/pulse/pulse_format.h"
 
 #include <algorithm>
 #include <cmath>

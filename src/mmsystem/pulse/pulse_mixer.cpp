@@ -1,7 +1,7 @@
 // The sound server as a mixer: lines from its sources and sinks, volume and mute
 // controls, peak meters from peak-detecting streams, and change messages from its
 // change subscription.
-#include "pulse_mixer.h"
+#include "mmsystem/pulse/pulse_mixer.h"
 
 #include <pulse/rtclock.h>
 
@@ -9,8 +9,8 @@
 #include <cmath>
 
 #include "mmsystem/device_names.h"
-#include "pulse_format.h"
-#include "pulse_wave.h"
+#include "mmsystem/pulse/pulse_format.h"
+#include "mmsystem/pulse/pulse_wave.h"
 
 namespace pulse {
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "mmsystem/mmsystem.h"
-#include "pulse_connection.h"
+#include "mmsystem/pulse/pulse_connection.h"
 
 namespace pulse {
 

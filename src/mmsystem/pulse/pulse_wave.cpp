@@ -1,10 +1,10 @@
 // What the pulse driver's wave input and output devices share: the stream in the
 // caller's format, the service thread, the request hand-over and the end of a device
 // whose stream failed.
-#include "pulse_wave.h"
+#include "mmsystem/pulse/pulse_wave.h"
 
+#include "mmsystem/pulse/pulse_format.h"
 #include "mmsystem/wave_common.h"
-#include "pulse_format.h"
 
 namespace pulse {
 

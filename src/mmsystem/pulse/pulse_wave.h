@@ -17,10 +17,10 @@
 #include <mutex>
 #include <string>
 
-#include "gap_finder.h"
 #include "mmsystem/mmsystem.h"
+#include "mmsystem/pulse/gap_finder.h"
+#include "mmsystem/pulse/pulse_connection.h"
 #include "mmsystem/service_thread.h"
-#include "pulse_connection.h"
 
 namespace pulse {
 

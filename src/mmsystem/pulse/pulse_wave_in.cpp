@@ -6,7 +6,7 @@
 #include <cstring>
 #include <utility>
 
-#include "pulse_wave.h"
+#include "mmsystem/pulse/pulse_wave.h"
 
 namespace pulse {
 

@@ -4,7 +4,7 @@
 // still holds), so that closing after the last done callback cuts nothing off.
 #include <algorithm>
 
-#include "pulse_wave.h"
+#include "mmsystem/pulse/pulse_wave.h"
 
 namespace pulse {
 

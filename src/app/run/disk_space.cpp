@@ -1,0 +1,48 @@
+#include "app/run/disk_space.h"
+
+#include <sys/statvfs.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+
+namespace {
+
+constexpr uint64_t bytesPerMB = 1000000;
+
+// The folder of `path`, or the nearest existing folder above it.
+QString existingFolder(const QString& path) {
+  QDir dir = QFileInfo(path).absoluteDir();
+  while (!dir.exists() && !dir.isRoot()) {
+    if (!dir.cdUp()) break;
+  }
+  return dir.absolutePath();
+}
+
+}  // namespace
+
+std::optional<DiskSpace> diskSpaceOf(const QString& path) {
+  const QString folder = existingFolder(path);
+  struct statvfs fs {};
+  if (statvfs(QFile::encodeName(folder).constData(), &fs) != 0) return std::nullopt;
+  DiskSpace space;
+  space.freeBytes = uint64_t{fs.f_bavail} * fs.f_frsize;
+  space.mountPoint = QStorageInfo(folder).rootPath();
+  if (space.mountPoint.isEmpty()) space.mountPoint = folder;
+  return space;
+}
+
+uint64_t bytesNeeded(uint64_t seconds, uint64_t bytesPerSecond) {
+  const uint64_t bytes = seconds * bytesPerSecond;
+  return bytes + (bytes + 99) / 100;
+}
+
+QString diskSpaceQuestion(const DiskSpace& space, uint64_t needed) {
+  return QCoreApplication::translate("DiskSpace",
+                                     "Only %1 MB are free on %2; the recording needs %3 MB. Record anyway?")
+      .arg(space.freeBytes / bytesPerMB)
+      .arg(space.mountPoint)
+      .arg((needed + bytesPerMB - 1) / bytesPerMB);
+}

@@ -1,0 +1,102 @@
+// What the status line tells of a run: the file being written, dropouts and the time they
+// cost, the no-signal warning and the disk estimate while it runs, its summary after it.
+#include <QFile>
+#include <algorithm>
+#include <limits>
+
+#include "app/dialogs/prompts.h"
+#include "app/run/status_line.h"
+#include "app/tessaron1.h"
+
+namespace {
+
+// Bytes per frame of a format.
+uint32_t frameBytes(TBPS bits, TChannels channels) {
+  return (bits == TBPS::_16 ? 2 : 1) * (channels == TChannels::Stereo ? 2 : 1);
+}
+
+}  // namespace
+
+void TForm1::Audio1Dropout(TObject*, uint32_t Overruns, uint32_t FramesLost) {
+  // Service thread: nothing here touches the window.
+  blockhandover.postDropout(Overruns, FramesLost);
+}
+
+void TForm1::dropoutArrived(uint32_t Overruns, uint32_t FramesLost) {
+  if (!runrecord.active || (Overruns == 0 && FramesLost == 0)) return;
+  // Lost frames are a dropout even where the driver counted no overrun.
+  runrecord.overruns += std::max<uint32_t>(Overruns, 1);
+  runrecord.framesLost += FramesLost;
+  runrecord.lastDropoutTenths = runrecord.tenths;
+  StatusBar1->setItem(StatusLine::Dropouts, dropoutText(runrecord));
+
+  // The file holds the lost input as silence, so the clock and the countdown count it.
+  // Before the first block (a recording waiting for its trigger) nothing is written and
+  // the clock stands.
+  if (!runrecord.clockRunning) return;
+  const uint32_t tenth = std::max<uint32_t>(runrecord.rate / 10, 1);
+  runrecord.lostCarry += FramesLost;
+  while (runrecord.lostCarry >= tenth && runrecord.active) {
+    runrecord.lostCarry -= tenth;
+    clockTenth();
+  }
+}
+
+void TForm1::Audio1RecordFileChanged(TObject*, const std::string& FileName) {
+  if (!runrecord.recording) return;
+  runrecord.files << QFile::decodeName(FileName.c_str());
+  if (runrecord.active) {
+    StatusBar1->setItem(StatusLine::File, fileText(runrecord.files.last()));
+  } else {
+    // The change was still on its way when the recording ended: the summary names it too.
+    StatusBar1->setItem(StatusLine::Summary, summaryText(runrecord));
+  }
+}
+
+void TForm1::runStarted(bool recording) {
+  const TRecorder& recorder = *Audio1->Recorder();
+  runrecord = RunRecord{};
+  runrecord.active = true;
+  runrecord.recording = recording;
+  runrecord.rate = recorder.SampleRate();
+  runrecord.frameBytes = frameBytes(recorder.BitsPerSample(), recorder.Channels());
+  StatusBar1->clearItems();
+  if (!recording) return;
+  runrecord.files << recfilename;
+  StatusBar1->setItem(StatusLine::File, fileText(recfilename));
+  showDiskEstimate();
+}
+
+void TForm1::runEnded() {
+  if (!runrecord.active) return;
+  runrecord.active = false;
+  StatusBar1->clearItems();
+  StatusBar1->setItem(StatusLine::Summary, summaryText(runrecord));
+}
+
+bool TForm1::diskSpaceAllows() {
+  const uint64_t seconds = uint64_t(UpDown2->Position()) * 60 + UpDown1->Position();
+  if (seconds == 0) return true;
+  const uint64_t rate =
+      uint64_t{recsamplerate} * frameBytes(static_cast<TBPS>(recbits), static_cast<TChannels>(recchannels));
+  const uint64_t needed = bytesNeeded(seconds, rate);
+  const std::optional<DiskSpace> space = diskSpace(recfilename);
+  // Free space that cannot be read does not stand in the way of a recording.
+  if (!space || space->freeBytes >= needed) return true;
+  return prompts().question(this, diskSpaceQuestion(*space, needed), tr("Aufnahme"));
+}
+
+void TForm1::showDiskEstimate() {
+  QString text;
+  const uint64_t rate = runrecord.bytesPerSecond();
+  if (runrecord.active && runrecord.recording && rate > 0) {
+    if (const std::optional<DiskSpace> space = diskSpace(runrecord.files.last())) {
+      const uint64_t left = space->freeBytes / rate;
+      // With a set length only what the rest of the length will not fit is worth a line.
+      const uint64_t lengthLeft = LEDDisplay2->Value() > 0 ? uint64_t(UpDown2->Position()) * 60 + UpDown1->Position()
+                                                           : std::numeric_limits<uint64_t>::max();
+      if (left < 3600 && left < lengthLeft) text = diskFullText(left);
+    }
+  }
+  StatusBar1->setItem(StatusLine::Disk, text);
+}

@@ -1,0 +1,202 @@
+// Loading, saving and removing the stored settings.
+//
+// The settings live in one key of the current user's store. Loading reads every value
+// into its field, checks them all, and applies them; a missing, unreadable or
+// out-of-range value discards the stored settings and applies the built-in defaults.
+// Values added in later versions (the pre-trigger time) may be missing: settings saved
+// by an older version load with their defaults.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTimer>
+#include <array>
+
+#include "app/dialogs/prompts.h"
+#include "app/dialogs/recsetdlg.h"
+#include "app/tessaron1.h"
+#include "platform/registry.h"
+
+namespace {
+
+const QString settingsKey = QStringLiteral("\\Software\\Morvadel\\Tessaron\\1.0");
+// Removing the settings removes the maker's key with everything below it.
+const QString makerKey = QStringLiteral("\\Software\\Morvadel");
+
+// Stored sample rates that load: the range the record settings dialog lets through.
+constexpr int32_t lowestSampleRate = 8000;
+constexpr int32_t highestSampleRate = 65535;
+
+// A byte-block value of at most sizeof(T) bytes, little-endian, read into the first
+// bytes of `field`. A missing value leaves the field as it is; a longer value or one of
+// another kind is a RegistryError.
+template <typename T>
+void readBytes(const Registry& store, const QString& name, T& field) {
+  if (!store.valueExists(name)) return;
+  std::array<uint8_t, sizeof(T)> bytes{};
+  for (size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<uint8_t>(field >> (8 * i));
+  store.readBinaryData(name, bytes.data(), static_cast<qsizetype>(bytes.size()));
+  T value = 0;
+  for (size_t i = 0; i < sizeof(T); ++i) value = static_cast<T>(value | (static_cast<T>(bytes[i]) << (8 * i)));
+  field = value;
+}
+
+template <typename T>
+void writeBytes(Registry& store, const QString& name, T value) {
+  std::array<uint8_t, sizeof(T)> bytes{};
+  for (size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+  store.writeBinaryData(name, bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// A settings file that could not be read was kept aside and the defaults apply: the user
+// learns where the old file is, once, when the window has come up.
+void tellStoreSetAside(TForm1& form) {
+  const QString keptAs = Registry::takeSetAside();
+  if (keptAs.isEmpty()) return;
+  const QString text =
+      TForm1::tr("The settings file could not be read, so the default settings apply.\nThe old file was kept as %1.")
+          .arg(keptAs);
+  QTimer::singleShot(0, &form, guarded<>([&form, text] {
+                       prompts().messageBox(&form, text, "Tessaron", QMessageBox::Ok, QMessageBox::Warning);
+                     }));
+}
+
+// Low rates get smaller blocks until the next start sets a tenth of a second.
+void setBlockSizeFor(TRecorder& recorder, uint16_t rate) {
+  if (rate < 25000) recorder.setNoSamples(2048);
+  if (rate < 11000) recorder.setNoSamples(1024);
+}
+
+}  // namespace
+
+bool TForm1::formatHeldBack() const { return Audio1->Recorder()->IsOpen.load(); }
+
+void TForm1::optionsladen() {
+  bool loaded = false;
+  try {
+    Registry store;
+    if (!store.openKey(settingsKey, false))
+      throw RegistryError(QStringLiteral("Registry key %1 does not exist").arg(settingsKey).toStdString());
+    savedmeter = store.readInteger("Meter");
+    savedvolume = store.readInteger("Volume");
+    savedfilename = store.valueExists("Filename") ? store.readString("Filename") : QString();
+    savedaudiodevice = store.readInteger("Audiodevice");
+    savedtriggerlevel = store.readInteger("Triggerlevel");
+    savedtrigger = store.readInteger("Trigger") != 0;
+    vukmode = store.readInteger("VUKMode");
+    levelmode = store.readInteger("Levelmode");
+    readBytes(store, "BPS", recbits);
+    readBytes(store, "Channels", recchannels);
+    readBytes(store, "samplerate", recsamplerate);
+    limit16 = store.readInteger("max16");
+    limit8 = store.readInteger("max8");
+    pretrigger = store.valueExists("PreTrigger") ? store.readInteger("PreTrigger") : 0;
+    store.closeKey();
+    loaded = true;
+  } catch (const RegistryError&) {
+    // Whatever was read so far stays; the defaults follow.
+  }
+  tellStoreSetAside(*this);
+
+  // Item indexes are compared as signed numbers: -1 (no selection) loads.
+  const bool accepted = loaded && savedmeter <= ComboBox1->count() - 1 && savedvolume <= ComboBox3->count() - 1 &&
+                        savedaudiodevice <= ComboBox2->count() - 1 && savedtriggerlevel <= 1000 && vukmode >= 1 &&
+                        vukmode <= 3 && levelmode >= 1 && levelmode <= 2 && recbits <= 1 && recchannels <= 1 &&
+                        recsamplerate >= lowestSampleRate && recsamplerate <= highestSampleRate && limit8 >= 0 &&
+                        limit8 <= 255 && limit16 >= 0 && limit16 <= 32767 && pretrigger >= 0 &&
+                        pretrigger <= TOKBottomDlg::kMaxPreTrigger;
+  TRecorder& recorder = *Audio1->Recorder();
+
+  if (accepted) {
+    // Setting an index runs no change handler; the window's creation runs them next.
+    ComboBox1->setCurrentIndex(savedmeter);
+    ComboBox3->setCurrentIndex(savedvolume);
+    ComboBox2->setCurrentIndex(savedaudiodevice);
+    // Proposed by the save dialog; a recording still needs a name chosen there.
+    SaveDialog1.setFileName(savedfilename);
+    CheckBox1->setChecked(savedtrigger);
+    TrackBar3->setValue(savedtriggerlevel);
+    recorder.setBitsPerSample(static_cast<TBPS>(recbits));
+    recorder.setChannels(static_cast<TChannels>(recchannels));
+    recorder.setSampleRate(recsamplerate);
+    setBlockSizeFor(recorder, recsamplerate);
+    // Checking a radio button runs its click handler.
+    if (vukmode == 1) RadioButton3->setChecked(true);
+    if (vukmode == 2) RadioButton4->setChecked(true);
+    if (vukmode == 3) RadioButton5->setChecked(true);
+    if (levelmode == 1) RadioButton1->setChecked(true);
+    if (levelmode == 2) RadioButton2->setChecked(true);
+    RadioButton2Click(this);
+    return;
+  }
+
+  // Settings that do not fit are discarded once, and replaced only by the next "Save".
+  try {
+    Registry().deleteKey(makerKey);
+  } catch (const RegistryError&) {
+  }
+  savedtriggerlevel = 800;
+  savedtrigger = false;
+  recbits = 1;
+  recchannels = 1;
+  recsamplerate = 44100;
+  CheckBox1->setChecked(false);
+  TrackBar3->setValue(800);
+  recorder.setBitsPerSample(TBPS::_16);
+  recorder.setChannels(TChannels::Stereo);
+  recorder.setSampleRate(44100);
+  setBlockSizeFor(recorder, recsamplerate);
+  limit8 = 120;
+  limit16 = 32000;
+  pretrigger = 0;
+}
+
+void TForm1::Sichern2Click(QObject*) {
+  savedmeter = ComboBox1->currentIndex();
+  savedvolume = ComboBox3->currentIndex();
+  savedaudiodevice = ComboBox2->currentIndex();
+  savedfilename = SaveDialog1.FileName();
+  savedtrigger = CheckBox1->isChecked();
+  savedtriggerlevel = TrackBar3->value();
+  // recbits, recchannels and recsamplerate already hold the format of the next run: the
+  // recorder's, or one chosen during a run that waits there for the next start.
+  // A mode none of whose buttons is checked keeps its old value.
+  if (RadioButton1->isChecked()) levelmode = 1;
+  if (RadioButton2->isChecked()) levelmode = 2;
+  if (RadioButton3->isChecked()) vukmode = 1;
+  if (RadioButton4->isChecked()) vukmode = 2;
+  if (RadioButton5->isChecked()) vukmode = 3;
+
+  // Errors are not caught here: the general error box reports them, and what was
+  // written before stays written.
+  Registry store;
+  store.openKey(settingsKey, true);
+  store.writeInteger("Meter", savedmeter);
+  store.writeInteger("Volume", savedvolume);
+  store.writeString("Filename", savedfilename);
+  store.writeInteger("Audiodevice", savedaudiodevice);
+  store.writeInteger("Triggerlevel", savedtriggerlevel);
+  store.writeInteger("Trigger", savedtrigger ? 1 : 0);
+  store.writeInteger("VUKMode", vukmode);
+  store.writeInteger("Levelmode", levelmode);
+  writeBytes(store, "BPS", recbits);
+  writeBytes(store, "Channels", recchannels);
+  writeBytes(store, "samplerate", recsamplerate);
+  store.writeInteger("max8", limit8);
+  store.writeInteger("max16", limit16);
+  store.writeInteger("PreTrigger", pretrigger);
+  store.closeKey();
+}
+
+void TForm1::Uninstall1Click(QObject*) {
+  const auto answer = prompts().messageBox(this,
+                                           tr("You will remove the registry key where the settings were saved.\n"
+                                              "To uninstall simply delete the program and help files."),
+                                           tr("Uninstall"), QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
+  if (answer != QMessageBox::Yes) return;
+  // The program goes on with its current settings; a later "Save" writes them again.
+  try {
+    Registry().deleteKey(makerKey);
+  } catch (const RegistryError&) {
+  }
+}

@@ -1,0 +1,36 @@
+cmake_minimum_required(VERSION 3.25)
+# Every #include "..." in SOURCE_DIR names a header from a library's folder
+# ("audio/Audio.h"), never relative to the including file ("../", or a bare name that
+# would reach into a sub-folder), so that only the include paths decide what a file can
+# reach. A driver's headers (mmsystem/<driver>/) are included only by its own folder and
+# by mmsystem/driver_choice.cpp.
+file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.cpp ${SOURCE_DIR}/*.h)
+file(GLOB entries RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*)
+set(folders)
+foreach(entry IN LISTS entries)
+  if(IS_DIRECTORY ${SOURCE_DIR}/${entry})
+    list(APPEND folders ${entry})
+  endif()
+endforeach()
+file(GLOB drivers RELATIVE ${SOURCE_DIR}/mmsystem ${SOURCE_DIR}/mmsystem/*)
+set(faults "")
+foreach(file IN LISTS files)
+  file(STRINGS ${SOURCE_DIR}/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*" "\\1" header "${line}")
+    string(REGEX MATCH "^[^/]+" top "${header}")
+    if(header MATCHES "\\.\\." OR NOT header MATCHES "/" OR NOT top IN_LIST folders)
+      string(APPEND faults "  ${file}: #include \"${header}\" is not spelled from a library's folder\n")
+      continue()
+    endif()
+    foreach(driver IN LISTS drivers)
+      if(IS_DIRECTORY ${SOURCE_DIR}/mmsystem/${driver} AND header MATCHES "^mmsystem/${driver}/"
+         AND NOT file MATCHES "^mmsystem/${driver}/" AND NOT file STREQUAL "mmsystem/driver_choice.cpp")
+        string(APPEND faults "  ${file}: #include \"${header}\": only the driver choice includes a driver\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(faults)
+  message(FATAL_ERROR "Includes that go around the layering:\n${faults}")
+endif()
