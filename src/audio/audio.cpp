@@ -235,7 +235,11 @@ bool TAudio::GetDeviceInfo(std::string& DeviceName, std::string& Description) {
     setWaveInError("", r);
     return false;
   }
-  DeviceName = inCaps.szPname;
+  // The whole name where the record's field cuts it.
+  char wholeName[256];
+  const bool whole = waveInGetDeviceNameA(static_cast<UINT_PTR>(static_cast<UINT>(audioDeviceId_)), wholeName,
+                                          sizeof wholeName) == MMSYSERR_NOERROR;
+  DeviceName = whole ? wholeName : inCaps.szPname;
 
   // The playback side of the description: what the output device of the same number
   // allows. A device without output gets the bare format text of its input.

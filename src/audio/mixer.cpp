@@ -82,7 +82,11 @@ bool TMixerSettings::BuildLineTree(int32_t device) {
     auto record = std::make_unique<TMixerLine>();
     record->Destination = destination;
     record->Source = last->Destination == destination ? static_cast<uint16_t>(last->Source + 1) : 0;
-    record->Name = std::string(info.szName, strnlen(info.szName, sizeof(info.szName)));
+    // The whole name where the record's field cuts it.
+    char wholeName[256];
+    record->Name = mixerGetLineNameA(MixerHandle, info.dwLineID, wholeName, sizeof wholeName) == MMSYSERR_NOERROR
+                       ? std::string(wholeName)
+                       : std::string(info.szName, strnlen(info.szName, sizeof(info.szName)));
     record->LineFlags = 0x80;
     // Test readings never hand the driver more than two channel values.
     const DWORD readChannels = std::clamp<DWORD>(info.cChannels, 1, 2);

@@ -72,6 +72,21 @@ class Driver {
     return {};
   }
 
+  // The whole names, where the records' fixed fields may cut them: of wave input
+  // `deviceId` (WAVE_MAPPER: the default one) and of a mixer line. MMSYSERR_NOTSUPPORTED
+  // when the driver's names always fit the records (the service then gives those).
+  virtual MMRESULT waveInDeviceName(UINT deviceId, std::string& name) {
+    (void)deviceId;
+    (void)name;
+    return MMSYSERR_NOTSUPPORTED;
+  }
+  virtual MMRESULT mixerLineName(HMIXEROBJ handle, DWORD lineId, std::string& name) {
+    (void)handle;
+    (void)lineId;
+    (void)name;
+    return MMSYSERR_NOTSUPPORTED;
+  }
+
   // Overruns (input) recovered on an open wave-in device since it was opened.
   virtual DWORD waveInOverruns(HWAVEIN handle) {
     (void)handle;

@@ -19,6 +19,7 @@
 #include <string>
 #include <utility>
 
+#include "mmsystem/device_names.h"
 #include "mmsystem/driver.h"
 #include "mmsystem/open_handles.h"
 
@@ -372,6 +373,21 @@ MMRESULT waveInReset(HWAVEIN h) { return onOpenWave(h, &Driver::waveInReset); }
 MMRESULT waveInUnprepareHeader(HWAVEIN h, WAVEHDR* hdr, UINT cb) { return unprepareWave(h, hdr, cb); }
 MMRESULT waveInClose(HWAVEIN h) { return closeWave(h); }
 MMRESULT waveInGetErrorTextA(MMRESULT error, LPSTR text, UINT cch) { return errorText(error, text, cch); }
+MMRESULT waveInGetDeviceNameA(UINT_PTR id, LPSTR name, UINT cch) {
+  Driver& driver = mmsystem::driver();
+  if (!knownWaveDevice(id, driver.waveInGetNumDevs())) return refuse(MMSYSERR_BADDEVICEID);
+  if (name == nullptr || cch == 0) return refuse(MMSYSERR_INVALPARAM);
+  std::string whole;
+  MMRESULT r = pass(driver).waveInDeviceName(waveDevice(id), whole);
+  if (r == MMSYSERR_NOTSUPPORTED) {
+    WAVEINCAPSA caps{};
+    r = driver.waveInGetDevCaps(waveDevice(id), &caps, sizeof caps);
+    whole = std::string(caps.szPname, strnlen(caps.szPname, sizeof caps.szPname));
+  }
+  if (r != MMSYSERR_NOERROR) return r;
+  mmsystem::copyName(name, cch, whole);
+  return MMSYSERR_NOERROR;
+}
 
 UINT waveOutGetNumDevs() { return pass(mmsystem::driver()).waveOutGetNumDevs(); }
 MMRESULT waveOutGetDevCapsA(UINT_PTR id, WAVEOUTCAPSA* caps, UINT cb) { return waveCaps<HWAVEOUT>(id, caps, cb); }
@@ -452,6 +468,17 @@ MMRESULT mixerSetControlDetails(HMIXEROBJ h, MIXERCONTROLDETAILS* details, DWORD
   if (MMRESULT r = mixerRefusal(h, flags == MIXER_SETCONTROLDETAILSF_VALUE)) return r;
   if (!usableDetails(details)) return refuse(MMSYSERR_INVALPARAM);
   return pass(driver).mixerSetControlDetails(h, details, flags);
+}
+
+MMRESULT mixerGetLineNameA(HMIXEROBJ h, DWORD lineId, LPSTR name, UINT cch) {
+  Driver& driver = mmsystem::driver();
+  if (MMRESULT r = mixerRefusal(h, true)) return r;
+  if (name == nullptr || cch == 0) return refuse(MMSYSERR_INVALPARAM);
+  std::string whole;
+  const MMRESULT r = pass(driver).mixerLineName(h, lineId, whole);
+  if (r != MMSYSERR_NOERROR) return r;
+  mmsystem::copyName(name, cch, whole);
+  return MMSYSERR_NOERROR;
 }
 
 MMRESULT mixerClose(HMIXER h) { return closeDevice(h, Kind::Mixer, &Driver::mixerClose); }

@@ -305,6 +305,10 @@ MMRESULT waveInReset(HWAVEIN handle);
 MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT cbHeader);
 MMRESULT waveInClose(HWAVEIN handle);
 MMRESULT waveInGetErrorTextA(MMRESULT error, LPSTR text, UINT cchText);
+// The whole name of a wave input device (UTF-8), which its capability record may cut at
+// MAXPNAMELEN - 1 bytes: at most cchName - 1 bytes, never a character cut in half,
+// always terminated.
+MMRESULT waveInGetDeviceNameA(UINT_PTR deviceId, LPSTR name, UINT cchName);
 
 UINT waveOutGetNumDevs();
 MMRESULT waveOutGetDevCapsA(UINT_PTR deviceId, WAVEOUTCAPSA* caps, UINT cbCaps);
@@ -328,3 +332,7 @@ MMRESULT mixerGetLineControlsA(HMIXEROBJ handle, MIXERLINECONTROLSA* controls, D
 MMRESULT mixerGetControlDetailsA(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD flags);
 MMRESULT mixerSetControlDetails(HMIXEROBJ handle, MIXERCONTROLDETAILS* details, DWORD flags);
 MMRESULT mixerClose(HMIXER handle);
+// The whole name of the mixer line `lineId` (as mixerGetLineInfoA gave it), which the
+// line record may cut at MIXER_LONG_NAME_CHARS - 1 bytes; copied as for
+// waveInGetDeviceNameA.
+MMRESULT mixerGetLineNameA(HMIXEROBJ handle, DWORD lineId, LPSTR name, UINT cchName);

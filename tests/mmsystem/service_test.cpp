@@ -27,6 +27,34 @@ TEST(Service, ErrorTextsAreCutToTheCallersArea) {
   mmsystem::installDriver(nullptr);
 }
 
+TEST(Service, ChoosesTheSoundServerWhenForced) {
+  setenv("TESSARON_AUDIO", "pulse", 1);
+  std::unique_ptr<Driver> driver = mmsystem::chooseDriver();
+  unsetenv("TESSARON_AUDIO");
+  EXPECT_STREQ(driver->name(), "pulse");
+}
+
+// A driver whose names fit the records gives them through the whole-name calls too; the
+// calls check their device, handle and area as every other.
+TEST(Service, WholeNamesFallBackToTheRecords) {
+  mmsystem::installDriver(std::make_unique<VirtualDriver>());
+  char name[64];
+  ASSERT_EQ(waveInGetDeviceNameA(0, name, sizeof name), MMSYSERR_NOERROR);
+  EXPECT_STREQ(name, "Virtual Sound Card");
+  ASSERT_EQ(waveInGetDeviceNameA(0, name, 8), MMSYSERR_NOERROR);
+  EXPECT_STREQ(name, "Virtual");
+  EXPECT_EQ(waveInGetDeviceNameA(1, name, sizeof name), MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(waveInGetDeviceNameA(0, nullptr, sizeof name), MMSYSERR_INVALPARAM);
+  EXPECT_EQ(waveInGetDeviceNameA(0, name, 0), MMSYSERR_INVALPARAM);
+  int local = 0;
+  EXPECT_EQ(mixerGetLineNameA(reinterpret_cast<HMIXEROBJ>(&local), 0, name, sizeof name), MMSYSERR_INVALHANDLE);
+  HMIXER mixer = nullptr;
+  ASSERT_EQ(mixerOpen(&mixer, 0, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  EXPECT_EQ(mixerGetLineNameA(mixer, 0, name, sizeof name), MMSYSERR_NOTSUPPORTED) << "the line record has it";
+  EXPECT_EQ(mixerClose(mixer), MMSYSERR_NOERROR);
+  mmsystem::installDriver(nullptr);
+}
+
 TEST(Service, VirtualCardListsItsDevicesAndInjectsFaults) {
   auto owned = std::make_unique<VirtualDriver>();
   VirtualDriver* card = owned.get();

@@ -1,4 +1,5 @@
 // Creation, destruction, layout and menus of the main window, and devicefromindex.
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -9,8 +10,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSlider>
+#include <QStyle>
 #include <QTimer>
+#include <algorithm>
 #include <utility>
 
 #include "app/application.h"
@@ -453,6 +457,17 @@ void TForm1::FormCreate() {
     Audio1->setAudioDeviceID(device);
     if (!Audio1->GetDeviceInfo(name, description)) break;
     ComboBox2->addItem(QString::fromStdString(name));
+  }
+
+  // Names are shown whole: a list wider than its box opens as wide as its longest name
+  // (with room for the scroll bar and the item's margins).
+  for (QComboBox* box : {ComboBox1, ComboBox2, ComboBox3}) {
+    int widest = 0;
+    for (int i = 0; i < box->count(); ++i)
+      widest = std::max(widest, box->fontMetrics().horizontalAdvance(box->itemText(i)));
+    box->view()->setTextElideMode(Qt::ElideNone);
+    box->view()->setMinimumWidth(widest + box->view()->verticalScrollBar()->sizeHint().width() +
+                                 4 * box->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8);
   }
 
   // The wave mapper is chosen until the stored settings say otherwise.

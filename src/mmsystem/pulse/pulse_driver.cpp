@@ -84,6 +84,17 @@ MMRESULT PulseDriver::openWave(DeviceList<Device>& open, Handle* handle, bool in
 
 std::string PulseDriver::lastErrorText(MMRESULT error) { return pulse::lastText(error); }
 
+MMRESULT PulseDriver::waveInDeviceName(UINT deviceId, std::string& name) {
+  pulse::Endpoint e;
+  if (!endpoint(true, deviceId, e)) return connection_ ? pulse::fail(MMSYSERR_BADDEVICEID) : noServer();
+  name = e.description;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT PulseDriver::mixerLineName(HMIXEROBJ handle, DWORD lineId, std::string& name) {
+  return mixer(handle).lineName(lineId, name);
+}
+
 // --- wave input ---
 
 UINT PulseDriver::waveInGetNumDevs() { return connection_ ? counted(connection_->inputs().size()) : 0; }

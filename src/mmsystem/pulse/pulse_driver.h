@@ -71,6 +71,8 @@ class PulseDriver : public Driver {
   MMRESULT mixerClose(HMIXER handle) override;
 
   std::string lastErrorText(MMRESULT error) override;
+  MMRESULT waveInDeviceName(UINT deviceId, std::string& name) override;
+  MMRESULT mixerLineName(HMIXEROBJ handle, DWORD lineId, std::string& name) override;
   DWORD waveInOverruns(HWAVEIN handle) override;
 
   // The server's name ("PulseAudio (on PipeWire 0.3.65)"), empty without a server.

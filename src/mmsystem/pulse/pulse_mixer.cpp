@@ -109,10 +109,11 @@ bool Mixer::endpointOf(const Line& line, Endpoint& out) const {
                              : connection_.endpoint(line.kind, line.index, out);
 }
 
-std::string Mixer::lineName(DWORD destination, DWORD source) const {
-  for (const Line& line : lines_)
-    if (line.destination == destination && line.source == source) return line.name;
-  return {};
+MMRESULT Mixer::lineName(DWORD lineId, std::string& name) const {
+  const Line* line = findLine(lineId);
+  if (line == nullptr) return fail(MIXERR_INVALLINE);
+  name = line->name;
+  return MMSYSERR_NOERROR;
 }
 
 MMRESULT Mixer::lineInfo(MIXERLINEA& out, DWORD flags) const {

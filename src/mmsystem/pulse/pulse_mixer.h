@@ -35,8 +35,8 @@ class Mixer : public HMIXER__, private Connection::Listener {
   MMRESULT getDetails(const MIXERCONTROLDETAILS& details);
   MMRESULT setDetails(const MIXERCONTROLDETAILS& details);
 
-  // The long name of line (destination, source) (0: the destination itself), or "".
-  std::string lineName(DWORD destination, DWORD source) const;
+  // The whole name of line `lineId`.
+  MMRESULT lineName(DWORD lineId, std::string& name) const;
 
  private:
   enum class Control { Volume = 1, Mute = 2, Peak = 3 };

@@ -2,6 +2,7 @@
 // second input (a USB turntable): that input is chosen in "Record Device" and in "Level
 // Control", its level slider sets the turntable's volume in the server, and a recording
 // from it holds what plays into it while something else plays into the default input.
+#include <QAbstractItemView>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cmath>
@@ -102,6 +103,26 @@ TEST_P(PulseWindow, RecordsTheInputChosenInTheListsWithItsOwnLevel) {
   ASSERT_FALSE(reference.empty());
   ASSERT_GT(recorded.size(), reference.size());
   EXPECT_GE(bestCorrelation(reference, recorded), 0.9);
+}
+
+// A name longer than the records' fields is shown whole in the three lists, and a list
+// opens wide enough to show it.
+TEST_P(PulseWindow, ListsShowLongNamesWhole) {
+  const QString sink = QString::fromUtf8("Plattenspieler_im_Büro_über_dem_Regal_links_neben_dem_Fenster_und_der_Tür");
+  const QString monitor = "Monitor of " + sink;
+  LoadedModule longOne;
+  ASSERT_TRUE(
+      longOne.load({"module-null-sink", "sink_name=long_turntable", "sink_properties=device.description=" + sink}));
+  ASSERT_TRUE(waitFor([&] { return inputNumber(monitor.left(30).toStdString()) >= 0; }, 10000));
+  form = std::make_unique<TForm1>();
+  TForm1& f = *form;
+  for (QComboBox* box : {f.ComboBox1, f.ComboBox2, f.ComboBox3}) {
+    const int index = itemWith(*box, monitor);
+    ASSERT_GE(index, 0) << box->objectName().toStdString() << " does not hold the whole name";
+    EXPECT_GE(box->view()->minimumWidth(), box->fontMetrics().horizontalAdvance(box->itemText(index)))
+        << box->objectName().toStdString() << " opens narrower than its names";
+  }
+  EXPECT_EQ(f.ComboBox2->itemText(itemWith(*f.ComboBox2, monitor)), monitor);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pulse, PulseWindow, ::testing::Values(Server::PulseAudio, Server::PipeWire), serverLabel);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 
 #include "mmsystem/alsa/alsa_pulse.h"
 #include "support/sound_servers.h"
@@ -115,6 +116,38 @@ TEST_P(PulseDriverTest, ListsEveryInputByItsDescriptionAndFollowsTheServer) {
 
   webcam.unload();
   EXPECT_TRUE(waitFor([&] { return inputNumber("webcam_mic") < 0; }, 10000)) << "an unloaded source stays listed";
+}
+
+// A name longer than the records' fields reaches its callers whole through the service's
+// name calls; the records keep their fixed fields, cut between characters.
+TEST_P(PulseDriverTest, LongNamesAreGivenWhole) {
+  // "Monitor of " and 19 letters fill 30 bytes; the record's 31st and 32nd would be the ü.
+  const QString sink = QString::fromUtf8("Plattenspieler_im_Büro_über_dem_Regal_links_neben_dem_Fenster_und_der_Tür");
+  const std::string monitor = ("Monitor of " + sink).toStdString();
+  LoadedModule turntable;
+  ASSERT_TRUE(
+      turntable.load({"module-null-sink", "sink_name=long_turntable", "sink_properties=device.description=" + sink}));
+  ASSERT_TRUE(waitFor([&] { return inputNumber(monitor.substr(0, MAXPNAMELEN - 2)) >= 0; }, 10000))
+      << ::testing::PrintToString(inputNames());
+  const int number = inputNumber(monitor.substr(0, MAXPNAMELEN - 2));
+  char name[256];
+  ASSERT_EQ(waveInGetDeviceNameA(static_cast<UINT>(number), name, sizeof name), MMSYSERR_NOERROR);
+  EXPECT_EQ(std::string(name), monitor);
+  ASSERT_EQ(waveInGetDeviceNameA(static_cast<UINT>(number), name, 32), MMSYSERR_NOERROR);
+  EXPECT_EQ(std::string(name), monitor.substr(0, 30)) << "a character is never cut in half";
+  EXPECT_EQ(waveInGetDeviceNameA(waveInGetNumDevs(), name, sizeof name), MMSYSERR_BADDEVICEID);
+
+  openMixer();
+  MIXERLINEA line{};
+  line.cbStruct = sizeof line;
+  line.dwDestination = 0;
+  line.dwSource = static_cast<DWORD>(number);
+  ASSERT_EQ(mixerGetLineInfoA(mixer_, &line, MIXER_GETLINEINFOF_SOURCE), MMSYSERR_NOERROR);
+  EXPECT_EQ(monitor.rfind(line.szName, 0), 0u) << "the record's field holds the name's beginning";
+  EXPECT_LT(std::strlen(line.szName), monitor.size());
+  ASSERT_EQ(mixerGetLineNameA(mixer_, line.dwLineID, name, sizeof name), MMSYSERR_NOERROR);
+  EXPECT_EQ(std::string(name), monitor);
+  EXPECT_EQ(mixerGetLineNameA(mixer_, 0xFFFF0000, name, sizeof name), MIXERR_INVALLINE);
 }
 
 // A recording from the turntable's input while speech plays into it and a tone into the
