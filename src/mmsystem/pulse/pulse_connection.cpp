@@ -14,7 +14,7 @@ Endpoint describe(const Info& info) {
   e.index = info.index;
   e.name = info.name != nullptr ? info.name : "";
   e.description = info.description != nullptr && *info.description != '\0' ? info.description : e.name;
-  e.spec = info.sample_spec;
+  e.samples = info.sample_spec;
   e.map = info.channel_map;
   e.volume = info.volume;
   e.mute = info.mute != 0;

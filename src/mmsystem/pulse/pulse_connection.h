@@ -64,7 +64,7 @@ struct Endpoint {
   uint32_t index = PA_INVALID_INDEX;
   std::string name;
   std::string description;
-  pa_sample_spec spec{};
+  pa_sample_spec samples{};
   pa_channel_map map{};
   pa_cvolume volume{};
   bool mute = false;

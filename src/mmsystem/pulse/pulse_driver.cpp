@@ -105,7 +105,7 @@ MMRESULT PulseDriver::waveInGetDevCaps(UINT_PTR deviceId, WAVEINCAPSA* caps, UIN
   caps->vDriverVersion = 0x0100;
   mmsystem::copyName(caps->szPname, sizeof caps->szPname, e.description);
   caps->dwFormats = WAVE_FORMAT_ALL;  // the server converts every format
-  caps->wChannels = e.spec.channels >= 2 ? 2 : 1;
+  caps->wChannels = e.samples.channels >= 2 ? 2 : 1;
   return MMSYSERR_NOERROR;
 }
 
@@ -148,8 +148,8 @@ MMRESULT PulseDriver::waveOutGetDevCapsA(UINT_PTR deviceId, WAVEOUTCAPSA* caps, 
   caps->vDriverVersion = 0x0100;
   mmsystem::copyName(caps->szPname, sizeof caps->szPname, e.description);
   caps->dwFormats = WAVE_FORMAT_ALL;
-  caps->wChannels = e.spec.channels >= 2 ? 2 : 1;
-  caps->dwSupport = WAVECAPS_VOLUME | (e.spec.channels >= 2 ? WAVECAPS_LRVOLUME : 0);
+  caps->wChannels = e.samples.channels >= 2 ? 2 : 1;
+  caps->dwSupport = WAVECAPS_VOLUME | (e.samples.channels >= 2 ? WAVECAPS_LRVOLUME : 0);
   return MMSYSERR_NOERROR;
 }
 

@@ -39,26 +39,26 @@ int sideOf(pa_channel_position_t position) {
 
 }  // namespace
 
-bool sampleSpec(const WAVEFORMATEX& format, pa_sample_spec& spec, pa_channel_map& map) {
+bool sampleSpec(const WAVEFORMATEX& format, pa_sample_spec& samples, pa_channel_map& map) {
   WORD tag = format.wFormatTag;
   if (tag == kFormatExtensible && !subFormat(format, tag)) return false;
   if (tag == WAVE_FORMAT_PCM) {
     switch (format.wBitsPerSample) {
-      case 8: spec.format = PA_SAMPLE_U8; break;
-      case 16: spec.format = PA_SAMPLE_S16LE; break;
-      case 24: spec.format = PA_SAMPLE_S24LE; break;
-      case 32: spec.format = PA_SAMPLE_S32LE; break;
+      case 8: samples.format = PA_SAMPLE_U8; break;
+      case 16: samples.format = PA_SAMPLE_S16LE; break;
+      case 24: samples.format = PA_SAMPLE_S24LE; break;
+      case 32: samples.format = PA_SAMPLE_S32LE; break;
       default: return false;
     }
   } else if (tag == kFormatIeeeFloat && format.wBitsPerSample == 32) {
-    spec.format = PA_SAMPLE_FLOAT32LE;
+    samples.format = PA_SAMPLE_FLOAT32LE;
   } else {
     return false;
   }
   if (format.nChannels != 1 && format.nChannels != 2) return false;
-  spec.channels = static_cast<uint8_t>(format.nChannels);
-  spec.rate = format.nSamplesPerSec;
-  if (!pa_sample_spec_valid(&spec)) return false;
+  samples.channels = static_cast<uint8_t>(format.nChannels);
+  samples.rate = format.nSamplesPerSec;
+  if (!pa_sample_spec_valid(&samples)) return false;
   if (format.nChannels == 1)
     pa_channel_map_init_mono(&map);
   else

@@ -22,7 +22,7 @@ constexpr WORD kFormatExtensible = 0xFFFE;
 // channel map. False when the server has no such format or the rate is out of its range.
 // An extensible record is read by its sub-format, which follows the 18 bytes when
 // cbSize says it is there.
-bool sampleSpec(const WAVEFORMATEX& format, pa_sample_spec& spec, pa_channel_map& map);
+bool sampleSpec(const WAVEFORMATEX& format, pa_sample_spec& samples, pa_channel_map& map);
 
 // 0..65535 to the server's volume and back, linear and rounded to nearest (a volume above
 // 100 % reads as 65535).

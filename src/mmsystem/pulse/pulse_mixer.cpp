@@ -35,7 +35,7 @@ constexpr std::chrono::seconds kMeterIdle{1};
 // A meter whose source sent nothing for this long reads silence (a suspended source).
 constexpr std::chrono::milliseconds kMeterSilent{250};
 
-DWORD channelsOf(const Endpoint& e) { return e.spec.channels >= 2 ? 2 : 1; }
+DWORD channelsOf(const Endpoint& e) { return e.samples.channels >= 2 ? 2 : 1; }
 
 }  // namespace
 
@@ -249,18 +249,18 @@ MMRESULT Mixer::finishSet(pa_operation* op, const Line& line, uint32_t index) {
 void Mixer::openMeter(Line& line) {
   Meter& meter = line.meter;
   meter.connection = &connection_;
-  pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, kMeterRate, static_cast<uint8_t>(line.channels)};
+  pa_sample_spec samples{PA_SAMPLE_FLOAT32LE, kMeterRate, static_cast<uint8_t>(line.channels)};
   pa_channel_map map;
   if (line.channels == 1)
     pa_channel_map_init_mono(&map);
   else
     pa_channel_map_init_stereo(&map);
-  meter.stream = pa_stream_new(connection_.context(), "Tessaron peak meter", &spec, &map);
+  meter.stream = pa_stream_new(connection_.context(), "Tessaron peak meter", &samples, &map);
   if (meter.stream == nullptr) return;
   pa_stream_set_read_callback(meter.stream, &Mixer::meterData, &meter);
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<uint32_t>(-1);
-  attr.fragsize = static_cast<uint32_t>(pa_frame_size(&spec));
+  attr.fragsize = static_cast<uint32_t>(pa_frame_size(&samples));
   const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_PEAK_DETECT | PA_STREAM_ADJUST_LATENCY |
                                                     PA_STREAM_DONT_MOVE | PA_STREAM_DONT_INHIBIT_AUTO_SUSPEND);
   if (pa_stream_connect_record(meter.stream, line.device.c_str(), &attr, flags) < 0) {

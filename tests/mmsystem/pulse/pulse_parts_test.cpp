@@ -117,7 +117,7 @@ TEST(PulseGapFinder, StartsAnewAfterARestart) {
 // What each format record asks the server for; what the service lets through today is
 // plain PCM, the rest follows once its check does.
 TEST(PulseFormat, EveryRecordedFormatHasTheServersSampleFormat) {
-  pa_sample_spec spec{};
+  pa_sample_spec samples{};
   pa_channel_map map{};
   struct Case {
     WAVEFORMATEX format;
@@ -130,12 +130,12 @@ TEST(PulseFormat, EveryRecordedFormatHasTheServersSampleFormat) {
         Case{testsupport::pcmFormat(2, 44100, 16), PA_SAMPLE_S16LE},
         Case{testsupport::pcmFormat(2, 96000, 24), PA_SAMPLE_S24LE},
         Case{testsupport::pcmFormat(1, 48000, 32), PA_SAMPLE_S32LE}, Case{float32, PA_SAMPLE_FLOAT32LE}}) {
-    ASSERT_TRUE(pulse::sampleSpec(c.format, spec, map)) << c.format.wBitsPerSample;
-    EXPECT_EQ(spec.format, c.expected);
-    EXPECT_EQ(spec.channels, c.format.nChannels);
-    EXPECT_EQ(spec.rate, c.format.nSamplesPerSec);
+    ASSERT_TRUE(pulse::sampleSpec(c.format, samples, map)) << c.format.wBitsPerSample;
+    EXPECT_EQ(samples.format, c.expected);
+    EXPECT_EQ(samples.channels, c.format.nChannels);
+    EXPECT_EQ(samples.rate, c.format.nSamplesPerSec);
     EXPECT_EQ(map.channels, c.format.nChannels);
-    EXPECT_EQ(pa_frame_size(&spec), c.format.nBlockAlign) << "the server's frames are the record's";
+    EXPECT_EQ(pa_frame_size(&samples), c.format.nBlockAlign) << "the server's frames are the record's";
   }
 
   // An extensible record says what it holds in its sub-format.
@@ -150,15 +150,15 @@ TEST(PulseFormat, EveryRecordedFormatHasTheServersSampleFormat) {
   ext.format.wFormatTag = pulse::kFormatExtensible;
   ext.format.cbSize = 22;
   ext.guid[0] = pulse::kFormatIeeeFloat;
-  ASSERT_TRUE(pulse::sampleSpec(ext.format, spec, map));
-  EXPECT_EQ(spec.format, PA_SAMPLE_FLOAT32LE);
+  ASSERT_TRUE(pulse::sampleSpec(ext.format, samples, map));
+  EXPECT_EQ(samples.format, PA_SAMPLE_FLOAT32LE);
   ext.format.cbSize = 0;
-  EXPECT_FALSE(pulse::sampleSpec(ext.format, spec, map)) << "a record too short for its sub-format";
+  EXPECT_FALSE(pulse::sampleSpec(ext.format, samples, map)) << "a record too short for its sub-format";
 
   WAVEFORMATEX odd = testsupport::pcmFormat(1, 44100, 12);
-  EXPECT_FALSE(pulse::sampleSpec(odd, spec, map));
+  EXPECT_FALSE(pulse::sampleSpec(odd, samples, map));
   WAVEFORMATEX tooFast = testsupport::pcmFormat(1, 10000000, 16);
-  EXPECT_FALSE(pulse::sampleSpec(tooFast, spec, map));
+  EXPECT_FALSE(pulse::sampleSpec(tooFast, samples, map));
 }
 
 // 0..65535 is 0..100 % of the server's scale in both directions, every value exactly;
