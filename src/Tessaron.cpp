@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "app/application.h"
 #include "app/dialogs/tessaron2.h"
@@ -31,9 +32,10 @@ constexpr const char* kHelp =
     "  --version  show the version and exit\n"
     "\n"
     "Environment:\n"
-    "  TESSARON_AUDIO          the sound driver: alsa or virtual (default: ALSA when it\n"
-    "                          finds a sound card or its default device opens, else the\n"
-    "                          built-in virtual sound card)\n"
+    "  TESSARON_AUDIO          the sound driver: pulse, alsa or virtual (default: pulse\n"
+    "                          when a sound server answers, else ALSA when it finds a\n"
+    "                          sound card or its default device opens, else the built-in\n"
+    "                          virtual sound card)\n"
     "  TESSARON_VIRTUAL_INPUT  a WAV file the virtual sound card plays into its input\n"
     "\n"
     "Settings saved with Options > Save are kept in\n"
@@ -91,7 +93,9 @@ int main(int argc, char** argv) {
   });
 
   // The sound system is chosen once, here; say which one.
-  std::fprintf(stderr, "Tessaron: sound driver \"%s\"\n", mmsystem::driver().name());
+  const std::string reaches = mmsystem::driver().description();
+  std::fprintf(stderr, "Tessaron: sound driver \"%s\"%s\n", mmsystem::driver().name(),
+               reaches.empty() ? "" : (" (" + reaches + ")").c_str());
   std::fflush(stderr);
 
   auto mainWindow = std::make_unique<TForm1>();

@@ -24,8 +24,11 @@ class Driver {
  public:
   virtual ~Driver() = default;
 
-  // Short name, said on standard error at start ("virtual", "alsa").
+  // Short name, said on standard error at start ("virtual", "alsa", "pulse").
   virtual const char* name() const = 0;
+  // What the driver reaches, said beside the name at start (the sound server's name), or
+  // an empty string.
+  virtual std::string description() const { return {}; }
 
   // Capability records are passed whole (cbCaps is their full size).
   virtual UINT waveInGetNumDevs() = 0;
@@ -117,8 +120,9 @@ Driver& driver();
 InstalledDriver installDriver(InstalledDriver driver);
 
 // The driver the program starts with (driver_choice.cpp, the only place that knows every
-// driver): TESSARON_AUDIO=alsa|virtual forces one; otherwise ALSA when it has a card or
-// its default capture device opens, else the virtual sound card.
+// driver): TESSARON_AUDIO=pulse|alsa|virtual forces one; otherwise the sound server when
+// one answers, else ALSA when it has a card or its default capture device opens, else the
+// virtual sound card.
 std::unique_ptr<Driver> chooseDriver();
 
 // The service's own text for a result code.

@@ -7,6 +7,7 @@
 
 #include "mmsystem/alsa/alsa_driver.h"
 #include "mmsystem/driver.h"
+#include "mmsystem/pulse/pulse_driver.h"
 #include "mmsystem/virtual/virtual_driver.h"
 
 namespace mmsystem {
@@ -15,6 +16,8 @@ std::unique_ptr<Driver> chooseDriver() {
   const char* forced = std::getenv("TESSARON_AUDIO");
   if (forced != nullptr && std::strcmp(forced, "virtual") == 0) return std::make_unique<VirtualDriver>();
   if (forced != nullptr && std::strcmp(forced, "alsa") == 0) return std::make_unique<AlsaDriver>();
+  if (forced != nullptr && std::strcmp(forced, "pulse") == 0) return std::make_unique<PulseDriver>();
+  if (auto pulse = PulseDriver::connect()) return pulse;
   if (AlsaDriver::available()) return std::make_unique<AlsaDriver>();
   return std::make_unique<VirtualDriver>();
 }

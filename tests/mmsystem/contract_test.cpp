@@ -1,6 +1,7 @@
 // The contract every driver keeps behind the multimedia service, checked the same way on
-// the virtual card and on ALSA (against the PulseAudio test server; skipped without
-// one), for wave input and wave output alike: which opens are refused, the order in
+// the virtual card, on ALSA (against the PulseAudio test server; skipped without one) and
+// on the sound server driver (against the PulseAudio and the PipeWire test servers; each
+// skipped without its server), for wave input and wave output alike: which opens are refused, the order in
 // which headers are prepared, queued, handed back and unprepared, what a reset and a
 // close do (also from inside the device's own notification), handles that are not an
 // open device of the call's kind, and the checks of the mixer calls.
@@ -23,6 +24,7 @@
 #include "mmsystem/wave_format.h"
 #include "support/driver_scope.h"
 #include "support/event_wait.h"
+#include "support/sound_servers.h"
 #include "support/wave_files.h"
 
 namespace {
@@ -30,11 +32,14 @@ namespace {
 using namespace std::chrono_literals;
 using testsupport::pcmFormat;
 
-enum class Card { Virtual, Alsa };
+enum class Card { Virtual, Alsa, PulseAudio, PipeWire };
 enum class Way { In, Out };
 
 // How GoogleTest names the parameters in its output.
-void PrintTo(Card card, std::ostream* os) { *os << (card == Card::Virtual ? "virtual card" : "ALSA"); }
+void PrintTo(Card card, std::ostream* os) {
+  const char* names[] = {"virtual card", "ALSA", "sound server on PulseAudio", "sound server on PipeWire"};
+  *os << names[static_cast<int>(card)];
+}
 void PrintTo(Way way, std::ostream* os) { *os << (way == Way::In ? "input" : "output"); }
 
 // The notifications of one wave device as its service thread raised them.
@@ -178,25 +183,37 @@ VirtualCard contractCard() {
 }
 
 // Installs the card a test runs against for the test's length: the virtual card
-// described above, or a fresh ALSA driver with the sound server held for the test.
+// described above, a fresh ALSA driver with the sound server held for the test, or a
+// fresh sound server driver with its server held.
 class OnEachCard : public testsupport::PulseTest {
  protected:
   void install(Card card) {
     card_ = card;
     if (card == Card::Alsa) {
       PulseTest::SetUp();
-    } else {
+    } else if (card == Card::Virtual) {
       virtual_ = std::make_unique<testsupport::DriverScope>(std::make_unique<VirtualDriver>(contractCard()));
+    } else {
+      server_ = std::make_unique<testsupport::ServerScope>(card == Card::PulseAudio ? testsupport::Server::PulseAudio
+                                                                                    : testsupport::Server::PipeWire);
+      const std::string why = server_->enter();
+      if (!why.empty()) GTEST_SKIP() << why;
+      auto driver = std::make_unique<PulseDriver>();
+      std::cout << "[ server   ] " << driver->serverName() << std::endl;
+      ASSERT_FALSE(driver->serverName().empty()) << driver->description();
+      virtual_ = std::make_unique<testsupport::DriverScope>(std::move(driver));
     }
   }
   void TearDown() override {
     if (card_ == Card::Alsa) PulseTest::TearDown();
     virtual_.reset();
+    server_.reset();
   }
 
  private:
   Card card_ = Card::Virtual;
   std::unique_ptr<testsupport::DriverScope> virtual_;
+  std::unique_ptr<testsupport::ServerScope> server_;
 };
 
 class DriverContract : public OnEachCard, public ::testing::WithParamInterface<std::tuple<Card, Way>> {
@@ -598,9 +615,20 @@ INSTANTIATE_TEST_SUITE_P(Virtual, DriverContract,
 INSTANTIATE_TEST_SUITE_P(Alsa, DriverContract,
                          ::testing::Combine(::testing::Values(Card::Alsa), ::testing::Values(Way::In, Way::Out)),
                          wayName);
+// The sound server driver's instances begin with "Pulse" and name their server.
+INSTANTIATE_TEST_SUITE_P(PulseOnPulseAudio, DriverContract,
+                         ::testing::Combine(::testing::Values(Card::PulseAudio), ::testing::Values(Way::In, Way::Out)),
+                         wayName);
+INSTANTIATE_TEST_SUITE_P(PulseOnPipeWire, DriverContract,
+                         ::testing::Combine(::testing::Values(Card::PipeWire), ::testing::Values(Way::In, Way::Out)),
+                         wayName);
 INSTANTIATE_TEST_SUITE_P(Virtual, MixerContract, ::testing::Values(Card::Virtual),
                          [](const ::testing::TestParamInfo<Card>&) { return "FirstMixer"; });
 INSTANTIATE_TEST_SUITE_P(Alsa, MixerContract, ::testing::Values(Card::Alsa),
                          [](const ::testing::TestParamInfo<Card>&) { return "FirstMixer"; });
+INSTANTIATE_TEST_SUITE_P(Pulse, MixerContract, ::testing::Values(Card::PulseAudio, Card::PipeWire),
+                         [](const ::testing::TestParamInfo<Card>& info) {
+                           return info.param == Card::PulseAudio ? "OnPulseAudio" : "OnPipeWire";
+                         });
 
 }  // namespace

@@ -81,17 +81,6 @@ MMRESULT openErrorCode(int err) {
   }
 }
 
-void copyName(char* dst, size_t size, const std::string& src) {
-  if (size == 0) return;
-  size_t n = std::min(src.size(), size - 1);
-  // Step back over continuation bytes so that no character is cut in half.
-  if (n < src.size()) {
-    while (n > 0 && (static_cast<unsigned char>(src[n]) & 0xC0) == 0x80) --n;
-  }
-  std::memcpy(dst, src.data(), n);
-  std::memset(dst + n, 0, size - n);
-}
-
 WakeFd::WakeFd() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 WakeFd::~WakeFd() {

@@ -1,7 +1,6 @@
 // Helpers shared by the parts of the ALSA driver: the record of the last failure (so
 // that the error-text calls can give ALSA's own words), ALSA's own error messages kept
-// from standard error, name copying into the fixed name fields of the capability
-// records, a wake-up descriptor for the driver's threads, and the linear scaling between
+// from standard error, a wake-up descriptor for the driver's threads, and the linear scaling between
 // an element's raw range and 0..65535.
 #pragma once
 
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "mmsystem/device_names.h"
 #include "mmsystem/mmsystem.h"
 
 namespace alsa {
@@ -37,9 +37,8 @@ void clearLibraryMessage();
 // True when ALSA knows a sound card.
 bool anyCard();
 
-// Copies `src` into a name field of `size` bytes, always terminated, never cutting a
-// UTF-8 sequence in half.
-void copyName(char* dst, size_t size, const std::string& src);
+// Names go into the records' fixed fields as every driver puts them there.
+using mmsystem::copyName;
 
 // An eventfd that wakes a driver thread out of poll().
 class WakeFd {

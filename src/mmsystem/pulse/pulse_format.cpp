@@ -1,0 +1,105 @@
+// Wave formats and volumes between the service and the sound server.
+#include "mmsystem/pulse/pulse_format.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace pulse {
+
+namespace {
+
+// The sub-format tag of an extensible record: the first two bytes of its GUID, which
+// follows valid bits (2) and channel mask (4) after the 18-byte record.
+bool subFormat(const WAVEFORMATEX& format, WORD& tag) {
+  constexpr size_t kGuidOffset = 2 + 4;
+  if (format.cbSize < kGuidOffset + 16) return false;
+  std::memcpy(&tag, reinterpret_cast<const char*>(&format) + sizeof(WAVEFORMATEX) + kGuidOffset, sizeof tag);
+  return true;
+}
+
+// Which level a channel follows: 0 left, 1 right, 2 the louder of both.
+int sideOf(pa_channel_position_t position) {
+  switch (position) {
+    case PA_CHANNEL_POSITION_FRONT_LEFT:
+    case PA_CHANNEL_POSITION_REAR_LEFT:
+    case PA_CHANNEL_POSITION_SIDE_LEFT:
+    case PA_CHANNEL_POSITION_FRONT_LEFT_OF_CENTER:
+    case PA_CHANNEL_POSITION_TOP_FRONT_LEFT:
+    case PA_CHANNEL_POSITION_TOP_REAR_LEFT: return 0;
+    case PA_CHANNEL_POSITION_FRONT_RIGHT:
+    case PA_CHANNEL_POSITION_REAR_RIGHT:
+    case PA_CHANNEL_POSITION_SIDE_RIGHT:
+    case PA_CHANNEL_POSITION_FRONT_RIGHT_OF_CENTER:
+    case PA_CHANNEL_POSITION_TOP_FRONT_RIGHT:
+    case PA_CHANNEL_POSITION_TOP_REAR_RIGHT: return 1;
+    default: return 2;
+  }
+}
+
+}  // namespace
+
+bool sampleSpec(const WAVEFORMATEX& format, pa_sample_spec& spec, pa_channel_map& map) {
+  WORD tag = format.wFormatTag;
+  if (tag == kFormatExtensible && !subFormat(format, tag)) return false;
+  if (tag == WAVE_FORMAT_PCM) {
+    switch (format.wBitsPerSample) {
+      case 8: spec.format = PA_SAMPLE_U8; break;
+      case 16: spec.format = PA_SAMPLE_S16LE; break;
+      case 24: spec.format = PA_SAMPLE_S24LE; break;
+      case 32: spec.format = PA_SAMPLE_S32LE; break;
+      default: return false;
+    }
+  } else if (tag == kFormatIeeeFloat && format.wBitsPerSample == 32) {
+    spec.format = PA_SAMPLE_FLOAT32LE;
+  } else {
+    return false;
+  }
+  if (format.nChannels != 1 && format.nChannels != 2) return false;
+  spec.channels = static_cast<uint8_t>(format.nChannels);
+  spec.rate = format.nSamplesPerSec;
+  if (!pa_sample_spec_valid(&spec)) return false;
+  if (format.nChannels == 1)
+    pa_channel_map_init_mono(&map);
+  else
+    pa_channel_map_init_stereo(&map);
+  return true;
+}
+
+pa_volume_t toVolume(DWORD level) {
+  const double scaled = std::min<DWORD>(level, 65535) * static_cast<double>(PA_VOLUME_NORM) / 65535.0;
+  return static_cast<pa_volume_t>(std::nearbyint(scaled));
+}
+
+DWORD toLevel(pa_volume_t volume) {
+  const double scaled = std::min<pa_volume_t>(volume, PA_VOLUME_NORM) * 65535.0 / static_cast<double>(PA_VOLUME_NORM);
+  return static_cast<DWORD>(std::nearbyint(scaled));
+}
+
+std::array<DWORD, 2> levels(const pa_cvolume& volume, const pa_channel_map& map) {
+  std::array<DWORD, 2> result{0, 0};
+  bool haveRight = false;
+  for (unsigned i = 0; i < volume.channels; ++i) {
+    const pa_channel_position_t position = i < map.channels ? map.map[i] : PA_CHANNEL_POSITION_MONO;
+    if (i == 0 || position == PA_CHANNEL_POSITION_FRONT_LEFT) result[0] = toLevel(volume.values[i]);
+    if (position == PA_CHANNEL_POSITION_FRONT_RIGHT) {
+      result[1] = toLevel(volume.values[i]);
+      haveRight = true;
+    }
+  }
+  if (!haveRight) result[1] = result[0];
+  return result;
+}
+
+pa_cvolume volumeFor(DWORD left, DWORD right, const pa_channel_map& map) {
+  pa_cvolume volume;
+  pa_cvolume_init(&volume);
+  volume.channels = map.channels;
+  for (unsigned i = 0; i < map.channels; ++i) {
+    const int side = sideOf(map.map[i]);
+    volume.values[i] = toVolume(side == 0 ? left : side == 1 ? right : std::max(left, right));
+  }
+  return volume;
+}
+
+}  // namespace pulse
