@@ -18,6 +18,7 @@
 #include "audio/frame_ring.h"
 #include "audio/notify_window.h"
 #include "mmsystem/mmsystem.h"
+#include "mmsystem/wave_format.h"
 
 class TAudio;
 class TRecorder;
@@ -33,6 +34,9 @@ class TObject {
 
 enum class TBPS : uint8_t { _8 = 0, _16 = 1 };
 enum class TChannels : uint8_t { Mono = 0, Stereo = 1 };
+
+// The multimedia service's sample for a sample width.
+constexpr WaveSample waveSampleOfBits(TBPS bits) { return bits == TBPS::_16 ? WaveSample::S16 : WaveSample::U8; }
 
 // Raised on the service thread for each block from the triggering block on (one whose
 // file write failed ends the run instead): LP the block (the left channel with
@@ -69,6 +73,12 @@ class EFCreateError : public std::runtime_error {
  public:
   explicit EFCreateError(const std::string& fileName);
 };
+
+// The bytes of sample data the WAV file `fileName` holds: what follows the header of its
+// data chunk, to the end of the file. 0 when it cannot be read or has no data chunk.
+uint64_t WaveFileDataBytes(const std::string& fileName);
+// The bytes before the sample data in every file a recording in this format writes.
+uint32_t WaveHeaderBytes(TBPS bits, TChannels channels, uint32_t rate);
 
 // Memory for formats, headers and buffers; tests replace it to make an allocation fail.
 namespace audio_memory {
@@ -156,8 +166,8 @@ class TRecorder : public TAudioSettings {
   // A recording that would pass the 32-bit size limit goes on in "<name>-2.wav",
   // "<name>-3.wav", ... beside it (OnRecordFileChanged).
   void CreateWaveFile(const std::string& FileName, std::istream* Data, std::istream* RightData);
-  // Lowers the data limit of every file of the following recordings (tests reach the
-  // 4 GiB limit without writing it).
+  // Lowers the data limit of every file of the following recordings below the 4 GiB the
+  // header allows (tests reach the limit without writing it).
   void setMaxDataBytes(uint64_t limit) { maxDataBytes_ = limit; }
 
   std::atomic<bool> Probing{false};

@@ -4,6 +4,7 @@
 // device failing, and stopping, which completes the WAV file once nothing can append to it.
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "audio/Audio.h"
@@ -29,7 +30,7 @@ TRecorder::TRecorder(TAudio* owner)
     : TAudioSettings(owner),
       notifyWindow_(std::make_unique<NotifyWindow>(
           [this](UINT msg, WPARAM wParam, LPARAM lParam) { onMessage(msg, wParam, lParam); })),
-      maxDataBytes_(WaveFileStream::kMaxDataBytes) {}
+      maxDataBytes_(UINT64_MAX) {}
 
 TRecorder::~TRecorder() = default;
 

@@ -1,7 +1,10 @@
-// The WAV file a recording is written to: a 44-byte RIFF/WAVE header followed by the
-// blocks as recorded. While the recording runs the two size fields are brought up to date
-// about twice a second, so a recording that is cut off (power loss, a killed process)
-// still leaves a readable file; when it stops they are completed from the file's size.
+// The WAV file a recording is written to: a RIFF/WAVE header followed by the blocks as
+// recorded. 8 and 16-bit files have the canonical 44-byte header (format chunk of plain
+// PCM, then the data chunk); 24-bit and float files describe their format by the
+// extensible format chunk, and float files carry a 'fact' chunk with their length in
+// frames. While the recording runs the size fields are brought up to date about twice a
+// second, so a recording that is cut off (power loss, a killed process) still leaves a
+// readable file; when it stops they are completed from the file's size.
 #pragma once
 
 #include <chrono>
@@ -9,10 +12,35 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "mmsystem/mmsystem.h"
 
 class TRecorder;
+
+// The header of a WAV file as the writer lays it out: every chunk before the sample
+// data, and where the fields that grow with the data lie in it. Every chunk a file
+// carries before its data joins here (waveHeaderFor), so that the sizes, the truncation
+// to whole blocks and the data limit follow from `bytes.size()` alone.
+struct WaveHeader {
+  std::vector<unsigned char> bytes;  // the header with every size 0
+  size_t dataSizeAt = 0;             // offset of the data chunk's size field
+  size_t factLengthAt = 0;           // offset of the 'fact' chunk's frame count, 0: no such chunk
+  uint32_t frameBytes = 1;           // bytes of one frame (the format's block align)
+
+  size_t size() const { return bytes.size(); }
+  // The header with the sizes of a file holding `dataBytes` bytes of samples.
+  void setSizes(uint64_t dataBytes);
+  // The most sample data a file with this header may hold: its RIFF size (everything
+  // after the first 8 bytes) must fit 32 bits.
+  uint64_t maxDataBytes() const { return 0xFFFFFFFFull - (bytes.size() - 8); }
+};
+
+// The file's format for a recording in `format` (a record the multimedia service takes,
+// wave_format.h): 8 and 16-bit samples as plain PCM, every other sample extensible.
+WAVEFORMATEXTENSIBLE fileFormatOf(const WAVEFORMATEX& format);
+// The header of a file in `fileFormat` (as fileFormatOf gives it), every size 0.
+WaveHeader waveHeaderFor(const WAVEFORMATEXTENSIBLE& fileFormat);
 
 // An open WAV file being written. Blocks are appended on the service thread; creation and
 // completion happen on the window thread while nothing appends. A recording that outgrows
@@ -26,10 +54,7 @@ class WaveFileStream {
     SizeLimit,  // the block would not fit the 32-bit size fields; nothing was written
   };
 
-  // The most data a file may hold: its RIFF size (data + 36) must fit 32 bits.
-  static constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36;
-
-  // Creates (or empties) the file and writes the header for `format` with both sizes 0.
+  // Creates (or empties) the file and writes the header for `format` with every size 0.
   // With `exclusive` an existing file is never touched (errno EEXIST). nullptr when that
   // fails; errno then says why.
   static std::unique_ptr<WaveFileStream> create(const std::string& fileName, const WAVEFORMATEX& format,
@@ -43,12 +68,14 @@ class WaveFileStream {
   Append append(const void* data, size_t size);
   // Writes `size` bytes at the end without the block rules (the stream forms).
   bool write(const void* data, size_t size);
-  // Patches both size fields from the file's size and closes the file.
+  // Patches the size fields from the file's size and closes the file.
   void complete();
 
   const std::string& fileName() const { return fileName_; }
-  // The format the header describes.
-  const WAVEFORMATEX& format() const { return format_; }
+  // The format the header describes (an extensible record for 24-bit and float files).
+  const WAVEFORMATEX& format() const { return format_.Format; }
+  // Bytes before the sample data.
+  size_t headerBytes() const { return header_.size(); }
   uint64_t dataBytes() const { return dataBytes_; }
   // Bytes that can still be appended before the size fields would overflow.
   uint64_t roomLeft() const { return dataBytes_ < maxDataBytes_ ? maxDataBytes_ - dataBytes_ : 0; }
@@ -57,26 +84,28 @@ class WaveFileStream {
   // Texts for ErrorMessage: the failed write, and a file that would outgrow its sizes.
   std::string writeErrorText() const;
   std::string sizeLimitText() const;
-  // Lowers the data limit (tests reach the size guard without writing 4 GiB).
-  void setMaxDataBytes(uint64_t limit) { maxDataBytes_ = limit; }
+  // Lowers the data limit (tests reach the size guard without writing 4 GiB); a limit
+  // above what the header allows leaves that.
+  void setMaxDataBytes(uint64_t limit);
   // How often the size fields are brought up to date while recording.
   static constexpr std::chrono::milliseconds kPatchInterval{500};
 
  private:
-  WaveFileStream(int fd, std::string fileName, const WAVEFORMATEX& format);
+  WaveFileStream(int fd, std::string fileName, const WAVEFORMATEXTENSIBLE& format);
   void patchSizes(uint64_t dataBytes);
   bool writeAll(const void* data, size_t size);
 
   int fd_;
   std::string fileName_;
-  WAVEFORMATEX format_;
+  WAVEFORMATEXTENSIBLE format_;
+  WaveHeader header_;
   uint64_t dataBytes_ = 0;
-  uint64_t maxDataBytes_ = kMaxDataBytes;
+  uint64_t maxDataBytes_;
   int error_ = 0;
   std::chrono::steady_clock::time_point lastPatch_;
 };
 
-// Completes the recorder's open WAV file (both size fields from the file's size), closes
+// Completes the recorder's open WAV file (the size fields from the file's size), closes
 // it and clears WaveFileOpen.
 void completeWaveFile(TRecorder& recorder);
 

@@ -1,17 +1,17 @@
-// The abstract sound system behind the multimedia service. Every function of
-// mmsystem.h is forwarded to the one driver installed at start, after the service has
-// checked it: a driver sees only handles of its own open devices (of the right kind, not
-// being closed), device numbers below its count (or WAVE_MAPPER), plain PCM formats,
-// records that are there and large enough, known flags, headers prepared for the device
-// they are given to and not held by it, no close while a header is held and none from the
-// device's own notification. Wave devices always get a notification function of the
-// service's (CALLBACK_FUNCTION), which keeps the header flags and passes the notification
-// on; a driver never touches dwFlags. What is left to a driver is what only it can know:
-// which formats a device takes, its hardware failures, and the lines and controls of its
-// mixers. It raises the open, data/done and close notifications on a service thread of
-// its own (service_thread.h), hands every queued header back on a reset before the reset
-// returns (also when called from inside its own notification), and posts mixer change
-// messages to the mixer's notification target.
+// The abstract sound system behind the multimedia service. Every function of mmsystem.h
+// is forwarded to the one driver installed at start, after the service has checked it: a
+// driver sees only handles of its own open devices (of the right kind, not being closed),
+// device numbers below its count (or WAVE_MAPPER), format records whose fields agree on a
+// sample of wave_format.h, records that are there and large enough, known flags, headers
+// prepared for the device they are given to and not held by it, no close while a header
+// is held and none from the device's own notification. Wave devices always get a
+// notification function of the service's (CALLBACK_FUNCTION), which keeps the header
+// flags and passes the notification on; a driver never touches dwFlags. What is left to a
+// driver is what only it can know: which formats a device takes, its hardware failures,
+// and the lines and controls of its mixers. It raises the open, data/done and close
+// notifications on a service thread of its own (service_thread.h), hands every queued
+// header back on a reset before the reset returns (also when called from inside its own
+// notification), and posts mixer change messages to the mixer's notification target.
 #pragma once
 
 #include <cstddef>

@@ -8,9 +8,10 @@
 // (MMSYSERR_INVALFLAG for an unknown bit or notification kind), the records and pointers
 // (MMSYSERR_INVALPARAM when missing or too small), the device number
 // (MMSYSERR_BADDEVICEID beyond the driver's count; WAVE_MAPPER always passes), the format
-// (WAVERR_BADFORMAT unless plain PCM), and the state of a header or device
-// (WAVERR_UNPREPARED, WAVERR_STILLPLAYING, MMSYSERR_INVALPARAM for a header prepared for
-// another device, MMSYSERR_NOTSUPPORTED for a close from the device's own notification).
+// (WAVERR_BADFORMAT unless its fields agree on a sample wave_format.h knows), and the
+// state of a header or device (WAVERR_UNPREPARED, WAVERR_STILLPLAYING,
+// MMSYSERR_INVALPARAM for a header prepared for another device, MMSYSERR_NOTSUPPORTED for
+// a close from the device's own notification).
 #include "mmsystem/mmsystem.h"
 
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include "mmsystem/device_names.h"
 #include "mmsystem/driver.h"
 #include "mmsystem/open_handles.h"
+#include "mmsystem/wave_format.h"
 
 namespace {
 
@@ -76,14 +78,6 @@ bool knownWaveDevice(UINT_PTR deviceId, UINT count) { return isMapper(deviceId) 
 
 // The device number as a driver gets it: WAVE_MAPPER for the default device.
 UINT waveDevice(UINT_PTR deviceId) { return isMapper(deviceId) ? WAVE_MAPPER : static_cast<UINT>(deviceId); }
-
-// Integer PCM, 8 or 16 bits, mono or stereo, a rate, a block of whole samples and the
-// byte rate that follows from them.
-bool plainPcm(const WAVEFORMATEX& f) {
-  return f.wFormatTag == WAVE_FORMAT_PCM && (f.nChannels == 1 || f.nChannels == 2) &&
-         (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) && f.nSamplesPerSec > 0 &&
-         f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8 && f.nAvgBytesPerSec == f.nSamplesPerSec * f.nBlockAlign;
-}
 
 // A header that can be handed to a device: there, of full size, with a buffer.
 bool usableHeader(const WAVEHDR* header, UINT cb) {
@@ -180,7 +174,7 @@ MMRESULT openWave(Handle* handle, UINT deviceId, const WAVEFORMATEX* format, DWO
     return refuse(MMSYSERR_INVALPARAM);
   if (handle != nullptr) *handle = nullptr;
   if (!knownWaveDevice(deviceId, (driver.*Wave<Handle>::count)())) return refuse(MMSYSERR_BADDEVICEID);
-  if (!plainPcm(*format)) return refuse(WAVERR_BADFORMAT);
+  if (!waveSampleOf(*format)) return refuse(WAVERR_BADFORMAT);
 
   OpenHandles& open = openHandles();
   auto device = open.make(Wave<Handle>::kind, query ? 0 : callback, instance);

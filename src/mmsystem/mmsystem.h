@@ -72,7 +72,11 @@ constexpr DWORD WAVE_ALLOWSYNC = 0x0002;
 constexpr UINT WAVE_MAPPER = static_cast<UINT>(-1);
 
 // Device numbers count from 0; -1 (WAVE_MAPPER) is the default device.
+// Format tags: integer PCM, IEEE float, and a record extended by the sample's valid bits,
+// a channel mask and a sub-format (WAVEFORMATEXTENSIBLE).
 constexpr WORD WAVE_FORMAT_PCM = 1;
+constexpr WORD WAVE_FORMAT_IEEE_FLOAT = 3;
+constexpr WORD WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
 
 #pragma pack(push, 1)
 // The 18-byte PCM format record. Its first 16 bytes are also the body of a WAV
@@ -88,6 +92,45 @@ struct WAVEFORMATEX {
 };
 #pragma pack(pop)
 static_assert(sizeof(WAVEFORMATEX) == 18);
+
+struct GUID {
+  DWORD Data1;
+  WORD Data2;
+  WORD Data3;
+  uint8_t Data4[8];
+  bool operator==(const GUID&) const = default;
+};
+static_assert(sizeof(GUID) == 16);
+
+// The sub-formats of an extensible record: integer PCM and IEEE float.
+inline constexpr GUID KSDATAFORMAT_SUBTYPE_PCM{
+    0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+inline constexpr GUID KSDATAFORMAT_SUBTYPE_IEEE_FLOAT{
+    0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+// Speaker positions of a channel mask.
+constexpr DWORD SPEAKER_FRONT_LEFT = 0x1;
+constexpr DWORD SPEAKER_FRONT_RIGHT = 0x2;
+constexpr DWORD SPEAKER_FRONT_CENTER = 0x4;
+
+#pragma pack(push, 1)
+// The extensible format record: the 18-byte record (tag WAVE_FORMAT_EXTENSIBLE, cbSize at
+// least 22) followed by the bits of each sample that carry sound, the speaker of each
+// channel and the sub-format. Its 40 bytes are also the body of a WAV file's format
+// chunk for such a format.
+struct WAVEFORMATEXTENSIBLE {
+  WAVEFORMATEX Format;
+  union {
+    WORD wValidBitsPerSample;
+    WORD wSamplesPerBlock;
+    WORD wReserved;
+  } Samples;
+  DWORD dwChannelMask;
+  GUID SubFormat;
+};
+#pragma pack(pop)
+static_assert(sizeof(WAVEFORMATEXTENSIBLE) == 40);
+constexpr WORD kWaveFormatExtensibleExtra = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
 
 // A block handed to a wave device: data pointer, length, bytes recorded, user value,
 // flags, loop count, link and a reserved word; for input also what the device lost

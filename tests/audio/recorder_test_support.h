@@ -30,6 +30,7 @@ using testsupport::putLE;
 using testsupport::readFile;
 using testsupport::readLE;
 using testsupport::samples16;
+using testsupport::soxEncoding;
 using testsupport::soxInfo;
 using testsupport::waitFor;
 using testsupport::wavBytes;

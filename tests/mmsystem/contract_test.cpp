@@ -21,6 +21,7 @@
 
 #include "mmsystem/alsa/alsa_pulse.h"
 #include "mmsystem/virtual/virtual_driver.h"
+#include "mmsystem/wave_format.h"
 #include "support/driver_scope.h"
 #include "support/event_wait.h"
 #include "support/sound_servers.h"
@@ -252,7 +253,7 @@ class MixerContract : public OnEachCard, public ::testing::WithParamInterface<Ca
   void SetUp() override { install(GetParam()); }
 };
 
-TEST_P(DriverContract, OpensOnlyWithKnownFlagsARecordAndAPlainPcmFormat) {
+TEST_P(DriverContract, OpensOnlyWithKnownFlagsARecordAndAFormatWhoseFieldsAgree) {
   const WaveCalls& c = calls();
   const auto instance = reinterpret_cast<DWORD_PTR>(&notes);
   void* h = nullptr;
@@ -269,11 +270,25 @@ TEST_P(DriverContract, OpensOnlyWithKnownFlagsARecordAndAPlainPcmFormat) {
   badAlign.nBlockAlign = 3;
   WAVEFORMATEX badRate = kFormat;
   badRate.nAvgBytesPerSec = 12345;
-  WAVEFORMATEX notPcm = kFormat;
-  notPcm.wFormatTag = 3;
+  WAVEFORMATEX float16 = kFormat;
+  float16.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
+  WAVEFORMATEX unknownTag = kFormat;
+  unknownTag.wFormatTag = 2;
   for (const WAVEFORMATEX& f :
-       {pcmFormat(3, 8000, 16), pcmFormat(1, 8000, 24), pcmFormat(1, 0, 16), badAlign, badRate, notPcm})
+       {pcmFormat(3, 8000, 16), pcmFormat(1, 8000, 12), pcmFormat(1, 0, 16), badAlign, badRate, float16, unknownTag})
     EXPECT_EQ(c.open(&h, WAVE_MAPPER, &f, c.proc, instance, CALLBACK_FUNCTION), WAVERR_BADFORMAT);
+  // Extensible records whose extra fields do not agree with the rest.
+  const WAVEFORMATEXTENSIBLE ext24 = waveFormatFor(WaveSample::S24, 2, 8000);
+  WAVEFORMATEXTENSIBLE shortExtra = ext24, oneSpeaker = ext24, moreValidBits = ext24, floatOf24 = ext24,
+                       otherSubFormat = ext24, floatValid24 = waveFormatFor(WaveSample::F32, 1, 8000);
+  shortExtra.Format.cbSize = 21;
+  oneSpeaker.dwChannelMask = SPEAKER_FRONT_CENTER;
+  moreValidBits.Samples.wValidBitsPerSample = 25;
+  floatOf24.SubFormat = KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
+  otherSubFormat.SubFormat.Data1 = 2;
+  floatValid24.Samples.wValidBitsPerSample = 24;
+  for (const WAVEFORMATEXTENSIBLE& f : {shortExtra, oneSpeaker, moreValidBits, floatOf24, otherSubFormat, floatValid24})
+    EXPECT_EQ(c.open(&h, WAVE_MAPPER, &f.Format, c.proc, instance, CALLBACK_FUNCTION), WAVERR_BADFORMAT);
   EXPECT_EQ(h, nullptr);
 
   // Only asking whether a format would open opens nothing and notifies no one.
@@ -371,6 +386,42 @@ TEST_P(DriverContract, BlocksComeBackInOrderOnTheServiceThread) {
   EXPECT_EQ(notes.handedBack().size(), 3u) << "a reset hands back nothing twice";
   unprepareAndClose(h, three);
   EXPECT_EQ(notes.messages().back(), c.closeMsg);
+}
+
+// Every sample the service takes, in each record that describes it, opens; a device
+// hands back whole blocks of it.
+TEST_P(DriverContract, EverySampleFormatOpensAndMovesWholeBlocks) {
+  const WaveCalls& c = calls();
+  WAVEFORMATEX float32 = pcmFormat(2, 44100, 32);
+  float32.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
+  WAVEFORMATEXTENSIBLE valid20 = waveFormatFor(WaveSample::S24, 1, 96000);
+  valid20.Samples.wValidBitsPerSample = 20;
+  valid20.dwChannelMask = 0;  // no speakers named
+  const WAVEFORMATEXTENSIBLE records[] = {
+      {pcmFormat(1, 8000, 8), {}, 0, {}},        {pcmFormat(2, 48000, 24), {}, 0, {}},
+      {pcmFormat(1, 22050, 32), {}, 0, {}},      {float32, {}, 0, {}},
+      waveFormatFor(WaveSample::S16, 2, 8000),   waveFormatFor(WaveSample::S24, 2, 96000),
+      waveFormatFor(WaveSample::F32, 1, 192000), valid20,
+  };
+  for (const WAVEFORMATEXTENSIBLE& f : records) {
+    SCOPED_TRACE(testing::Message() << "tag " << f.Format.wFormatTag << ", " << f.Format.wBitsPerSample << " bits, "
+                                    << f.Format.nChannels << " channels, " << f.Format.nSamplesPerSec << " Hz");
+    Notes seen;
+    seen.dataMsg = c.dataMsg;
+    void* h = nullptr;
+    ASSERT_EQ(c.open(&h, WAVE_MAPPER, &f.Format, c.proc, reinterpret_cast<DWORD_PTR>(&seen), CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    // Two blocks of a twentieth of a second.
+    Headers two(2, f.Format.nSamplesPerSec / 20 * f.Format.nBlockAlign);
+    prepareAndQueue(h, two);
+    ASSERT_EQ(c.start(h), MMSYSERR_NOERROR);
+    ASSERT_TRUE(seen.waitHandedBack(2));
+    if (input()) {
+      for (const WAVEHDR& hdr : two.headers) EXPECT_EQ(hdr.dwBytesRecorded, hdr.dwBufferLength);
+    }
+    ASSERT_EQ(c.reset(h), MMSYSERR_NOERROR);
+    unprepareAndClose(h, two);
+  }
 }
 
 // A reset waits for a notification in progress and hands every header back, so that the

@@ -95,4 +95,11 @@ inline std::string soxInfo(const std::string& path) {
   return ask("-c") + " " + ask("-r") + " " + ask("-b") + " " + ask("-s");
 }
 
+// How sox says the samples of `path` are encoded ("Signed Integer PCM", "Floating Point
+// PCM", ...); "no sox" without sox.
+inline std::string soxEncoding(const std::string& path) {
+  if (QStandardPaths::findExecutable("sox").isEmpty()) return "no sox";
+  return run("sox", {"--i", "-e", QString::fromStdString(path)}).out.trimmed().toStdString();
+}
+
 }  // namespace testsupport

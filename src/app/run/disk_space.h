@@ -20,8 +20,9 @@ std::optional<DiskSpace> diskSpaceOf(const QString& path);
 // Where the window reads free space from; tests put their own figures in its place.
 using DiskSpaceSource = std::function<std::optional<DiskSpace>(const QString& path)>;
 
-// The bytes a recording of `seconds` needs at `bytesPerSecond`, with 1 % to spare.
-uint64_t bytesNeeded(uint64_t seconds, uint64_t bytesPerSecond);
+// The bytes a recording of `seconds` needs at `bytesPerSecond` in files with headers of
+// `headerBytes` (one more for every 4 GiB of data), with 1 % to spare.
+uint64_t bytesNeeded(uint64_t seconds, uint64_t bytesPerSecond, uint32_t headerBytes);
 
 // "Only <free> MB are free on <mount>; the recording needs <n> MB. Record anyway?" Free
 // space is rounded down and the need up, so the two never show as equal.

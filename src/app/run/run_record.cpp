@@ -1,12 +1,12 @@
 #include "app/run/run_record.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
-namespace {
+#include "audio/Audio.h"
 
-// The 44-byte header of the files a recording writes.
-constexpr qint64 waveHeaderBytes = 44;
+namespace {
 
 QString twoDigits(uint64_t v) { return QString::number(v).rightJustified(2, '0'); }
 
@@ -14,8 +14,8 @@ QString fileName(const QString& path) { return QFileInfo(path).fileName(); }
 
 // The whole seconds of audio a complete WAV file holds.
 uint64_t fileSeconds(const QString& path, uint64_t bytesPerSecond) {
-  const qint64 data = QFileInfo(path).size() - waveHeaderBytes;
-  return data > 0 && bytesPerSecond > 0 ? static_cast<uint64_t>(data) / bytesPerSecond : 0;
+  const uint64_t data = WaveFileDataBytes(QFile::encodeName(path).toStdString());
+  return bytesPerSecond > 0 ? data / bytesPerSecond : 0;
 }
 
 }  // namespace

@@ -77,9 +77,10 @@ void TForm1::runEnded() {
 bool TForm1::diskSpaceAllows() {
   const uint64_t seconds = uint64_t(UpDown2->Position()) * 60 + UpDown1->Position();
   if (seconds == 0) return true;
-  const uint64_t rate =
-      uint64_t{recsamplerate} * frameBytes(static_cast<TBPS>(recbits), static_cast<TChannels>(recchannels));
-  const uint64_t needed = bytesNeeded(seconds, rate);
+  const auto bits = static_cast<TBPS>(recbits);
+  const auto channels = static_cast<TChannels>(recchannels);
+  const uint64_t rate = uint64_t{recsamplerate} * frameBytes(bits, channels);
+  const uint64_t needed = bytesNeeded(seconds, rate, WaveHeaderBytes(bits, channels, recsamplerate));
   const std::optional<DiskSpace> space = diskSpace(recfilename);
   // Free space that cannot be read does not stand in the way of a recording.
   if (!space || space->freeBytes >= needed) return true;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "mmsystem/wave_common.h"
+#include "mmsystem/wave_format.h"
 
 namespace alsa {
 
@@ -26,6 +27,18 @@ struct PcmCloser {
   }
 };
 
+// ALSA's sample format for a record the service let through (wave_format.h).
+snd_pcm_format_t alsaFormat(const WAVEFORMATEX& f) {
+  switch (waveSampleOf(f).value_or(WaveSample::S16)) {
+    case WaveSample::U8: return SND_PCM_FORMAT_U8;
+    case WaveSample::S16: return SND_PCM_FORMAT_S16_LE;
+    case WaveSample::S24: return SND_PCM_FORMAT_S24_3LE;
+    case WaveSample::S32: return SND_PCM_FORMAT_S32_LE;
+    case WaveSample::F32: return SND_PCM_FORMAT_FLOAT_LE;
+  }
+  return SND_PCM_FORMAT_S16_LE;
+}
+
 // Sets `pcm` up for `f` (interleaved, resampled as needed) with about `bufferUs` of
 // buffer in periods of about `periodUs`, and prepares it.
 MMRESULT configurePcm(snd_pcm_t* pcm, const std::string& name, const WAVEFORMATEX& f, unsigned bufferUs,
@@ -37,8 +50,7 @@ MMRESULT configurePcm(snd_pcm_t* pcm, const std::string& name, const WAVEFORMATE
   snd_pcm_hw_params_set_rate_resample(pcm, hw, 1);
   if ((err = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0)
     return failAlsa(MMSYSERR_ERROR, name, err);
-  const snd_pcm_format_t sampleFormat = f.wBitsPerSample == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
-  if ((err = snd_pcm_hw_params_set_format(pcm, hw, sampleFormat)) < 0 ||
+  if ((err = snd_pcm_hw_params_set_format(pcm, hw, alsaFormat(f))) < 0 ||
       (err = snd_pcm_hw_params_set_channels(pcm, hw, f.nChannels)) < 0 ||
       (err = snd_pcm_hw_params_set_rate(pcm, hw, f.nSamplesPerSec, 0)) < 0)
     return failAlsa(WAVERR_BADFORMAT, name, err);
@@ -90,7 +102,12 @@ MMRESULT openPcm(const std::string& name, snd_pcm_stream_t stream, const WAVEFOR
 
 WaveDevice::WaveDevice(snd_pcm_t* pcm, std::string name, const WAVEFORMATEX& format, const PcmSizes& sizes,
                        DWORD_PTR callback, DWORD_PTR instance)
-    : pcm_(pcm), name_(std::move(name)), format_(format), sizes_(sizes), callback_(callback), instance_(instance) {}
+    : pcm_(pcm),
+      name_(std::move(name)),
+      format_(wavePlainFormat(format)),
+      sizes_(sizes),
+      callback_(callback),
+      instance_(instance) {}
 
 WaveDevice::~WaveDevice() {
   if (pcm_ != nullptr) snd_pcm_close(pcm_);

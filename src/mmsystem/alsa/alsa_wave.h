@@ -90,7 +90,7 @@ class WaveDevice {
 
   snd_pcm_t* pcm_;
   const std::string name_;
-  WAVEFORMATEX format_;
+  WAVEFORMATEX format_;  // as opened, in its 18-byte record
   PcmSizes sizes_;
   DWORD_PTR callback_;
   DWORD_PTR instance_;

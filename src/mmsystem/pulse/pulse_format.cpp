@@ -3,20 +3,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <optional>
+
+#include "mmsystem/wave_format.h"
 
 namespace pulse {
 
 namespace {
-
-// The sub-format tag of an extensible record: the first two bytes of its GUID, which
-// follows valid bits (2) and channel mask (4) after the 18-byte record.
-bool subFormat(const WAVEFORMATEX& format, WORD& tag) {
-  constexpr size_t kGuidOffset = 2 + 4;
-  if (format.cbSize < kGuidOffset + 16) return false;
-  std::memcpy(&tag, reinterpret_cast<const char*>(&format) + sizeof(WAVEFORMATEX) + kGuidOffset, sizeof tag);
-  return true;
-}
 
 // Which level a channel follows: 0 left, 1 right, 2 the louder of both.
 int sideOf(pa_channel_position_t position) {
@@ -40,20 +33,14 @@ int sideOf(pa_channel_position_t position) {
 }  // namespace
 
 bool sampleSpec(const WAVEFORMATEX& format, pa_sample_spec& samples, pa_channel_map& map) {
-  WORD tag = format.wFormatTag;
-  if (tag == kFormatExtensible && !subFormat(format, tag)) return false;
-  if (tag == WAVE_FORMAT_PCM) {
-    switch (format.wBitsPerSample) {
-      case 8: samples.format = PA_SAMPLE_U8; break;
-      case 16: samples.format = PA_SAMPLE_S16LE; break;
-      case 24: samples.format = PA_SAMPLE_S24LE; break;
-      case 32: samples.format = PA_SAMPLE_S32LE; break;
-      default: return false;
-    }
-  } else if (tag == kFormatIeeeFloat && format.wBitsPerSample == 32) {
-    samples.format = PA_SAMPLE_FLOAT32LE;
-  } else {
-    return false;
+  const std::optional<WaveSample> sample = waveSampleOf(format);
+  if (!sample) return false;
+  switch (*sample) {
+    case WaveSample::U8: samples.format = PA_SAMPLE_U8; break;
+    case WaveSample::S16: samples.format = PA_SAMPLE_S16LE; break;
+    case WaveSample::S24: samples.format = PA_SAMPLE_S24LE; break;
+    case WaveSample::S32: samples.format = PA_SAMPLE_S32LE; break;
+    case WaveSample::F32: samples.format = PA_SAMPLE_FLOAT32LE; break;
   }
   if (format.nChannels != 1 && format.nChannels != 2) return false;
   samples.channels = static_cast<uint8_t>(format.nChannels);

@@ -13,15 +13,10 @@
 
 namespace pulse {
 
-// Format tags besides plain PCM that a format record may carry.
-constexpr WORD kFormatIeeeFloat = 3;
-constexpr WORD kFormatExtensible = 0xFFFE;
-
 // The server's sample specification for `format` (8-bit unsigned, 16-bit, 24-bit packed
-// and 32-bit integer little-endian, 32-bit float; mono or stereo), with the matching
-// channel map. False when the server has no such format or the rate is out of its range.
-// An extensible record is read by its sub-format, which follows the 18 bytes when
-// cbSize says it is there.
+// and 32-bit integer little-endian, 32-bit float; mono or stereo; in any record
+// wave_format.h reads), with the matching channel map. False when the record's fields do
+// not agree, or the rate is out of the server's range.
 bool sampleSpec(const WAVEFORMATEX& format, pa_sample_spec& samples, pa_channel_map& map);
 
 // 0..65535 to the server's volume and back, linear and rounded to nearest (a volume above

@@ -5,6 +5,7 @@
 
 #include "mmsystem/pulse/pulse_format.h"
 #include "mmsystem/wave_common.h"
+#include "mmsystem/wave_format.h"
 
 namespace pulse {
 
@@ -39,7 +40,7 @@ WaveDevice::WaveDevice(Connection& connection, std::string device, std::string s
     : connection_(connection),
       device_(std::move(device)),
       shown_(std::move(shown)),
-      format_(format),
+      format_(wavePlainFormat(format)),
       callback_(callback),
       instance_(instance) {}
 

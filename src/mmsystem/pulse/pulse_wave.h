@@ -77,7 +77,7 @@ class WaveDevice {
   Connection& connection_;
   const std::string device_;
   const std::string shown_;
-  WAVEFORMATEX format_;
+  WAVEFORMATEX format_;  // as opened, in its 18-byte record
   pa_sample_spec spec_{};
   pa_channel_map map_{};
   DWORD_PTR callback_;

@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "mmsystem/service_thread.h"
+#include "mmsystem/wave_format.h"
 
 namespace virtual_card {
 
@@ -57,6 +58,10 @@ Clock::time_point timeFromStamp(DWORD_PTR stamp) {
 }
 
 DWORD_PTR stampFromTime(Clock::time_point t) { return static_cast<DWORD_PTR>(t.time_since_epoch().count()); }
+
+void putLE(unsigned char* p, uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
 
 uint32_t readLE(const unsigned char* p, int bytes) {
   uint32_t v = 0;
@@ -252,8 +257,7 @@ MMRESULT WaveInputs::open(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX& fo
   }
   auto opened = std::make_unique<Device>();
   opened->name = card_.inputs[index].name;
-  opened->format = format;
-  opened->format.cbSize = 0;
+  opened->format = wavePlainFormat(format);
   opened->callback = callback;
   opened->instance = instance;
   opened->file = std::move(file);
@@ -460,7 +464,8 @@ void WaveInputs::fillInput(Device& device, WAVEHDR& header, DWORD frames) {
   if (frames == 0) return;
   const uint32_t rate = device.format.nSamplesPerSec;
   const bool stereo = device.format.nChannels == 2;
-  const bool wide = device.format.wBitsPerSample == 16;
+  const WaveSample sample = waveSampleOf(device.format).value_or(WaveSample::S16);
+  const size_t sampleBytes = waveSampleBytes(sample);
   const std::array<double, 2> gain = mixers_.recordGain();
   const uint64_t start = device.position;
   auto* out = reinterpret_cast<unsigned char*>(header.lpData);
@@ -475,14 +480,21 @@ void WaveInputs::fillInput(Device& device, WAVEHDR& header, DWORD frames) {
     const int32_t values[2] = {left, right};
     for (int c = 0; c < (stereo ? 2 : 1); ++c) {
       int32_t v = values[c];
-      if (wide) {
-        unsigned char* p = out + (static_cast<size_t>(k) * (stereo ? 2 : 1) + c) * 2;
-        p[0] = static_cast<unsigned char>(v & 0xFF);
-        p[1] = static_cast<unsigned char>((v >> 8) & 0xFF);
-      } else {
-        v = (v >> 8) + 128;  // the 8-bit sample as a device delivers it
-        out[static_cast<size_t>(k) * (stereo ? 2 : 1) + c] = static_cast<unsigned char>(v);
-        v = (v - 128) * 256;
+      unsigned char* p = out + (static_cast<size_t>(k) * (stereo ? 2 : 1) + c) * sampleBytes;
+      switch (sample) {
+        case WaveSample::U8:
+          v = (v >> 8) + 128;  // the 8-bit sample as a device delivers it
+          p[0] = static_cast<unsigned char>(v);
+          v = (v - 128) * 256;
+          break;
+        case WaveSample::S16: putLE(p, static_cast<uint32_t>(v), 2); break;
+        case WaveSample::S24: putLE(p, static_cast<uint32_t>(v) << 8, 3); break;
+        case WaveSample::S32: putLE(p, static_cast<uint32_t>(v) << 16, 4); break;
+        case WaveSample::F32: {
+          const float f = static_cast<float>(v) / 32768.0f;
+          std::memcpy(p, &f, sizeof f);
+          break;
+        }
       }
       peak[c] = std::max(peak[c], std::min(std::abs(v), 32767));
     }

@@ -9,6 +9,7 @@
 
 #include "mmsystem/pulse/gap_finder.h"
 #include "mmsystem/pulse/pulse_format.h"
+#include "mmsystem/wave_format.h"
 #include "support/wave_files.h"
 
 namespace {
@@ -114,8 +115,7 @@ TEST(PulseGapFinder, StartsAnewAfterARestart) {
   EXPECT_EQ(lost, 0u);
 }
 
-// What each format record asks the server for; what the service lets through today is
-// plain PCM, the rest follows once its check does.
+// What each format record the service lets through asks the server for.
 TEST(PulseFormat, EveryRecordedFormatHasTheServersSampleFormat) {
   pa_sample_spec samples{};
   pa_channel_map map{};
@@ -124,7 +124,7 @@ TEST(PulseFormat, EveryRecordedFormatHasTheServersSampleFormat) {
     pa_sample_format_t expected;
   };
   WAVEFORMATEX float32 = testsupport::pcmFormat(2, 48000, 32);
-  float32.wFormatTag = pulse::kFormatIeeeFloat;
+  float32.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
   for (const Case& c :
        {Case{testsupport::pcmFormat(1, 8000, 8), PA_SAMPLE_U8},
         Case{testsupport::pcmFormat(2, 44100, 16), PA_SAMPLE_S16LE},
@@ -139,21 +139,14 @@ TEST(PulseFormat, EveryRecordedFormatHasTheServersSampleFormat) {
   }
 
   // An extensible record says what it holds in its sub-format.
-  struct Extensible {
-    WAVEFORMATEX format;
-    uint16_t valid;
-    uint32_t mask;
-    uint8_t guid[16];
-  } ext{};
-  static_assert(sizeof(Extensible) == 18 + 22);
-  ext.format = testsupport::pcmFormat(2, 48000, 32);
-  ext.format.wFormatTag = pulse::kFormatExtensible;
-  ext.format.cbSize = 22;
-  ext.guid[0] = pulse::kFormatIeeeFloat;
-  ASSERT_TRUE(pulse::sampleSpec(ext.format, samples, map));
+  WAVEFORMATEXTENSIBLE ext = waveFormatFor(WaveSample::F32, 2, 48000);
+  ASSERT_TRUE(pulse::sampleSpec(ext.Format, samples, map));
   EXPECT_EQ(samples.format, PA_SAMPLE_FLOAT32LE);
-  ext.format.cbSize = 0;
-  EXPECT_FALSE(pulse::sampleSpec(ext.format, samples, map)) << "a record too short for its sub-format";
+  ext = waveFormatFor(WaveSample::S24, 1, 96000);
+  ASSERT_TRUE(pulse::sampleSpec(ext.Format, samples, map));
+  EXPECT_EQ(samples.format, PA_SAMPLE_S24LE);
+  ext.Format.cbSize = 0;
+  EXPECT_FALSE(pulse::sampleSpec(ext.Format, samples, map)) << "a record too short for its sub-format";
 
   WAVEFORMATEX odd = testsupport::pcmFormat(1, 44100, 12);
   EXPECT_FALSE(pulse::sampleSpec(odd, samples, map));
