@@ -178,7 +178,7 @@ class TForm1 : public QMainWindow {
 
   // --- block analysis (block_analysis.cpp) ---
   // Service thread: scans the block and hands the result to the window thread.
-  void Audio1Record(TObject* Sender, void* LP, void* RP, uint16_t BufferSize);
+  void Audio1Record(TObject* Sender, void* LP, void* RP, uint32_t BufferSize);
   // Window thread, in block order: lamp, peaks, clip runs, no-signal watch, clock,
   // countdown and stop.
   void blockAnalysed(const BlockScanResult& scan);
@@ -302,7 +302,7 @@ class TForm1 : public QMainWindow {
   bool savedtrigger = false;
   uint8_t recbits = 0;
   uint8_t recchannels = 0;
-  uint16_t recsamplerate = 0;
+  uint32_t recsamplerate = 0;
   int32_t vukmode = 0;
   int32_t levelmode = 0;
   int32_t limit8 = 0;

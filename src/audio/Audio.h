@@ -32,17 +32,32 @@ class TObject {
   virtual ~TObject() = default;
 };
 
-enum class TBPS : uint8_t { _8 = 0, _16 = 1 };
+// Sample widths: 8-bit unsigned, 16-bit signed, 24-bit signed packed in 3 bytes, 32-bit
+// IEEE float. The values are those the settings store keeps.
+enum class TBPS : uint8_t { _8 = 0, _16 = 1, _24 = 2, _32Float = 3 };
 enum class TChannels : uint8_t { Mono = 0, Stereo = 1 };
 
 // The multimedia service's sample for a sample width.
-constexpr WaveSample waveSampleOfBits(TBPS bits) { return bits == TBPS::_16 ? WaveSample::S16 : WaveSample::U8; }
+constexpr WaveSample waveSampleOfBits(TBPS bits) {
+  switch (bits) {
+    case TBPS::_8: return WaveSample::U8;
+    case TBPS::_16: return WaveSample::S16;
+    case TBPS::_24: return WaveSample::S24;
+    case TBPS::_32Float: return WaveSample::F32;
+  }
+  return WaveSample::S16;
+}
+// Bytes of one sample, and of one frame, in a format.
+constexpr uint32_t sampleBytesOf(TBPS bits) { return waveSampleBytes(waveSampleOfBits(bits)); }
+constexpr uint32_t frameBytesOf(TBPS bits, TChannels channels) {
+  return sampleBytesOf(bits) * (channels == TChannels::Stereo ? 2 : 1);
+}
 
 // Raised on the service thread for each block from the triggering block on (one whose
 // file write failed ends the run instead): LP the block (the left channel with
 // SplitChannels), RP the right channel or nullptr, BufferSize the bytes behind LP. The
 // memory is valid only during the call.
-using TNotifyAudioRecordEvent = std::function<void(TObject* Sender, void* LP, void* RP, uint16_t BufferSize)>;
+using TNotifyAudioRecordEvent = std::function<void(TObject* Sender, void* LP, void* RP, uint32_t BufferSize)>;
 // Raised on the service thread after each played block while more blocks are queued.
 using TNotifyBufferPlayedEvent = std::function<void(TObject* Sender)>;
 // Raised on the window thread after the output device has closed: the stream has ended,
@@ -99,9 +114,9 @@ class TAudioSettings : public TObject {
   void setChannels(TChannels v);
   TBPS BitsPerSample() const { return bits_; }
   void setBitsPerSample(TBPS v);
-  uint16_t SampleRate() const { return sampleRate_; }
-  void setSampleRate(uint16_t v);
-  uint16_t BufferSize() const { return bufferSize_; }
+  uint32_t SampleRate() const { return sampleRate_; }
+  void setSampleRate(uint32_t v);
+  uint32_t BufferSize() const { return bufferSize_; }
   const WAVEFORMATEX* WaveFormat() const { return waveFormat_; }
 
   // Builds the format record and the four headers and buffers for the current format.
@@ -132,10 +147,10 @@ class TAudioSettings : public TObject {
   TAudio* owner_;
   TChannels channels_ = TChannels::Mono;
   TBPS bits_ = TBPS::_8;
-  uint16_t sampleRate_ = 11025;
-  uint16_t noSamples_ = 8192;
+  uint32_t sampleRate_ = 11025;
+  uint32_t noSamples_ = 8192;
   WAVEFORMATEX* waveFormat_ = nullptr;
-  uint16_t bufferSize_ = 0;
+  uint32_t bufferSize_ = 0;
   bool reallocPending_ = false;
 };
 
@@ -144,8 +159,8 @@ class TRecorder : public TAudioSettings {
   explicit TRecorder(TAudio* owner);
   ~TRecorder() override;
 
-  uint16_t NoSamples() const { return noSamples_; }
-  void setNoSamples(uint16_t v);
+  uint32_t NoSamples() const { return noSamples_; }
+  void setNoSamples(uint32_t v);
   bool SplitChannels() const { return splitChannels_.load(); }
   void setSplitChannels(bool v);
   uint16_t TrigLevel() const { return trigLevel_.load(); }
@@ -184,9 +199,9 @@ class TRecorder : public TAudioSettings {
   friend class TAudio;
   // Service thread: one filled block, and what it brings (dropout, trigger, file, OnRecord).
   void onData();
-  void deliver(const WAVEHDR& header, char* lp, char* rp, uint16_t n);
-  bool triggerTest(const char* data, uint16_t n);
-  void splitBlock(char* lp, char* rp, uint16_t n);
+  void deliver(const WAVEHDR& header, char* lp, char* rp, uint32_t n);
+  bool triggerTest(const char* data, uint32_t n);
+  void splitBlock(char* lp, char* rp, uint32_t n);
   // Service thread: appends whole frames to the recording, going on in the next file where
   // the current one is full. False when the recording cannot go on (it then ends by itself).
   bool writeToFile(const char* data, size_t size);
@@ -251,7 +266,7 @@ class TPlayer : public TAudioSettings {
   bool FormatSaved = false;
   TChannels SavedChannels = TChannels::Mono;
   TBPS SavedBitsPerSample = TBPS::_8;
-  uint16_t SavedSampleRate = 0;
+  uint32_t SavedSampleRate = 0;
   std::atomic<bool> ClosePosted{false};
   NotifyWindow* notifyWindow() const { return notifyWindow_.get(); }
   NotifyWindow* closeWindow() const { return closeWindow_.get(); }
@@ -371,8 +386,8 @@ class TAudio : public TObject {
   // Format setters applied to one of the two objects (with SeparateCtrls false, to both).
   void applyChannels(TAudioSettings* target, TChannels v);
   void applyBitsPerSample(TAudioSettings* target, TBPS v);
-  void applySampleRate(TAudioSettings* target, uint16_t v);
-  void applyNoSamples(uint16_t v);
+  void applySampleRate(TAudioSettings* target, uint32_t v);
+  void applyNoSamples(uint32_t v);
 
  private:
   std::string version_ = "4.1 (32bit)";

@@ -1,6 +1,7 @@
 // The audio component itself: construction and destruction, device numbers, the format
 // setters with their buffer reallocation, the buffers, failure texts, the device
 // description and the shutdown query.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -23,7 +24,7 @@ TAudioSettings::~TAudioSettings() { FreeBuffers(); }
 
 void TAudioSettings::setChannels(TChannels v) { owner_->applyChannels(this, v); }
 void TAudioSettings::setBitsPerSample(TBPS v) { owner_->applyBitsPerSample(this, v); }
-void TAudioSettings::setSampleRate(uint16_t v) { owner_->applySampleRate(this, v); }
+void TAudioSettings::setSampleRate(uint32_t v) { owner_->applySampleRate(this, v); }
 
 bool TAudioSettings::AllocBuffers() {
   waveFormat_ = nullptr;
@@ -32,16 +33,12 @@ bool TAudioSettings::AllocBuffers() {
     owner_->ErrorMessage = "Not enough memory to allocate WaveFormat";
     return false;
   }
+  // The 18-byte record of the format: plain PCM, or the float tag for float samples.
   const WORD channelCount = channels_ == TChannels::Stereo ? 2 : 1;
-  const WORD bytesPerSample = bits_ == TBPS::_16 ? 2 : 1;
-  waveFormat_->wBitsPerSample = bits_ == TBPS::_16 ? 16 : 8;
-  waveFormat_->cbSize = 0;
-  waveFormat_->wFormatTag = WAVE_FORMAT_PCM;
-  waveFormat_->nChannels = channelCount;
-  waveFormat_->nSamplesPerSec = sampleRate_;
-  waveFormat_->nBlockAlign = static_cast<WORD>(channelCount * bytesPerSample);
-  waveFormat_->nAvgBytesPerSec = sampleRate_ * waveFormat_->nBlockAlign;
-  bufferSize_ = static_cast<uint16_t>(noSamples_ * waveFormat_->nBlockAlign);
+  *waveFormat_ = wavePlainFormat(waveFormatFor(waveSampleOfBits(bits_), channelCount, sampleRate_).Format);
+  // One block: NoSamples frames, counted in 32 bits (a tenth of a second at 192000 Hz in
+  // float stereo is 153600 bytes).
+  bufferSize_ = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{noSamples_} * waveFormat_->nBlockAlign, UINT32_MAX));
 
   for (size_t i = 0; i < 4; ++i) {
     Headers[i] = nullptr;
@@ -185,11 +182,11 @@ void TAudio::applyBitsPerSample(TAudioSettings* target, TBPS v) {
   applyFormat(*this, target, player_.get(), recorder_.get(), &TAudioSettings::bits_, v);
 }
 
-void TAudio::applySampleRate(TAudioSettings* target, uint16_t v) {
+void TAudio::applySampleRate(TAudioSettings* target, uint32_t v) {
   applyFormat(*this, target, player_.get(), recorder_.get(), &TAudioSettings::sampleRate_, v);
 }
 
-void TAudio::applyNoSamples(uint16_t v) {
+void TAudio::applyNoSamples(uint32_t v) {
   for (TAudioSettings* object :
        {static_cast<TAudioSettings*>(player_.get()), static_cast<TAudioSettings*>(recorder_.get())}) {
     if (object->noSamples_ == v) continue;
@@ -198,7 +195,7 @@ void TAudio::applyNoSamples(uint16_t v) {
   }
 }
 
-void TRecorder::setNoSamples(uint16_t v) { Owner()->applyNoSamples(v); }
+void TRecorder::setNoSamples(uint32_t v) { Owner()->applyNoSamples(v); }
 
 void TRecorder::setSplitChannels(bool v) { splitChannels_ = channels_ == TChannels::Stereo ? v : false; }
 

@@ -2,6 +2,7 @@
 // data notification (dropouts, trigger with the input kept before it, file append with
 // the change to a next file, OnRecord, re-queueing through the recorder's window), the
 // device failing, and stopping, which completes the WAV file once nothing can append to it.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -18,8 +19,12 @@ constexpr UINT kSelfStop = 0x0400 + 2;      // the recorder cannot go on with th
 constexpr UINT kFileChanged = 0x0400 + 3;   // the recording went on in file number lParam
 
 // Silence written (or kept) in its place where the device lost input: a whole number of
-// frames of every format.
-constexpr size_t kSilenceBytes = 65536;
+// frames of every format (frames of 1, 2, 3, 4, 6 and 8 bytes).
+constexpr size_t kSilenceBytes = 61440;
+static_assert(kSilenceBytes % 3 == 0 && kSilenceBytes % 8 == 0);
+
+// A signed 24-bit little-endian sample.
+int32_t sample24(const unsigned char* p) { return int32_t{p[0]} | int32_t{p[1]} << 8 | int32_t{int8_t(p[2])} << 16; }
 
 // The recorder whose data notification runs on this thread, if any.
 thread_local const TRecorder* delivering = nullptr;
@@ -216,7 +221,7 @@ void TRecorder::onData() {
     delivering = this;
     const int32_t index = DoneIndex;
     const WAVEHDR& header = *Headers[index];
-    const auto n = static_cast<uint16_t>(header.dwBytesRecorded & 0xFFFF);
+    const auto n = static_cast<uint32_t>(std::min<DWORD>(header.dwBytesRecorded, header.dwBufferLength));
     if (!Probing) deliver(header, Buffers[index], RightBuffers[index], n);
     if (n > 0) {
       notifyWindow_->post(WIM_DATA, run_, 0);
@@ -228,7 +233,7 @@ void TRecorder::onData() {
   inData_.notify_all();
 }
 
-void TRecorder::deliver(const WAVEHDR& header, char* lp, char* rp, uint16_t n) {
+void TRecorder::deliver(const WAVEHDR& header, char* lp, char* rp, uint32_t n) {
   // What the device lost came right before this block.
   const DWORD lost = header.dwFramesLost;
   if ((header.dwOverruns != 0 || lost != 0) && Owner()->OnDropout) Owner()->OnDropout(this, header.dwOverruns, lost);
@@ -248,7 +253,7 @@ void TRecorder::deliver(const WAVEHDR& header, char* lp, char* rp, uint16_t n) {
   if (!onRecord) return;
   if (splitChannels_ && WaveFormat()->nChannels == 2) {
     splitBlock(lp, rp, n);
-    onRecord(this, lp, rp, static_cast<uint16_t>(n / 2));
+    onRecord(this, lp, rp, n / 2);
   } else {
     onRecord(this, lp, nullptr, n);
   }
@@ -328,39 +333,53 @@ void TRecorder::endByItself(std::string reason) {
   notifyWindow_->post(kSelfStop, run_, 0);
 }
 
-bool TRecorder::triggerTest(const char* data, uint16_t n) {
+bool TRecorder::triggerTest(const char* data, uint32_t n) {
   if (Triggered || n == 0) return Triggered;
-  // The level is compared as a signed 16-bit value: from 32768 on it is negative.
+  // The level is compared as a signed 16-bit value: from 32768 on it is negative. Wider
+  // samples are compared at their own resolution against the level on their scale: a
+  // 24-bit sample against level x 256, a float sample against level / 32767 (a NaN
+  // sample lies beyond every level).
   const auto level = static_cast<int16_t>(TrigLevel());
   const auto* bytes = reinterpret_cast<const unsigned char*>(data);
   bool fired = false;
-  if (WaveFormat()->wBitsPerSample == 8) {
-    for (uint16_t i = 0; i < n && !fired; ++i) fired = static_cast<int16_t>(bytes[i]) >= level;
-  } else {
-    for (uint16_t i = 0; i + 1 < n && !fired; i += 2) {
-      const auto sample = static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8));
-      fired = sample >= level;
+  switch (waveSampleOf(*WaveFormat()).value_or(WaveSample::S16)) {
+    case WaveSample::U8:
+      for (uint32_t i = 0; i < n && !fired; ++i) fired = static_cast<int16_t>(bytes[i]) >= level;
+      break;
+    case WaveSample::S24: {
+      const int32_t level24 = int32_t{level} * 256;
+      for (uint32_t i = 0; i + 2 < n && !fired; i += 3) fired = sample24(bytes + i) >= level24;
+      break;
     }
+    case WaveSample::F32: {
+      const double levelF = level / 32767.0;
+      for (uint32_t i = 0; i + 3 < n && !fired; i += 4) {
+        float sample;
+        std::memcpy(&sample, bytes + i, 4);
+        fired = !(sample < levelF);
+      }
+      break;
+    }
+    default:
+      for (uint32_t i = 0; i + 1 < n && !fired; i += 2) {
+        const auto sample = static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8));
+        fired = sample >= level;
+      }
+      break;
   }
   Triggered = fired;
   return fired;
 }
 
-void TRecorder::splitBlock(char* lp, char* rp, uint16_t n) {
+void TRecorder::splitBlock(char* lp, char* rp, uint32_t n) {
   // In place from the start: frame k is read from bytes at or after the k-th sample
   // position, which nothing has overwritten yet.
-  if (WaveFormat()->wBitsPerSample == 8) {
-    for (uint16_t k = 0; k < n / 2; ++k) {
-      const char left = lp[2 * k];
-      rp[k] = lp[2 * k + 1];
-      lp[k] = left;
-    }
-  } else {
-    for (uint16_t k = 0; k < n / 4; ++k) {
-      char frame[4];
-      std::memcpy(frame, lp + 4 * k, 4);
-      std::memcpy(lp + 2 * k, frame, 2);
-      std::memcpy(rp + 2 * k, frame + 2, 2);
-    }
+  const size_t width = WaveFormat()->wBitsPerSample / 8;
+  const size_t frames = n / (2 * width);
+  for (size_t k = 0; k < frames; ++k) {
+    char frame[8];
+    std::memcpy(frame, lp + 2 * width * k, 2 * width);
+    std::memcpy(lp + width * k, frame, width);
+    std::memcpy(rp + width * k, frame + width, width);
   }
 }

@@ -223,20 +223,10 @@ void TRecorder::CreateWaveFile(const std::string& FileName, std::istream* Data, 
     WaveFileOpen = false;
     return;
   }
-  // The header describes the format as set now: the channels and the rate directly, the
-  // rest from the format record (computed alike when no buffers could be built).
-  WAVEFORMATEX format{};
-  format.nChannels = Channels() == TChannels::Stereo ? 2 : 1;
-  format.nSamplesPerSec = SampleRate();
-  if (WaveFormat() != nullptr) {
-    format.nAvgBytesPerSec = WaveFormat()->nAvgBytesPerSec;
-    format.nBlockAlign = WaveFormat()->nBlockAlign;
-    format.wBitsPerSample = WaveFormat()->wBitsPerSample;
-  } else {
-    format.wBitsPerSample = BitsPerSample() == TBPS::_16 ? 16 : 8;
-    format.nBlockAlign = static_cast<WORD>(format.nChannels * format.wBitsPerSample / 8);
-    format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
-  }
+  // The header describes the format as set now.
+  const WORD channelCount = Channels() == TChannels::Stereo ? 2 : 1;
+  const WAVEFORMATEX format =
+      wavePlainFormat(waveFormatFor(waveSampleOfBits(BitsPerSample()), channelCount, SampleRate()).Format);
   std::unique_ptr<WaveFileStream> stream = WaveFileStream::create(FileName, format);
   if (!stream) throw EFCreateError(FileName);
   stream->setMaxDataBytes(maxDataBytes_);
@@ -255,8 +245,7 @@ void TRecorder::CreateWaveFile(const std::string& FileName, std::istream* Data, 
   bool ok = true;
   if (RightData != nullptr && size >= 0 && streamSize(*RightData) == size) {
     std::array<char, 1000> staging;
-    const bool wide = BitsPerSample() == TBPS::_16;
-    const int width = wide ? 2 : 1;
+    const int width = static_cast<int>(sampleBytesOf(BitsPerSample()));
     const size_t framesPerChunk = staging.size() / (2 * width);
     const size_t samples = static_cast<size_t>(size) / width;
     size_t filled = 0;
@@ -266,7 +255,7 @@ void TRecorder::CreateWaveFile(const std::string& FileName, std::istream* Data, 
       Data->read(frame, width);
       RightData->read(frame + width, width);
       if (++filled == framesPerChunk) {
-        ok = WaveStream->write(staging.data(), staging.size());
+        ok = WaveStream->write(staging.data(), filled * 2 * width);
         filled = 0;
       }
     }

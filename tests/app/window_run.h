@@ -79,7 +79,7 @@ class WindowRun : public ::testing::Test {
     mmsystem::installDriver(std::move(driver));
     form = std::make_unique<TForm1>();
     // Counts the blocks scanned; each is counted after its result has been posted.
-    form->Audio1->OnRecord = [f = form.get(), this](TObject* s, void* lp, void* rp, uint16_t n) {
+    form->Audio1->OnRecord = [f = form.get(), this](TObject* s, void* lp, void* rp, uint32_t n) {
       f->Audio1Record(s, lp, rp, n);
       delivered.fetch_add(1);
     };

@@ -162,9 +162,16 @@ TEST_F(AudioComponent, FormatRecordAndBlockSizeFollowTheFormat) {
     EXPECT_NE(r->RightBuffers[i], nullptr);
   }
 
-  // The block size is a 16-bit number: 20000 frames of 4 bytes wrap to 14464.
+  // The block size is a 32-bit number: 20000 frames of 4 bytes are 80000 bytes, and a
+  // tenth of a second of float stereo at 192000 Hz 153600.
   r->setNoSamples(20000);
-  EXPECT_EQ(r->BufferSize(), static_cast<uint16_t>(80000));
+  EXPECT_EQ(r->BufferSize(), 80000u);
+  r->setBitsPerSample(TBPS::_32Float);
+  r->setSampleRate(192000);
+  r->setNoSamples(19200);
+  EXPECT_EQ(r->WaveFormat()->wFormatTag, WAVE_FORMAT_IEEE_FLOAT);
+  EXPECT_EQ(r->WaveFormat()->nAvgBytesPerSec, 1536000u);
+  EXPECT_EQ(r->BufferSize(), 153600u);
 }
 
 TEST_F(AudioComponent, EachAllocationFailureLeavesItsOwnText) {

@@ -59,7 +59,8 @@ class PlayerTest : public ::testing::Test {
   std::string stream(int blocks, int extra = 0) const {
     std::string data;
     for (int b = 0; b < blocks; ++b) {
-      for (int i = 0; i < player->BufferSize(); ++i) data.push_back(static_cast<char>(b * 16 + i % 7));
+      for (int i = 0; i < static_cast<int>(player->BufferSize()); ++i)
+        data.push_back(static_cast<char>(b * 16 + i % 7));
     }
     data.append(static_cast<size_t>(extra), 'x');
     return data;

@@ -48,7 +48,7 @@ TEST_F(RecorderFaults, LostInputIsSilenceBeforeItsBlockAndReportedFirst) {
       events.push_back("dropout " + std::to_string(overruns) + " " + std::to_string(lost));
     };
     int blocks = 0;
-    audio->OnRecord = [&](TObject*, void*, void*, uint16_t) {
+    audio->OnRecord = [&](TObject*, void*, void*, uint32_t) {
       std::lock_guard lock(mutex);
       events.push_back("block " + std::to_string(blocks));
       if (++blocks == 6) rec().Stop();

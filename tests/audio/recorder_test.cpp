@@ -134,7 +134,7 @@ TEST_F(RecorderTest, TriggerOn8BitDataComparesBytesWithTheLevelAsSigned16Bit) {
       EXPECT_EQ(seen[0], data.substr(100 * c.firstReportedBlock, 100));
     } else {
       int reported = 0;
-      audio->OnRecord = [&](TObject*, void*, void*, uint16_t) { ++reported; };
+      audio->OnRecord = [&](TObject*, void*, void*, uint32_t) { ++reported; };
       ASSERT_TRUE(rec().Start());
       // Let the loop pass through the input twice (3 blocks each) with nothing reported.
       ASSERT_TRUE(waitFor([&] { return card_->added.load() >= 4 + 6; }));
@@ -210,7 +210,7 @@ TEST_F(RecorderTest, StopInsideOnRecordTakesEffectAfterTheDelivery) {
   rec().Triggered = true;
   int blocks = 0;
   bool openAfterStop = false;
-  audio->OnRecord = [&](TObject*, void*, void*, uint16_t) {
+  audio->OnRecord = [&](TObject*, void*, void*, uint32_t) {
     ++blocks;
     EXPECT_TRUE(rec().Stop());
     openAfterStop = rec().IsOpen;
@@ -228,7 +228,7 @@ TEST_F(RecorderTest, StopWhileRecordingInRealTimeDropsThePartialBlock) {
   const std::string file = path("partial.wav");
   rec().CreateWaveFile(file, nullptr, nullptr);
   std::atomic<int> blocks{0};
-  audio->OnRecord = [&](TObject*, void*, void*, uint16_t n) {
+  audio->OnRecord = [&](TObject*, void*, void*, uint32_t n) {
     EXPECT_EQ(n, 17640);
     ++blocks;
   };
@@ -279,7 +279,7 @@ TEST_F(RecorderTest, AFormatSetWhileRecordingWaitsUntilTheRecorderHasClosed) {
   rec().CreateWaveFile(file, nullptr, nullptr);
   std::atomic<int> blocks{0};
   std::atomic<int> wrongSize{0};
-  audio->OnRecord = [&](TObject*, void*, void*, uint16_t n) {
+  audio->OnRecord = [&](TObject*, void*, void*, uint32_t n) {
     if (n != 3200) ++wrongSize;
     ++blocks;
   };
@@ -529,7 +529,7 @@ TEST_F(RecorderTest, DestructionAndTheShutdownQueryCompleteAnOpenFile) {
 TEST_F(RecorderTest, StartAndStopAHundredTimesWithBlocksInFlight) {
   setFormat(TBPS::_16, TChannels::Stereo, 8000, 80);
   std::atomic<int> blocks{0};
-  audio->OnRecord = [&](TObject*, void*, void*, uint16_t) { ++blocks; };
+  audio->OnRecord = [&](TObject*, void*, void*, uint32_t) { ++blocks; };
   const std::string file = path("cycles.wav");
   for (int i = 0; i < 100; ++i) {
     rec().Triggered = true;

@@ -109,7 +109,7 @@ class RecorderFixture : public ::testing::Test {
   void TearDown() override { audio.reset(); }
 
   TRecorder& rec() { return *audio->Recorder(); }
-  void setFormat(TBPS bits, TChannels channels, uint16_t rate, uint16_t frames) {
+  void setFormat(TBPS bits, TChannels channels, uint32_t rate, uint32_t frames) {
     audio->setSeparateCtrls(true);
     rec().setBitsPerSample(bits);
     rec().setChannels(channels);
@@ -122,7 +122,7 @@ class RecorderFixture : public ::testing::Test {
   // `seen` receiving a copy of every reported block.
   bool recordBlocks(int blocks, std::vector<std::string>* seen = nullptr) {
     int count = 0;
-    audio->OnRecord = [&, blocks](TObject*, void* lp, void*, uint16_t size) {
+    audio->OnRecord = [&, blocks](TObject*, void* lp, void*, uint32_t size) {
       if (seen != nullptr) seen->emplace_back(static_cast<const char*>(lp), size);
       if (++count == blocks) rec().Stop();
     };

@@ -17,7 +17,7 @@ class DeliveredBlocks {
 
   // Takes the component's block event, passing each block on to the handler it had.
   void attach(TAudio& audio) {
-    audio.OnRecord = [this, next = audio.OnRecord](TObject* sender, void* lp, void* rp, uint16_t size) {
+    audio.OnRecord = [this, next = audio.OnRecord](TObject* sender, void* lp, void* rp, uint32_t size) {
       {
         std::lock_guard lock(mutex_);
         if (blocks_++ == 0) first_ = Clock::now();

@@ -6,7 +6,7 @@
 #include "app/run/status_line.h"
 #include "app/tessaron1.h"
 
-void TForm1::Audio1Record(TObject*, void* LP, void*, uint16_t BufferSize) {
+void TForm1::Audio1Record(TObject*, void* LP, void*, uint32_t BufferSize) {
   // Service thread: nothing here touches the window.
   blockhandover.post(LP, BufferSize);
 }

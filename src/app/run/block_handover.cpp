@@ -32,7 +32,7 @@ void BlockHandover::setLimits(int32_t limit8, int32_t limit16) {
   limit16_.store(limit16, std::memory_order_relaxed);
 }
 
-void BlockHandover::post(const void* data, uint16_t size) {
+void BlockHandover::post(const void* data, uint32_t size) {
   const uint32_t run = run_.load(std::memory_order_acquire);
   if ((run & 1) == 0) return;  // no run is on: nobody waits for this block
   const BlockScanResult scan =

@@ -31,7 +31,7 @@ class BlockHandover {
   void setLimits(int32_t limit8, int32_t limit16);
 
   // Service thread: scans one block and posts the result to the window thread.
-  void post(const void* data, uint16_t size);
+  void post(const void* data, uint32_t size);
   // Service thread: the input lost `framesLost` frames in `overruns` overruns right
   // before the next block.
   void postDropout(uint32_t overruns, uint32_t framesLost);

@@ -15,7 +15,7 @@
 namespace {
 
 // Round(rate x factor), halves to the even neighbour.
-uint16_t roundedShare(uint16_t rate, long double factor) {
+uint16_t roundedShare(uint32_t rate, long double factor) {
   return static_cast<uint16_t>(std::nearbyint(static_cast<long double>(rate) * factor));
 }
 
@@ -26,7 +26,7 @@ void TForm1::applyRunFormat() {
   recorder->setBitsPerSample(static_cast<TBPS>(recbits));
   recorder->setChannels(static_cast<TChannels>(recchannels));
   recorder->setSampleRate(recsamplerate);
-  recorder->setNoSamples(static_cast<uint16_t>(recsamplerate / 10));
+  recorder->setNoSamples(recsamplerate / 10);
   overhigh = roundedShare(recsamplerate, 0.001L);
   overlow = roundedShare(recsamplerate, 0.00014L);
 }

@@ -8,15 +8,6 @@
 #include "app/run/status_line.h"
 #include "app/tessaron1.h"
 
-namespace {
-
-// Bytes per frame of a format.
-uint32_t frameBytes(TBPS bits, TChannels channels) {
-  return (bits == TBPS::_16 ? 2 : 1) * (channels == TChannels::Stereo ? 2 : 1);
-}
-
-}  // namespace
-
 void TForm1::Audio1Dropout(TObject*, uint32_t Overruns, uint32_t FramesLost) {
   // Service thread: nothing here touches the window.
   blockhandover.postDropout(Overruns, FramesLost);
@@ -59,7 +50,7 @@ void TForm1::runStarted(bool recording) {
   runrecord.active = true;
   runrecord.recording = recording;
   runrecord.rate = recorder.SampleRate();
-  runrecord.frameBytes = frameBytes(recorder.BitsPerSample(), recorder.Channels());
+  runrecord.frameBytes = frameBytesOf(recorder.BitsPerSample(), recorder.Channels());
   StatusBar1->clearItems();
   if (!recording) return;
   runrecord.files << recfilename;
@@ -79,7 +70,7 @@ bool TForm1::diskSpaceAllows() {
   if (seconds == 0) return true;
   const auto bits = static_cast<TBPS>(recbits);
   const auto channels = static_cast<TChannels>(recchannels);
-  const uint64_t rate = uint64_t{recsamplerate} * frameBytes(bits, channels);
+  const uint64_t rate = uint64_t{recsamplerate} * frameBytesOf(bits, channels);
   const uint64_t needed = bytesNeeded(seconds, rate, WaveHeaderBytes(bits, channels, recsamplerate));
   const std::optional<DiskSpace> space = diskSpace(recfilename);
   // Free space that cannot be read does not stand in the way of a recording.

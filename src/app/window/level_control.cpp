@@ -35,7 +35,8 @@ void TForm1::levelControlTick() {
   // Near the limit the hold starts again: the left peak is compared with the scaled limit,
   // the right peak with the limit itself.
   bool loud;
-  if (Audio1->Recorder()->BitsPerSample() == TBPS::_16) {
+  // "max16" is the limit of every width but 8 bit, whose peaks are on their own scale.
+  if (Audio1->Recorder()->BitsPerSample() != TBPS::_8) {
     loud = peakleft > level::scaleLimit(limit16, 0.85L) || peakright > limit16;
   } else {
     loud = peakleft > level::scaleLimit(limit8, 0.75L) || peakright > limit8;

@@ -411,7 +411,7 @@ void TForm1::connectHandlers() {
 
   // The block and dropout events come on the service thread and only hand their counts
   // on; what the window does with them runs guarded on the window thread (blockhandover).
-  Audio1->OnRecord = [this](TObject* sender, void* lp, void* rp, uint16_t size) { Audio1Record(sender, lp, rp, size); };
+  Audio1->OnRecord = [this](TObject* sender, void* lp, void* rp, uint32_t size) { Audio1Record(sender, lp, rp, size); };
   Audio1->OnRecordStopped = guarded<TObject*>([this](TObject* sender) { Audio1RecordStopped(sender); });
   Audio1->OnDropout = [this](TObject* sender, uint32_t overruns, uint32_t framesLost) {
     Audio1Dropout(sender, overruns, framesLost);

@@ -92,8 +92,9 @@ void TForm1::Timer1Timer(QObject*) {
     LEDMeter1->setPosition(meterPosition(left, LEDMeter1->Max()));
     LEDMeter2->setPosition(meterPosition(right, LEDMeter2->Max()));
   } else {
-    // 8-bit peaks (0..128) join the 16-bit range shifted by 8 bits.
-    const int32_t scale = Audio1->Recorder()->BitsPerSample() == TBPS::_16 ? 1 : 256;
+    // 8-bit peaks (0..128) join the 16-bit range shifted by 8 bits; the peaks of the
+    // wider samples are on that range already.
+    const int32_t scale = Audio1->Recorder()->BitsPerSample() == TBPS::_8 ? 256 : 1;
     LEDMeter1->setPosition(meterPosition(peakleft * scale, LEDMeter1->Max()));
     LEDMeter2->setPosition(meterPosition(peakright * scale, LEDMeter2->Max()));
   }
