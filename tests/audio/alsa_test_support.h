@@ -37,7 +37,7 @@ class PulseComponentTest : public PulseTest {
   }
 
   // The recorder's and the player's format together, `frames` per block.
-  void setFormat(TBPS bits, TChannels channels, uint16_t rate, uint16_t frames) {
+  void setFormat(TBPS bits, TChannels channels, uint32_t rate, uint32_t frames) {
     TRecorder& rec = *audio->Recorder();
     rec.setBitsPerSample(bits);
     rec.setChannels(channels);

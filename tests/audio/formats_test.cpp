@@ -36,7 +36,9 @@ std::string distinctSamples(TBPS bits, size_t samples) {
     const size_t k = i % 101;
     switch (bits) {
       case TBPS::_8: out.push_back(static_cast<char>(k == 0 ? 0 : k == 1 ? 255 : (i * 37) % 256)); break;
-      case TBPS::_16: putLE(out, static_cast<uint16_t>(k == 0 ? -32768 : k == 1 ? 32767 : (i * 7919) % 65536), 2); break;
+      case TBPS::_16:
+        putLE(out, static_cast<uint16_t>(k == 0 ? -32768 : k == 1 ? 32767 : (i * 7919) % 65536), 2);
+        break;
       case TBPS::_24: {
         const int32_t v = k == 0 ? -8388608 : k == 1 ? 8388607 : k == 2 ? 8388606 : int32_t((i * 104729) % 16777216);
         putLE(out, static_cast<uint32_t>(v), 3);
@@ -44,7 +46,8 @@ std::string distinctSamples(TBPS bits, size_t samples) {
       }
       case TBPS::_32Float: {
         const float special[] = {-1.0f, 1.0f, 1.25f, -3.0f, std::numeric_limits<float>::denorm_min()};
-        const float f = k < 5 ? special[k] : static_cast<float>((static_cast<double>((i * 7919) % 20001) - 10000) / 10001.0);
+        const float f =
+            k < 5 ? special[k] : static_cast<float>((static_cast<double>((i * 7919) % 20001) - 10000) / 10001.0);
         uint32_t bitsOfF;
         std::memcpy(&bitsOfF, &f, 4);
         putLE(out, bitsOfF, 4);
@@ -147,8 +150,8 @@ TEST_P(WideFileTest, ARecordingPastTheLimitGoesOnInThreeFilesWithoutSplittingAFr
   EXPECT_TRUE(data == input.substr(0, 8 * blockFrames * frameBytes)) << "a frame was lost, split or repeated";
   EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path("take-4.wav"))));
   if (soxInfo("") == "no sox" || kThreadChecked) return;
-  EXPECT_EQ(soxInfo(path("take-3.wav")),
-            "2 96000 " + std::to_string(bitsOf(bits)) + " " + std::to_string(8 * blockFrames - 2 * perFile / frameBytes));
+  EXPECT_EQ(soxInfo(path("take-3.wav")), "2 96000 " + std::to_string(bitsOf(bits)) + " " +
+                                             std::to_string(8 * blockFrames - 2 * perFile / frameBytes));
 }
 
 TEST_P(WideFileTest, AKilledRecordingLeavesAHeaderThatAgreesWithWholeFrames) {

@@ -74,7 +74,9 @@ uint32_t readLE(const unsigned char* p, int bytes) {
 // A WAV file decoded to 16-bit stereo frames at the file's own rate.
 struct WaveInputs::InputFile {
   uint32_t rate = 0;
-  std::vector<int16_t> samples;  // interleaved left, right
+  // Interleaved left, right, on the scale where full scale is 1.0 (a 16-bit sample s is
+  // s / 32768): a float holds every sample of 8, 16 and 24 bits and every float exactly.
+  std::vector<float> samples;
   uint64_t frames() const { return samples.size() / 2; }
 };
 
@@ -194,17 +196,17 @@ MMRESULT WaveInputs::loadInputFile(std::shared_ptr<const InputFile>& file) {
   auto decoded = std::make_shared<InputFile>();
   decoded->rate = rate;
   decoded->samples.resize(frames * 2);
-  auto sample = [&](const unsigned char* p) -> int16_t {
+  auto sample = [&](const unsigned char* p) -> float {
     if (floating) {
       float f;
       std::memcpy(&f, p, 4);
-      return static_cast<int16_t>(clamp16(f * 32768.0));
+      return f;
     }
     switch (bits) {
-      case 8: return static_cast<int16_t>((p[0] - 128) * 256);
-      case 16: return static_cast<int16_t>(readLE(p, 2));
-      case 24: return static_cast<int16_t>(readLE(p + 1, 2));
-      default: return static_cast<int16_t>(readLE(p + 2, 2));
+      case 8: return static_cast<float>(p[0] - 128) / 128.0f;
+      case 16: return static_cast<float>(static_cast<int16_t>(readLE(p, 2))) / 32768.0f;
+      case 24: return static_cast<float>(static_cast<int32_t>(readLE(p, 3) << 8) >> 8) / 8388608.0f;
+      default: return static_cast<float>(static_cast<double>(static_cast<int32_t>(readLE(p, 4))) / 2147483648.0);
     }
   };
   for (size_t f = 0; f < frames; ++f) {
@@ -471,32 +473,43 @@ void WaveInputs::fillInput(Device& device, WAVEHDR& header, DWORD frames) {
   auto* out = reinterpret_cast<unsigned char*>(header.lpData);
   int32_t peak[2] = {0, 0};
 
-  // Writes one frame in the opened format and keeps the peaks on the 0..32767 scale.
-  auto put = [&](DWORD k, int32_t left, int32_t right) {
+  // Writes one frame in the opened format and keeps the peaks on the 0..32767 scale. The
+  // values are on the scale where full scale is 1.0; integer samples are rounded to their
+  // width (8-bit ones downwards, as the 16-bit signal's top byte) and clamped, float
+  // samples keep what lies beyond full scale.
+  auto integer = [](double x, double scale) {
+    return static_cast<int64_t>(std::clamp(std::nearbyint(x * scale), -scale, scale - 1));
+  };
+  // 24-bit and float devices get the signal at its own resolution; the others a 16-bit
+  // signal (rounded half away from zero; a mono device's mean cut toward zero).
+  const bool fine = sample == WaveSample::S24 || sample == WaveSample::F32;
+  auto put = [&](DWORD k, double left, double right) {
     if (!stereo) {
-      left = (left + right) / 2;
+      left = fine ? (left + right) / 2 : std::trunc((left + right) / 2 * 32768.0) / 32768.0;
       right = left;
     }
-    const int32_t values[2] = {left, right};
+    const double values[2] = {left, right};
     for (int c = 0; c < (stereo ? 2 : 1); ++c) {
-      int32_t v = values[c];
+      double x = values[c];
       unsigned char* p = out + (static_cast<size_t>(k) * (stereo ? 2 : 1) + c) * sampleBytes;
       switch (sample) {
-        case WaveSample::U8:
-          v = (v >> 8) + 128;  // the 8-bit sample as a device delivers it
-          p[0] = static_cast<unsigned char>(v);
-          v = (v - 128) * 256;
+        case WaveSample::U8: {
+          const auto u = static_cast<int32_t>(std::clamp(std::floor(x * 128.0), -128.0, 127.0)) + 128;
+          p[0] = static_cast<unsigned char>(u);
+          x = (u - 128) / 128.0;
           break;
-        case WaveSample::S16: putLE(p, static_cast<uint32_t>(v), 2); break;
-        case WaveSample::S24: putLE(p, static_cast<uint32_t>(v) << 8, 3); break;
-        case WaveSample::S32: putLE(p, static_cast<uint32_t>(v) << 16, 4); break;
+        }
+        case WaveSample::S16: putLE(p, static_cast<uint32_t>(integer(x, 32768.0)), 2); break;
+        case WaveSample::S24: putLE(p, static_cast<uint32_t>(integer(x, 8388608.0)), 3); break;
+        case WaveSample::S32: putLE(p, static_cast<uint32_t>(integer(x, 2147483648.0)), 4); break;
         case WaveSample::F32: {
-          const float f = static_cast<float>(v) / 32768.0f;
+          const auto f = static_cast<float>(x);
           std::memcpy(p, &f, sizeof f);
           break;
         }
       }
-      peak[c] = std::max(peak[c], std::min(std::abs(v), 32767));
+      const double level = std::abs(x) * 32768.0;
+      peak[c] = std::max(peak[c], level < 32767.0 ? static_cast<int32_t>(level) : 32767);
     }
   };
 
@@ -509,11 +522,12 @@ void WaveInputs::fillInput(Device& device, WAVEHDR& header, DWORD frames) {
       const uint64_t i0 = (at / rate) % count;
       const uint64_t i1 = (i0 + 1) % count;
       const double frac = static_cast<double>(at % rate) / rate;
-      int32_t v[2];
+      double v[2];
       for (int c = 0; c < 2; ++c) {
         const double a = file.samples[2 * i0 + c];
         const double b = file.samples[2 * i1 + c];
-        v[c] = clamp16((a + (b - a) * frac) * gain[c]);
+        v[c] = (frac == 0 ? a : a + (b - a) * frac) * gain[c];
+        if (!fine) v[c] = clamp16(v[c] * 32768.0) / 32768.0;
       }
       put(k, v[0], v[1]);
     }
@@ -536,10 +550,10 @@ void WaveInputs::fillInput(Device& device, WAVEHDR& header, DWORD frames) {
       levelStep[c] = (swell(start + frames, rate, phase) * gain[c] * 32767.0 - level[c]) / frames;
     }
     for (DWORD k = 0; k < frames; ++k) {
-      int32_t v[2];
+      double v[2];
       for (int c = 0; c < 2; ++c) {
         Tone& t = tones[c];
-        v[c] = clamp16(t.s * level[c]);
+        v[c] = clamp16(t.s * level[c]) / 32768.0;
         const double nc = t.c * t.dc - t.s * t.ds;
         t.s = t.s * t.dc + t.c * t.ds;
         t.c = nc;
