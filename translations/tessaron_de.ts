@@ -505,6 +505,14 @@ Dieses Programm wird ohne jede Gewährleistung geliefert.</translation>
         <translation>16 Bit</translation>
     </message>
     <message>
+        <source>24 Bit/Sample</source>
+        <translation>24 Bit</translation>
+    </message>
+    <message>
+        <source>32 float</source>
+        <translation>32 Bit Float</translation>
+    </message>
+    <message>
         <source>Channels</source>
         <translation>Kanäle</translation>
     </message>

@@ -505,6 +505,14 @@ This program comes with no warranty.</translation>
         <translation>16 Bit/Sample</translation>
     </message>
     <message>
+        <source>24 Bit/Sample</source>
+        <translation>24 Bit/Sample</translation>
+    </message>
+    <message>
+        <source>32 float</source>
+        <translation>32 float</translation>
+    </message>
+    <message>
         <source>Channels</source>
         <translation>Channels</translation>
     </message>

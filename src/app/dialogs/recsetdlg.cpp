@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -54,7 +55,8 @@ TOKBottomDlg::TOKBottomDlg(QWidget* owner) : QDialog(owner) {
   Label1 = makeLabel(this, tr("Bits/Sample"), 16);
   ComboBox1 = new QComboBox(this);
   ComboBox1->setGeometry(88, 16, 121, 21);
-  ComboBox1->addItems({tr("8 Bit/Sample"), tr("16 Bit/Sample")});
+  // One item per sample width, in the order of their values.
+  ComboBox1->addItems({tr("8 Bit/Sample"), tr("16 Bit/Sample"), tr("24 Bit/Sample"), tr("32 float")});
   labelFor(Label1, ComboBox1);
 
   Label2 = makeLabel(this, tr("Channels"), 56);
@@ -119,11 +121,11 @@ TOKBottomDlg::TOKBottomDlg(QWidget* owner) : QDialog(owner) {
   connect(CancelBtn, &QPushButton::clicked, this, [this] { runGuarded([this] { CancelBtnClick(CancelBtn); }); });
 }
 
-std::optional<uint16_t> TOKBottomDlg::enteredSampleRate() const {
+std::optional<uint32_t> TOKBottomDlg::enteredSampleRate() const {
   // Rounded to the nearest integer, halves to the even neighbour.
   const double rate = std::nearbyint(ExtendEdit1->Value());
   if (!(rate >= kMinSampleRate && rate <= kMaxSampleRate)) return std::nullopt;
-  return static_cast<uint16_t>(rate);
+  return static_cast<uint32_t>(rate);
 }
 
 std::optional<int32_t> TOKBottomDlg::enteredPreTrigger() const {
@@ -162,7 +164,7 @@ bool Trecsetdlg::execute() {
   dialog = form.get();
 
   dialog->ComboBox2->setCurrentIndex(channels == TChannels::Stereo ? 1 : 0);
-  dialog->ComboBox1->setCurrentIndex(BitsPerSample == TBPS::_8 ? 0 : 1);
+  dialog->ComboBox1->setCurrentIndex(static_cast<int>(BitsPerSample));
   dialog->ExtendEdit1->setValue(samplerate);
   dialog->SpinEdit1->setValue(max16);
   dialog->SpinEdit2->setValue(max8);
@@ -182,7 +184,7 @@ bool Trecsetdlg::execute() {
     // The dialog accepts only rates that fit; keep the old one should that ever fail.
     samplerate = dialog->enteredSampleRate().value_or(samplerate);
     channels = dialog->ComboBox2->currentIndex() == 1 ? TChannels::Stereo : TChannels::Mono;
-    BitsPerSample = dialog->ComboBox1->currentIndex() != 0 ? TBPS::_16 : TBPS::_8;
+    BitsPerSample = static_cast<TBPS>(std::clamp(dialog->ComboBox1->currentIndex(), 0, 3));
     max16 = dialog->SpinEdit1->value();
     max8 = dialog->SpinEdit2->value();
     pretrigger = dialog->enteredPreTrigger().value_or(pretrigger);

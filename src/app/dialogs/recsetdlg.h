@@ -23,10 +23,11 @@ class TOKBottomDlg : public QDialog {
  public:
   explicit TOKBottomDlg(QWidget* owner = nullptr);
 
-  // Lowest and highest sample rate the dialog lets through: the recorder's rate is a
-  // 16-bit number, and below 8000 Hz a block of a tenth of a second becomes too short.
-  static constexpr int kMinSampleRate = 8000;
-  static constexpr int kMaxSampleRate = 65535;
+  // Lowest and highest sample rate the program records at, and the range of stored
+  // rates that load: below 8000 Hz a block of a tenth of a second becomes too short, and
+  // 192000 Hz is the highest rate sound cards record at.
+  static constexpr uint32_t kMinSampleRate = 8000;
+  static constexpr uint32_t kMaxSampleRate = 192000;
   // Longest pre-trigger time in milliseconds: what the recorder keeps at most.
   static constexpr int kMaxPreTrigger = 5000;
 
@@ -34,7 +35,7 @@ class TOKBottomDlg : public QDialog {
   void setHelpContext(int v) { helpContext_ = v; }
 
   // The sample rate entered, rounded to an integer, when it lies within the rates above.
-  std::optional<uint16_t> enteredSampleRate() const;
+  std::optional<uint32_t> enteredSampleRate() const;
   // The pre-trigger time entered, when it is a whole number of 0 to kMaxPreTrigger ms.
   std::optional<int32_t> enteredPreTrigger() const;
 
@@ -76,7 +77,7 @@ class Trecsetdlg : public QObject {
   bool execute();
 
   TOKBottomDlg* dialog = nullptr;  // the dialog form while execute runs
-  uint16_t samplerate = 44100;
+  uint32_t samplerate = 44100;
   TChannels channels = TChannels::Stereo;
   TBPS BitsPerSample = TBPS::_16;
   int32_t max16 = 0;

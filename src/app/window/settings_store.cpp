@@ -23,10 +23,6 @@ const QString settingsKey = QStringLiteral("\\Software\\Morvadel\\Tessaron\\1.0"
 // Removing the settings removes the maker's key with everything below it.
 const QString makerKey = QStringLiteral("\\Software\\Morvadel");
 
-// Stored sample rates that load: the range the record settings dialog lets through.
-constexpr int32_t lowestSampleRate = 8000;
-constexpr int32_t highestSampleRate = 65535;
-
 // A byte-block value of at most sizeof(T) bytes, little-endian, read into the first
 // bytes of `field`. A missing value leaves the field as it is; a longer value or one of
 // another kind is a RegistryError.
@@ -62,7 +58,7 @@ void tellStoreSetAside(TForm1& form) {
 }
 
 // Low rates get smaller blocks until the next start sets a tenth of a second.
-void setBlockSizeFor(TRecorder& recorder, uint16_t rate) {
+void setBlockSizeFor(TRecorder& recorder, uint32_t rate) {
   if (rate < 25000) recorder.setNoSamples(2048);
   if (rate < 11000) recorder.setNoSamples(1024);
 }
@@ -87,7 +83,7 @@ void TForm1::optionsladen() {
     levelmode = store.readInteger("Levelmode");
     readBytes(store, "BPS", recbits);
     readBytes(store, "Channels", recchannels);
-    readBytes(store, "samplerate", recsamplerate);
+    readBytes(store, "samplerate", recsamplerate);  // two bytes, or four above 65535
     limit16 = store.readInteger("max16");
     limit8 = store.readInteger("max8");
     pretrigger = store.valueExists("PreTrigger") ? store.readInteger("PreTrigger") : 0;
@@ -101,10 +97,10 @@ void TForm1::optionsladen() {
   // Item indexes are compared as signed numbers: -1 (no selection) loads.
   const bool accepted = loaded && savedmeter <= ComboBox1->count() - 1 && savedvolume <= ComboBox3->count() - 1 &&
                         savedaudiodevice <= ComboBox2->count() - 1 && savedtriggerlevel <= 1000 && vukmode >= 1 &&
-                        vukmode <= 3 && levelmode >= 1 && levelmode <= 2 && recbits <= 1 && recchannels <= 1 &&
-                        recsamplerate >= lowestSampleRate && recsamplerate <= highestSampleRate && limit8 >= 0 &&
-                        limit8 <= 255 && limit16 >= 0 && limit16 <= 32767 && pretrigger >= 0 &&
-                        pretrigger <= TOKBottomDlg::kMaxPreTrigger;
+                        vukmode <= 3 && levelmode >= 1 && levelmode <= 2 && recbits <= 3 && recchannels <= 1 &&
+                        recsamplerate >= TOKBottomDlg::kMinSampleRate &&
+                        recsamplerate <= TOKBottomDlg::kMaxSampleRate && limit8 >= 0 && limit8 <= 255 && limit16 >= 0 &&
+                        limit16 <= 32767 && pretrigger >= 0 && pretrigger <= TOKBottomDlg::kMaxPreTrigger;
   TRecorder& recorder = *Audio1->Recorder();
 
   if (accepted) {
@@ -181,7 +177,11 @@ void TForm1::Sichern2Click(QObject*) {
   store.writeInteger("Levelmode", levelmode);
   writeBytes(store, "BPS", recbits);
   writeBytes(store, "Channels", recchannels);
-  writeBytes(store, "samplerate", recsamplerate);
+  // Two bytes while the rate fits them, as older versions read it; four above 65535.
+  if (recsamplerate <= 0xFFFF)
+    writeBytes(store, "samplerate", static_cast<uint16_t>(recsamplerate));
+  else
+    writeBytes(store, "samplerate", recsamplerate);
   store.writeInteger("max8", limit8);
   store.writeInteger("max16", limit16);
   store.writeInteger("PreTrigger", pretrigger);

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <vector>
 
 #include "app/dialogs/recsetdlg.h"
@@ -38,7 +40,7 @@ void enter(TExtendEdit* field, const QString& text) {
 void enterRate(TOKBottomDlg* d, const QString& text) { enter(d->ExtendEdit1, text); }
 
 struct Settings {
-  uint16_t samplerate;
+  uint32_t samplerate;
   TChannels channels;
   TBPS bits;
   int32_t max16, max8;
@@ -169,7 +171,7 @@ TEST(RecordSettingsDialog, UnusableSampleRatesAreRefusedInTheDialog) {
   Trecsetdlg rec;
   assign(rec, kCdQuality);
   const bool ok = runWith(rec, [](TOKBottomDlg* d) {
-    for (const char* bad : {"7999", "70000", "65536", "-8000", ""}) {
+    for (const char* bad : {"7999", "192001", "384000", "-8000", ""}) {
       enterRate(d, bad);
       d->OKBtn->click();
       EXPECT_TRUE(d->isVisible()) << bad;
@@ -188,17 +190,17 @@ TEST(RecordSettingsDialog, UnusableSampleRatesAreRefusedInTheDialog) {
 
   // The highest and lowest usable rates pass, and so does 48000 after a refusal.
   EXPECT_TRUE(runWith(rec, [](TOKBottomDlg* d) {
-    enterRate(d, "65535");
+    enterRate(d, "192000");
     d->OKBtn->click();
   }));
-  EXPECT_EQ(rec.samplerate, 65535);
+  EXPECT_EQ(rec.samplerate, 192000);
   EXPECT_TRUE(runWith(rec, [](TOKBottomDlg* d) {
     enterRate(d, "8000");
     d->OKBtn->click();
   }));
   EXPECT_EQ(rec.samplerate, 8000);
   EXPECT_TRUE(runWith(rec, [](TOKBottomDlg* d) {
-    enterRate(d, "70000");
+    enterRate(d, "200000");
     d->OKBtn->click();
     EXPECT_TRUE(d->isVisible());
     enterRate(d, "48000");
@@ -280,4 +282,34 @@ TEST(RecordSettingsDialog, UnusablePreTriggerTimesAreRefusedInTheDialog) {
   }));
   EXPECT_EQ(rec.pretrigger, 250) << "nothing changes";
   expectSettings(rec, kCdQuality);
+}
+
+TEST(RecordSettingsDialog, EverySampleWidthIsOfferedWhole) {
+  Trecsetdlg rec;
+  assign(rec, kCdQuality);
+  const QStringList items = {"8 Bit/Sample", "16 Bit/Sample", "24 Bit/Sample", "32 float"};
+  const TBPS widths[] = {TBPS::_8, TBPS::_16, TBPS::_24, TBPS::_32Float};
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(items[i].toStdString());
+    // The dialog shows the width it was given and gives back the one chosen, at the
+    // rates a sound card records in it.
+    rec.BitsPerSample = widths[(i + 1) % 4];
+    EXPECT_TRUE(runWith(rec, [&](TOKBottomDlg* d) {
+      EXPECT_EQ(d->ComboBox1->count(), 4);
+      EXPECT_EQ(d->ComboBox1->itemText(i), items[i]);
+      EXPECT_EQ(d->ComboBox1->currentIndex(), (i + 1) % 4);
+      // Neither the label nor an item is cut off.
+      EXPECT_LE(d->Label1->fontMetrics().horizontalAdvance(d->Label1->text()), d->Label1->contentsRect().width());
+      QStyleOptionComboBox option;
+      option.initFrom(d->ComboBox1);
+      const QRect text = d->ComboBox1->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                               QStyle::SC_ComboBoxEditField, d->ComboBox1);
+      EXPECT_LE(d->ComboBox1->fontMetrics().horizontalAdvance(items[i]), text.width());
+      d->ComboBox1->setCurrentIndex(i);
+      enterRate(d, i % 2 ? "96000" : "88200");
+      d->OKBtn->click();
+    }));
+    EXPECT_EQ(rec.BitsPerSample, widths[i]);
+    EXPECT_EQ(rec.samplerate, i % 2 ? 96000u : 88200u);
+  }
 }

@@ -284,6 +284,83 @@ TEST_F(SettingsStoreTest, StoredSampleRatesFrom8000To65535Load) {
   }
 }
 
+Bytes le32(uint32_t v) {
+  QByteArray data;
+  for (int i = 0; i < 4; ++i) data.append(char(v >> (8 * i)));
+  return {data};
+}
+
+TEST_F(SettingsStoreTest, TheWideFormatsLoadAndRatesUpTo192000InEitherWidth) {
+  const struct {
+    uint8_t bps;
+    Bytes rate;
+    TBPS bits;
+    uint32_t hz;
+  } cases[] = {{2, le32(96000), TBPS::_24, 96000},
+               {3, le32(192000), TBPS::_32Float, 192000},
+               {2, le16(48000), TBPS::_24, 48000},
+               {3, le32(48000), TBPS::_32Float, 48000},
+               {1, le32(8000), TBPS::_16, 8000},
+               {0, le32(65536), TBPS::_8, 65536},
+               {2, Bytes{QByteArray("\x00\x77\x01", 3)}, TBPS::_24, 96000}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.bps) + " at " + std::to_string(c.hz));
+    auto settings = goodSettings();
+    settings["BPS"] = byte(c.bps);
+    settings["samplerate"] = c.rate;
+    prepare(settings);
+    TForm1& f = loadWith();
+    EXPECT_EQ(f.Audio1->Recorder()->BitsPerSample(), c.bits);
+    EXPECT_EQ(f.Audio1->Recorder()->SampleRate(), c.hz);
+    EXPECT_EQ(f.recsamplerate, c.hz);
+    EXPECT_TRUE(Registry().keyExists(settingsKey));
+  }
+  // Beyond 192000 Hz, or a rate in more than four bytes, is rejected like any value.
+  for (const Bytes& rate : {le32(192001), le32(7999), le32(0xFFFFFFFF), Bytes{QByteArray(5, '\x01')}}) {
+    auto settings = goodSettings();
+    settings["samplerate"] = rate;
+    prepare(settings);
+    expectDefaults(loadWith());
+    EXPECT_FALSE(makerKeyExists());
+  }
+}
+
+TEST_F(SettingsStoreTest, ASaved96000Hz24BitFormatComesBackAfterARestartInFourBytes) {
+  for (const uint32_t rate : {96000u, 65535u}) {
+    SCOPED_TRACE(rate);
+    TForm1& f = open();
+    prompts->onDialog = [rate](QDialog& d) {
+      auto& dialog = dynamic_cast<TOKBottomDlg&>(d);
+      dialog.ComboBox1->setCurrentIndex(2);
+      dialog.ComboBox2->setCurrentIndex(1);
+      dialog.ExtendEdit1->setValue(rate);
+      return int(QDialog::Accepted);
+    };
+    f.Sichern1Click(f.Sichern1);
+    f.Sichern2->trigger();
+    Registry store;
+    ASSERT_TRUE(store.openKey(settingsKey, false));
+    EXPECT_EQ(store.readBinary("BPS"), QByteArray(1, '\x02'));
+    // Two bytes while the rate fits them, so that older versions read it; four above.
+    EXPECT_EQ(store.readBinary("samplerate"),
+              rate == 96000 ? QByteArray("\x00\x77\x01\x00", 4) : QByteArray("\xFF\xFF", 2));
+
+    form.reset();
+    TForm1& g = open();
+    EXPECT_EQ(g.Audio1->Recorder()->BitsPerSample(), TBPS::_24);
+    EXPECT_EQ(g.Audio1->Recorder()->Channels(), TChannels::Stereo);
+    EXPECT_EQ(g.Audio1->Recorder()->SampleRate(), rate);
+    prompts->onDialog = [rate](QDialog& d) {
+      auto& dialog = dynamic_cast<TOKBottomDlg&>(d);
+      EXPECT_EQ(dialog.ComboBox1->currentText(), "24 Bit/Sample");
+      EXPECT_EQ(dialog.ExtendEdit1->Value(), rate);
+      return int(QDialog::Rejected);
+    };
+    g.Sichern1Click(g.Sichern1);
+    form.reset();
+  }
+}
+
 TEST_F(SettingsStoreTest, OutOfRangeValuesDeleteTheStoreAndApplyTheDefaults) {
   const struct {
     const char* name;
@@ -300,7 +377,7 @@ TEST_F(SettingsStoreTest, OutOfRangeValuesDeleteTheStoreAndApplyTheDefaults) {
       {"Levelmode", 0},
       {"Levelmode", 3},
       {"Triggerlevel", 1001},
-      {"BPS", byte(2)},
+      {"BPS", byte(4)},
       {"Channels", byte(2)},
       {"max8", 256},
       {"max8", -1},
