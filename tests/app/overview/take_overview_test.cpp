@@ -294,7 +294,9 @@ TEST_F(TakeOverviewTest, AWholeRecordingOnTheVirtualCardIsDrawnAndSavedAsShown) 
   uint64_t lostAt = 0;
   while (lostAt < h.size() && !(h.at(lostAt).flags & TakeEntry::Lost)) ++lostAt;
   ASSERT_LT(lostAt, h.size());
-  EXPECT_LE(lostAt, 206u) << "the loss came late";
+  // The card runs ahead of the window by the buffers queued and the one it fills.
+  EXPECT_GT(lostAt, 200u);
+  EXPECT_LE(lostAt, 210u) << "the loss came late";
   EXPECT_EQ(h.lostTenths(), 5u);
   std::vector<uint64_t> fileMarks, dropoutMarks;
   for (const TakeMark& mark : h.marks())
@@ -302,11 +304,13 @@ TEST_F(TakeOverviewTest, AWholeRecordingOnTheVirtualCardIsDrawnAndSavedAsShown) 
   ASSERT_EQ(fileMarks.size(), 2u);
   EXPECT_NEAR(static_cast<double>(fileMarks[1]), 220.0, 1.0);
   ASSERT_EQ(dropoutMarks, std::vector<uint64_t>{lostAt});
-  // The files hold the run's time: every tenth, the lost ones as silence.
+  // The files hold the run's time: every tenth, the lost ones as silence, and the few
+  // blocks written whose results the stop left on their way (four buffers at most).
   const std::string first = window_run::recordedData(path("take.wav"));
   const std::string second = window_run::recordedData(path("take-2.wav"));
   EXPECT_EQ(first.size(), 220u * 17640);
-  EXPECT_EQ(first.size() + second.size(), h.size() * 17640);
+  EXPECT_GE(first.size() + second.size(), h.size() * 17640);
+  EXPECT_LE(first.size() + second.size(), (h.size() + 4) * 17640);
 
   const QImage image = shown();
   const QRect plot = picture().plotArea();
