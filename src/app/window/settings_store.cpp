@@ -17,6 +17,8 @@
 
 #include "app/dialogs/prompts.h"
 #include "app/dialogs/recsetdlg.h"
+#include "app/overview/take_overview.h"
+#include "app/overview/take_overview_store.h"
 #include "app/tessaron1.h"
 #include "app/window/device_lists.h"
 #include "platform/registry.h"
@@ -105,6 +107,7 @@ bool TForm1::formatHeldBack() const { return Audio1->Recorder()->IsOpen.load(); 
 
 void TForm1::optionsladen() {
   bool loaded = false;
+  TakeOverviewStore overview;
   try {
     Registry store;
     if (!store.openKey(settingsKey, false))
@@ -123,6 +126,7 @@ void TForm1::optionsladen() {
     limit16 = store.readInteger("max16");
     limit8 = store.readInteger("max8");
     pretrigger = store.valueExists("PreTrigger") ? store.readInteger("PreTrigger") : 0;
+    overview.read(store);
     store.closeKey();
     loaded = true;
   } catch (const RegistryError&) {
@@ -141,7 +145,7 @@ void TForm1::optionsladen() {
                         levelmode >= 1 && levelmode <= 2 && recbits <= 1 && recchannels <= 1 &&
                         recsamplerate >= lowestSampleRate && recsamplerate <= highestSampleRate && limit8 >= 0 &&
                         limit8 <= 255 && limit16 >= 0 && limit16 <= 32767 && pretrigger >= 0 &&
-                        pretrigger <= TOKBottomDlg::kMaxPreTrigger;
+                        pretrigger <= TOKBottomDlg::kMaxPreTrigger && overview.acceptable();
   TRecorder& recorder = *Audio1->Recorder();
 
   if (accepted) {
@@ -164,6 +168,7 @@ void TForm1::optionsladen() {
     if (levelmode == 1) RadioButton1->setChecked(true);
     if (levelmode == 2) RadioButton2->setChecked(true);
     RadioButton2Click(this);
+    overview.apply(*takeoverview);
     return;
   }
 
@@ -222,6 +227,7 @@ void TForm1::Sichern2Click(QObject*) {
   store.writeInteger("max8", limit8);
   store.writeInteger("max16", limit16);
   store.writeInteger("PreTrigger", pretrigger);
+  TakeOverviewStore::write(store, *takeoverview);
   store.closeKey();
   Registry names;
   names.openKey(namesKey, true);
