@@ -143,10 +143,11 @@ void DeviceLists::follow() {
   // The entries chosen before, by name; the handlers then take them as a choice would.
   QStringList gone;
   if (!choose(*f.ComboBox2, device))
-    gone << TForm1::tr("The recording device \"%1\" is gone; \"%2\" records now.").arg(device.name,
-                                                                                      f.ComboBox2->currentText());
+    gone << TForm1::tr("The recording device \"%1\" is gone; \"%2\" records now.")
+                .arg(device.name, f.ComboBox2->currentText());
   if (!choose(*f.ComboBox1, meter))
-    gone << TForm1::tr("The meter \"%1\" is gone; the meter is \"%2\" now.").arg(meter.name, f.ComboBox1->currentText());
+    gone
+        << TForm1::tr("The meter \"%1\" is gone; the meter is \"%2\" now.").arg(meter.name, f.ComboBox1->currentText());
   if (!choose(*f.ComboBox3, input))
     gone << TForm1::tr("The level control line \"%1\" is gone; it is \"%2\" now.")
                 .arg(input.name, f.ComboBox3->currentText());
