@@ -451,6 +451,18 @@ Zum Deinstallieren einfach die Programm- und Hilfedateien löschen.</translation
         <translation>Startzeit Minute</translation>
     </message>
     <message>
+        <source>The recording device &quot;%1&quot; is gone; &quot;%2&quot; records now.</source>
+        <translation>Das Aufnahmegerät „%1“ ist nicht mehr da; jetzt nimmt „%2“ auf.</translation>
+    </message>
+    <message>
+        <source>The meter &quot;%1&quot; is gone; the meter is &quot;%2&quot; now.</source>
+        <translation>Das Meter „%1“ ist nicht mehr da; jetzt zeigt „%2“.</translation>
+    </message>
+    <message>
+        <source>The level control line &quot;%1&quot; is gone; it is &quot;%2&quot; now.</source>
+        <translation>Die Pegelregelung „%1“ ist nicht mehr da; jetzt regelt „%2“.</translation>
+    </message>
+    <message>
         <source>&amp;View</source>
         <translation>&amp;Ansicht</translation>
     </message>
@@ -619,6 +631,22 @@ Dieses Programm wird ohne jede Gewährleistung geliefert.</translation>
         <source>Files: %1.</source>
         <translation>Dateien: %1.</translation>
     </message>
+    <message>
+        <source>Save picture</source>
+        <translation>Bild speichern</translation>
+    </message>
+    <message>
+        <source>PNG picture|*.png|All files|*.*</source>
+        <translation>PNG-Bild|*.png|Alle Dateien|*.*</translation>
+    </message>
+    <message>
+        <source>The picture cannot be saved as %1.</source>
+        <translation>Das Bild kann nicht als %1 gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>Take overview</source>
+        <translation>Aufnahmeübersicht</translation>
+    </message>
 </context>
 <context>
     <name>TakeOverviewWindow</name>
@@ -629,6 +657,10 @@ Dieses Programm wird ohne jede Gewährleistung geliefert.</translation>
     <message>
         <source>Take picture</source>
         <translation>Bild der Aufnahme</translation>
+    </message>
+    <message>
+        <source>Save picture...</source>
+        <translation>Bild speichern...</translation>
     </message>
 </context>
 <context>
@@ -676,6 +708,10 @@ Dieses Programm wird ohne jede Gewährleistung geliefert.</translation>
     <message>
         <source>R</source>
         <translation>R</translation>
+    </message>
+    <message>
+        <source>Take picture</source>
+        <translation>Bild der Aufnahme</translation>
     </message>
 </context>
 </TS>

@@ -451,6 +451,18 @@ To uninstall simply delete the program and help files.</translation>
         <translation>Start minute</translation>
     </message>
     <message>
+        <source>The recording device &quot;%1&quot; is gone; &quot;%2&quot; records now.</source>
+        <translation>The recording device &quot;%1&quot; is gone; &quot;%2&quot; records now.</translation>
+    </message>
+    <message>
+        <source>The meter &quot;%1&quot; is gone; the meter is &quot;%2&quot; now.</source>
+        <translation>The meter &quot;%1&quot; is gone; the meter is &quot;%2&quot; now.</translation>
+    </message>
+    <message>
+        <source>The level control line &quot;%1&quot; is gone; it is &quot;%2&quot; now.</source>
+        <translation>The level control line &quot;%1&quot; is gone; it is &quot;%2&quot; now.</translation>
+    </message>
+    <message>
         <source>&amp;View</source>
         <translation>Vie&amp;w</translation>
     </message>
@@ -619,6 +631,22 @@ This program comes with no warranty.</translation>
         <source>Files: %1.</source>
         <translation>Files: %1.</translation>
     </message>
+    <message>
+        <source>Save picture</source>
+        <translation>Save picture</translation>
+    </message>
+    <message>
+        <source>PNG picture|*.png|All files|*.*</source>
+        <translation>PNG picture|*.png|All files|*.*</translation>
+    </message>
+    <message>
+        <source>The picture cannot be saved as %1.</source>
+        <translation>The picture cannot be saved as %1.</translation>
+    </message>
+    <message>
+        <source>Take overview</source>
+        <translation>Take overview</translation>
+    </message>
 </context>
 <context>
     <name>TakeOverviewWindow</name>
@@ -629,6 +657,10 @@ This program comes with no warranty.</translation>
     <message>
         <source>Take picture</source>
         <translation>Take picture</translation>
+    </message>
+    <message>
+        <source>Save picture...</source>
+        <translation>Save picture...</translation>
     </message>
 </context>
 <context>
@@ -676,6 +708,10 @@ This program comes with no warranty.</translation>
     <message>
         <source>R</source>
         <translation>R</translation>
+    </message>
+    <message>
+        <source>Take picture</source>
+        <translation>Take picture</translation>
     </message>
 </context>
 </TS>
