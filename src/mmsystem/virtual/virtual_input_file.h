@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "mmsystem/virtual/virtual_signal.h"
 #include "mmsystem/mmsystem.h"
+#include "mmsystem/virtual/virtual_signal.h"
 
 namespace virtual_card {
 
