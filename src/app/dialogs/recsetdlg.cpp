@@ -5,12 +5,12 @@
 #include <QPalette>
 #include <QScreen>
 #include <algorithm>
-#include <cmath>
 #include <memory>
 
 #include "app/application.h"
 #include "app/dialogs/prompts.h"
 #include "app/window/accessibility.h"
+#include "app/window/level_math.h"
 
 namespace {
 
@@ -122,8 +122,7 @@ TOKBottomDlg::TOKBottomDlg(QWidget* owner) : QDialog(owner) {
 }
 
 std::optional<uint32_t> TOKBottomDlg::enteredSampleRate() const {
-  // Rounded to the nearest integer, halves to the even neighbour.
-  const double rate = std::nearbyint(ExtendEdit1->Value());
+  const long double rate = level::nearestEven(ExtendEdit1->Value());
   if (!(rate >= kMinSampleRate && rate <= kMaxSampleRate)) return std::nullopt;
   return static_cast<uint32_t>(rate);
 }
