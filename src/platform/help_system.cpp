@@ -36,6 +36,7 @@ constexpr PageEntry pageTable[] = {
     {8, "record_settings.html"},
     {9, "saving_settings.html"},
     {14, "uninstall.html"},
+    {16, "archive_files.html"},
 };
 
 QString readPage(const QString& path) {

@@ -25,6 +25,7 @@
 #include "app/tessaron1.h"
 #include "app/window/button_faces.h"
 #include "platform/help_system.h"
+#include "platform/version.h"
 
 TForm1* Form1 = nullptr;
 
@@ -126,6 +127,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   Audio1->Recorder()->Triggered = false;
   Audio2 = std::make_unique<TAudio>();
   Audio2->Name = "Audio2";
+  fileoptions.software = "Tessaron " TESSARON_VERSION_STRING;
 
   Timer1 = timer(this, 25);
   Timer2 = timer(this, 5000);
@@ -322,6 +324,13 @@ void TForm1::createControls() {
 void TForm1::createMenus() {
   MainMenu1 = menuBar();
   Datei = MainMenu1->addMenu(tr("&File"));
+  // Set while a recording runs; the window's short cut reaches it from every control.
+  Marker1 = Datei->addAction(tr("&Marker"));
+  Marker1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+  Marker1->setShortcutContext(Qt::WindowShortcut);
+  Marker1->setEnabled(false);
+  setHelpContext(Marker1, 16);
+  Datei->addSeparator();
   Beenden1 = Datei->addAction(tr("&Quit"));
   eee = MainMenu1->addMenu(tr("&Options"));
   Sichern1 = eee->addAction(tr("&Advanced..."));
@@ -331,6 +340,15 @@ void TForm1::createMenus() {
   setHelpContext(Sichern2, 9);
   Uninstall1 = eee->addAction(tr("Uninstall"));
   setHelpContext(Uninstall1, 14);
+  // What the files of the next recordings carry beyond the plain WAV; checked as the
+  // settings say (they are saved with "Save").
+  eee->addSeparator();
+  Broadcast1 = eee->addAction(tr("Broadcast Wave (bext)"));
+  Broadcast1->setCheckable(true);
+  setHelpContext(Broadcast1, 16);
+  RF641 = eee->addAction(tr("One file past 4 GiB (RF64)"));
+  RF641->setCheckable(true);
+  setHelpContext(RF641, 16);
   ddd = MainMenu1->addMenu(tr("&Help"));
   Index1 = ddd->addAction(tr("&Index"));
   ber1 = ddd->addAction(tr("&About"));
@@ -352,6 +370,9 @@ void TForm1::connectHandlers() {
     connect(sender, signal, this, [this, sender, handler] { runGuarded([&] { (this->*handler)(sender); }); });
   };
   on(Beenden1, &QAction::triggered, &TForm1::Beenden1Click);
+  on(Marker1, &QAction::triggered, &TForm1::Marker1Click);
+  on(Broadcast1, &QAction::triggered, &TForm1::archiveOptionClick);
+  on(RF641, &QAction::triggered, &TForm1::archiveOptionClick);
   on(Sichern1, &QAction::triggered, &TForm1::Sichern1Click);
   on(Sichern2, &QAction::triggered, &TForm1::Sichern2Click);
   on(Uninstall1, &QAction::triggered, &TForm1::Uninstall1Click);
