@@ -34,6 +34,7 @@ class QRadioButton;
 class QSlider;
 class QTimer;
 class StatusLine;
+class TakeOverview;
 class Trecsetdlg;
 
 // One item of the meter-source list (ComboBox1): a mixer line with a peak meter, or the
@@ -134,6 +135,8 @@ class TForm1 : public QMainWindow {
   QAction* Uninstall1;
   QAction* Broadcast1;
   QAction* RF641;
+  QMenu* Ansicht;
+  QAction* Uebersicht1;
   QMenu* ddd;
   QAction* Index1;
   QAction* ber1;
@@ -146,6 +149,8 @@ class TForm1 : public QMainWindow {
   void Index1Click(QObject* Sender);
   void ber1Click(QObject* Sender);
   void Sichern1Click(QObject* Sender);
+  // "Take overview": opens the picture of the current or the last run.
+  void Uebersicht1Click(QObject* Sender);
   // ComboBox2 item index to the device number given to Audio1: 0 ("Wavemapper") gives
   // 10, which the component takes as the wave mapper; item k gives device k - 1.
   int32_t devicefromindex(int32_t index) const;
@@ -254,6 +259,8 @@ class TForm1 : public QMainWindow {
   DiskSpaceSource diskSpace = diskSpaceOf;
   // A timed start is armed; its start asks nothing, the question came at arming.
   bool armedstart = false;
+  // The picture of the current or the last run and its window.
+  std::unique_ptr<TakeOverview> takeoverview;
 
   // --- timed start and recording length (timed_start.cpp) ---
   void UpDown1Click(QObject* Sender, TUDBtnType Button);

@@ -3,6 +3,7 @@
 // else runs on the window thread, block after block, with the result the scan handed over.
 #include <QString>
 
+#include "app/overview/take_overview.h"
 #include "app/run/display_time.h"
 #include "app/run/status_line.h"
 #include "app/tessaron1.h"
@@ -42,6 +43,7 @@ void TForm1::blockAnalysed(const BlockScanResult& scan) {
   // and goes with the first block heard.
   if (runrecord.countQuiet(scan.heard)) StatusBar1->setItem(StatusLine::Signal, noSignalText(runrecord.quietBlocks));
 
+  takeoverview->blockAnalysed(scan, limit8, limit16);
   runrecord.clockRunning = true;
   clockTenth();
 }

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "app/dialogs/prompts.h"
+#include "app/overview/take_overview.h"
 #include "app/run/status_line.h"
 #include "app/tessaron1.h"
 
@@ -29,6 +30,7 @@ void TForm1::dropoutArrived(uint32_t Overruns, uint32_t FramesLost) {
   runrecord.framesLost += FramesLost;
   runrecord.lastDropoutTenths = runrecord.tenths;
   StatusBar1->setItem(StatusLine::Dropouts, dropoutText(runrecord));
+  takeoverview->dropout(runrecord.rate > 0 ? static_cast<double>(FramesLost) / runrecord.rate : 0.0);
 
   // The file holds the lost input as silence, so the clock and the countdown count it.
   // Before the first block (a recording waiting for its trigger) nothing is written and
@@ -38,6 +40,7 @@ void TForm1::dropoutArrived(uint32_t Overruns, uint32_t FramesLost) {
   runrecord.lostCarry += FramesLost;
   while (runrecord.lostCarry >= tenth && runrecord.active) {
     runrecord.lostCarry -= tenth;
+    takeoverview->lostTenth();
     clockTenth();
   }
 }
@@ -45,17 +48,21 @@ void TForm1::dropoutArrived(uint32_t Overruns, uint32_t FramesLost) {
 void TForm1::Audio1RecordFileChanged(TObject*, const std::string& FileName) {
   if (!runrecord.recording()) return;
   runrecord.files << QFile::decodeName(FileName.c_str());
+  takeoverview->fileStarted(runrecord.files.last());
   if (runrecord.active) {
     StatusBar1->setItem(StatusLine::File, fileText(runrecord.files.last()));
   } else {
     // The change was still on its way when the recording ended: the summary names it too.
     StatusBar1->setItem(StatusLine::Summary, summaryText(runrecord));
+    takeoverview->runEnded(StatusBar1->item(StatusLine::Summary));
   }
 }
 
 void TForm1::runStarted(RunKind kind) {
   const TRecorder& recorder = *Audio1->Recorder();
   runrecord.begin(kind, recorder.SampleRate(), frameBytes(recorder.BitsPerSample(), recorder.Channels()), lengthSet());
+  takeoverview->runStarted(recorder.BitsPerSample(), recorder.Channels(),
+                           kind == RunKind::Recording ? recfilename : QString());
   // The fields start afresh; the displays show the last run's time until the first second.
   showRunClock();
   StatusBar1->clearItems();
@@ -72,6 +79,7 @@ void TForm1::runEnded(RunEnding how, const QString& failure) {
   Marker1->setEnabled(false);
   StatusBar1->clearItems();
   StatusBar1->setItem(StatusLine::Summary, summaryText(runrecord));
+  takeoverview->runEnded(StatusBar1->item(StatusLine::Summary));
 }
 
 bool TForm1::diskSpaceAllows() {

@@ -67,7 +67,8 @@ TEST_F(ArchiveFiles, MarkersFromTheKeyboardAndTheMenuLandInTheFileAndOnTheStatus
   ASSERT_TRUE(waitBlocks(1));
   f.BitBtn3Click(f.BitBtn3);
   EXPECT_FALSE(f.Marker1->isEnabled());
-  EXPECT_TRUE(f.StatusBar1->item(StatusLine::Summary).contains("Markers: 3.")) << f.StatusBar1->item(StatusLine::Summary).toStdString();
+  EXPECT_TRUE(f.StatusBar1->item(StatusLine::Summary).contains("Markers: 3."))
+      << f.StatusBar1->item(StatusLine::Summary).toStdString();
 
   const std::string bytes = window_run::readFile(path("marked.wav"));
   const uint32_t frames = window_run::readLE(bytes, 40, 4) / 4;
