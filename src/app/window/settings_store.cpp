@@ -15,6 +15,8 @@
 
 #include "app/dialogs/prompts.h"
 #include "app/dialogs/recsetdlg.h"
+#include "app/overview/take_overview.h"
+#include "app/overview/take_overview_store.h"
 #include "app/tessaron1.h"
 #include "platform/registry.h"
 
@@ -77,6 +79,7 @@ void TForm1::optionsladen() {
   // The archive options as stored: 0 off, 1 on.
   int32_t broadcast = 0;
   int32_t rf64 = 0;
+  TakeOverviewStore overview;
   try {
     Registry store;
     if (!store.openKey(settingsKey, false))
@@ -97,6 +100,7 @@ void TForm1::optionsladen() {
     pretrigger = store.valueExists("PreTrigger") ? store.readInteger("PreTrigger") : 0;
     broadcast = store.valueExists("Broadcast") ? store.readInteger("Broadcast") : 0;
     rf64 = store.valueExists("RF64") ? store.readInteger("RF64") : 0;
+    overview.read(store);
     store.closeKey();
     loaded = true;
   } catch (const RegistryError&) {
@@ -110,8 +114,8 @@ void TForm1::optionsladen() {
                         vukmode <= 3 && levelmode >= 1 && levelmode <= 2 && recbits <= 1 && recchannels <= 1 &&
                         recsamplerate >= lowestSampleRate && recsamplerate <= highestSampleRate && limit8 >= 0 &&
                         limit8 <= 255 && limit16 >= 0 && limit16 <= 32767 && pretrigger >= 0 &&
-                        pretrigger <= TOKBottomDlg::kMaxPreTrigger && (broadcast == 0 || broadcast == 1) &&
-                        (rf64 == 0 || rf64 == 1);
+                        pretrigger <= TOKBottomDlg::kMaxPreTrigger && overview.acceptable() &&
+                        (broadcast == 0 || broadcast == 1) && (rf64 == 0 || rf64 == 1);
   TRecorder& recorder = *Audio1->Recorder();
 
   if (accepted) {
@@ -137,6 +141,7 @@ void TForm1::optionsladen() {
     fileoptions.broadcast = broadcast == 1;
     fileoptions.rf64 = rf64 == 1;
     showArchiveOptions();
+    overview.apply(*takeoverview);
     return;
   }
 
@@ -206,6 +211,7 @@ void TForm1::Sichern2Click(QObject*) {
     else
       store.deleteValue(name);
   }
+  TakeOverviewStore::write(store, *takeoverview);
   store.closeKey();
 }
 
