@@ -35,6 +35,7 @@ class QSlider;
 class QTimer;
 class StatusLine;
 class Trecsetdlg;
+class WindowSight;
 
 // One item of the meter-source list (ComboBox1): a mixer line with a peak meter, or the
 // recorded data itself.
@@ -148,6 +149,8 @@ class TForm1 : public QMainWindow {
   int32_t devicefromindex(int32_t index) const;
   // Opens the help topic of a control (its own help context or its nearest parent's).
   void showHelpFor(QWidget* control);
+  // Whether the window can be seen; while it cannot, nothing on it is painted.
+  WindowSight* windowsight = nullptr;
 
   // --- accessible names and the tab order (accessibility.cpp) ---
   // Names the controls that have no caption of their own, by what they show or change.

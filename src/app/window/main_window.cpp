@@ -25,6 +25,7 @@
 #include "app/tessaron1.h"
 #include "app/window/button_faces.h"
 #include "platform/help_system.h"
+#include "platform/window_sight.h"
 
 TForm1* Form1 = nullptr;
 
@@ -146,6 +147,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   recsetdlg1->HelpContext = 8;
 
   createControls();
+  windowsight = new WindowSight(this);
   createMenus();
   nameControls();
   orderTabs();
