@@ -450,6 +450,14 @@ Zum Deinstallieren einfach die Programm- und Hilfedateien löschen.</translation
         <source>Start minute</source>
         <translation>Startzeit Minute</translation>
     </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Ansicht</translation>
+    </message>
+    <message>
+        <source>Take &amp;overview</source>
+        <translation>Aufnahme&amp;übersicht</translation>
+    </message>
 </context>
 <context>
     <name>TForm2</name>
@@ -547,6 +555,119 @@ Dieses Programm wird ohne jede Gewährleistung geliefert.</translation>
     <message>
         <source>Use a samplerate of %1 to %2 Hz.</source>
         <translation>Nur %1 bis %2 Hz möglich.</translation>
+    </message>
+</context>
+<context>
+    <name>TakeOverview</name>
+    <message>
+        <source>Dropout %1 s</source>
+        <translation>Aussetzer %1 s</translation>
+    </message>
+    <message>
+        <source>Start of %1</source>
+        <translation>Beginn von %1</translation>
+    </message>
+    <message>
+        <source>No run yet.</source>
+        <translation>Noch kein Lauf.</translation>
+    </message>
+    <message>
+        <source>Length %1.</source>
+        <translation>Dauer %1.</translation>
+    </message>
+    <message>
+        <source>No signal.</source>
+        <translation>Kein Signal.</translation>
+    </message>
+    <message>
+        <source>Loudest %1 at %2 (%3).</source>
+        <translation>Am lautesten %1 bei %2 (%3).</translation>
+    </message>
+    <message>
+        <source>No clips.</source>
+        <translation>Keine Übersteuerung.</translation>
+    </message>
+    <message>
+        <source>Clipped %1 s.</source>
+        <translation>Übersteuert %1 s.</translation>
+    </message>
+    <message>
+        <source>No silent stretches.</source>
+        <translation>Keine stillen Strecken.</translation>
+    </message>
+    <message>
+        <source>Silent stretches: %1, %2 s.</source>
+        <translation>Stille Strecken: %1, %2 s.</translation>
+    </message>
+    <message>
+        <source>No dropouts.</source>
+        <translation>Keine Aussetzer.</translation>
+    </message>
+    <message>
+        <source>Dropouts: %1, %2 s lost.</source>
+        <translation>Aussetzer: %1, %2 s verloren.</translation>
+    </message>
+    <message>
+        <source>Files: %1.</source>
+        <translation>Dateien: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>TakeOverviewWindow</name>
+    <message>
+        <source>Take overview</source>
+        <translation>Aufnahmeübersicht</translation>
+    </message>
+    <message>
+        <source>Take picture</source>
+        <translation>Bild der Aufnahme</translation>
+    </message>
+</context>
+<context>
+    <name>TakePicture</name>
+    <message>
+        <source>silence</source>
+        <translation>Stille</translation>
+    </message>
+    <message>
+        <source>%1 dB</source>
+        <translation>%1 dB</translation>
+    </message>
+    <message>
+        <source>level %1</source>
+        <translation>Pegel %1</translation>
+    </message>
+    <message>
+        <source>left %1</source>
+        <translation>links %1</translation>
+    </message>
+    <message>
+        <source>right %1</source>
+        <translation>rechts %1</translation>
+    </message>
+    <message>
+        <source>clipped</source>
+        <translation>übersteuert</translation>
+    </message>
+    <message>
+        <source>input lost</source>
+        <translation>Eingang verloren</translation>
+    </message>
+    <message>
+        <source>no signal</source>
+        <translation>kein Signal</translation>
+    </message>
+    <message>
+        <source>The picture of a run appears here when it starts.</source>
+        <translation>Das Bild eines Laufs erscheint hier, sobald er beginnt.</translation>
+    </message>
+    <message>
+        <source>L</source>
+        <translation>L</translation>
+    </message>
+    <message>
+        <source>R</source>
+        <translation>R</translation>
     </message>
 </context>
 </TS>

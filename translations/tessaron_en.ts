@@ -450,6 +450,14 @@ To uninstall simply delete the program and help files.</translation>
         <source>Start minute</source>
         <translation>Start minute</translation>
     </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>Vie&amp;w</translation>
+    </message>
+    <message>
+        <source>Take &amp;overview</source>
+        <translation>Take &amp;overview</translation>
+    </message>
 </context>
 <context>
     <name>TForm2</name>
@@ -547,6 +555,119 @@ This program comes with no warranty.</translation>
     <message>
         <source>Use a samplerate of %1 to %2 Hz.</source>
         <translation>Use a samplerate of %1 to %2 Hz.</translation>
+    </message>
+</context>
+<context>
+    <name>TakeOverview</name>
+    <message>
+        <source>Dropout %1 s</source>
+        <translation>Dropout %1 s</translation>
+    </message>
+    <message>
+        <source>Start of %1</source>
+        <translation>Start of %1</translation>
+    </message>
+    <message>
+        <source>No run yet.</source>
+        <translation>No run yet.</translation>
+    </message>
+    <message>
+        <source>Length %1.</source>
+        <translation>Length %1.</translation>
+    </message>
+    <message>
+        <source>No signal.</source>
+        <translation>No signal.</translation>
+    </message>
+    <message>
+        <source>Loudest %1 at %2 (%3).</source>
+        <translation>Loudest %1 at %2 (%3).</translation>
+    </message>
+    <message>
+        <source>No clips.</source>
+        <translation>No clips.</translation>
+    </message>
+    <message>
+        <source>Clipped %1 s.</source>
+        <translation>Clipped %1 s.</translation>
+    </message>
+    <message>
+        <source>No silent stretches.</source>
+        <translation>No silent stretches.</translation>
+    </message>
+    <message>
+        <source>Silent stretches: %1, %2 s.</source>
+        <translation>Silent stretches: %1, %2 s.</translation>
+    </message>
+    <message>
+        <source>No dropouts.</source>
+        <translation>No dropouts.</translation>
+    </message>
+    <message>
+        <source>Dropouts: %1, %2 s lost.</source>
+        <translation>Dropouts: %1, %2 s lost.</translation>
+    </message>
+    <message>
+        <source>Files: %1.</source>
+        <translation>Files: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>TakeOverviewWindow</name>
+    <message>
+        <source>Take overview</source>
+        <translation>Take overview</translation>
+    </message>
+    <message>
+        <source>Take picture</source>
+        <translation>Take picture</translation>
+    </message>
+</context>
+<context>
+    <name>TakePicture</name>
+    <message>
+        <source>silence</source>
+        <translation>silence</translation>
+    </message>
+    <message>
+        <source>%1 dB</source>
+        <translation>%1 dB</translation>
+    </message>
+    <message>
+        <source>level %1</source>
+        <translation>level %1</translation>
+    </message>
+    <message>
+        <source>left %1</source>
+        <translation>left %1</translation>
+    </message>
+    <message>
+        <source>right %1</source>
+        <translation>right %1</translation>
+    </message>
+    <message>
+        <source>clipped</source>
+        <translation>clipped</translation>
+    </message>
+    <message>
+        <source>input lost</source>
+        <translation>input lost</translation>
+    </message>
+    <message>
+        <source>no signal</source>
+        <translation>no signal</translation>
+    </message>
+    <message>
+        <source>The picture of a run appears here when it starts.</source>
+        <translation>The picture of a run appears here when it starts.</translation>
+    </message>
+    <message>
+        <source>L</source>
+        <translation>L</translation>
+    </message>
+    <message>
+        <source>R</source>
+        <translation>R</translation>
     </message>
 </context>
 </TS>

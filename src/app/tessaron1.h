@@ -34,8 +34,8 @@ class QRadioButton;
 class QSlider;
 class QTimer;
 class StatusLine;
+class TakeOverview;
 class Trecsetdlg;
-class WindowSight;
 
 // One item of the meter-source list (ComboBox1): a mixer line with a peak meter, or the
 // recorded data itself.
@@ -132,6 +132,8 @@ class TForm1 : public QMainWindow {
   QAction* Sichern1;
   QAction* Sichern2;
   QAction* Uninstall1;
+  QMenu* Ansicht;
+  QAction* Uebersicht1;
   QMenu* ddd;
   QAction* Index1;
   QAction* ber1;
@@ -144,13 +146,13 @@ class TForm1 : public QMainWindow {
   void Index1Click(QObject* Sender);
   void ber1Click(QObject* Sender);
   void Sichern1Click(QObject* Sender);
+  // "Take overview": opens the picture of the current or the last run.
+  void Uebersicht1Click(QObject* Sender);
   // ComboBox2 item index to the device number given to Audio1: 0 ("Wavemapper") gives
   // 10, which the component takes as the wave mapper; item k gives device k - 1.
   int32_t devicefromindex(int32_t index) const;
   // Opens the help topic of a control (its own help context or its nearest parent's).
   void showHelpFor(QWidget* control);
-  // Whether the window can be seen; while it cannot, nothing on it is painted.
-  WindowSight* windowsight = nullptr;
 
   // --- accessible names and the tab order (accessibility.cpp) ---
   // Names the controls that have no caption of their own, by what they show or change.
@@ -168,16 +170,30 @@ class TForm1 : public QMainWindow {
   // checked state it shows.
   void setMonitorTag(int32_t tag);
   void nach_klick();
-  // The recorder ended a recording by itself (write failure, size limit, a buffer that
-  // could not be queued again): the reason is shown and the window returns to idle.
+  // The recorder ended a run by itself (write failure, size limit, a buffer that could
+  // not be queued again): the run ends as its button would and the reason is shown.
   void Audio1RecordStopped(TObject* Sender);
+  // Ends the current run as its own button does: a monitoring run as the monitor button,
+  // a recording as the stop button; `how` (and a failure's reason) go to its summary.
+  // Used by the stop button, the countdown and a failure alike; nothing without a run.
+  void endRun(RunEnding how, const QString& failure = {});
+  // The stop button's work: the run ends, an armed start is dropped, the controls are
+  // those of idle.
+  void endRecording(RunEnding how, const QString& failure = {});
   // Ends the run of the recorder and forgets the blocks it still has on the way.
-  void stopRun();
+  void stopRun(RunEnding how = RunEnding::User, const QString& failure = {});
   // Sets the recorder to recbits/recchannels/recsamplerate with blocks of a tenth of a
   // second, and the over-limit thresholds for that rate.
   void applyRunFormat();
   // Monitoring off: the recorder stops, lamp and meters go dark, the lists come back.
-  void endMonitoring();
+  void endMonitoring(RunEnding how = RunEnding::User, const QString& failure = {});
+  // Timer1, Timer2 and Timer3 (the meter tick and the level control's) off.
+  void stopMeterTimers();
+  // The picture buttons and the device lists of a recording or an armed start (`locked`),
+  // or of idle; either way a new recording needs a file chosen first.
+  void lockControls(bool locked);
+  // The set length the spin buttons show, in seconds.
+  uint32_t lengthSet() const;
 
   // --- block analysis (block_analysis.cpp) ---
   // Service thread: scans the block and hands the result to the window thread.
@@ -188,6 +204,12 @@ class TForm1 : public QMainWindow {
   // One tenth of a second of run time, from a block or from input lost in a dropout:
   // ten make a second of elapsed time, by which the set length counts down.
   void clockTenth();
+  // The run record's clock on the window, the one place that sets it there: blockcount,
+  // elapsedsec, elapsedmin, lengthmin and lengthsec always; at a whole second LEDDisplay1,
+  // and the spin buttons and LEDDisplay2 when the second counted the length down.
+  void showRunClock(const RunTick& tick = {});
+  // The length's spin buttons and LEDDisplay2 at `seconds`.
+  void showLength(uint32_t seconds);
   BlockHandover blockhandover{
       guarded<const BlockScanResult&>([this](const BlockScanResult& scan) { blockAnalysed(scan); }),
       guarded<uint32_t, uint32_t>(
@@ -204,10 +226,12 @@ class TForm1 : public QMainWindow {
   void dropoutArrived(uint32_t Overruns, uint32_t FramesLost);
   // The recording went on into FileName; the file before it is complete.
   void Audio1RecordFileChanged(TObject* Sender, const std::string& FileName);
-  // A run has started: the status line shows its items from now on.
-  void runStarted(bool recording);
-  // The run has ended (the recorder is stopped): the status line shows its summary.
-  void runEnded();
+  // A run has started: the run record begins it with the set length, and the status
+  // line shows its items from now on.
+  void runStarted(RunKind kind);
+  // The run has ended (the recorder is stopped) as `how` says: the status line shows its
+  // summary.
+  void runEnded(RunEnding how, const QString& failure);
   // Before a recording of set length starts or is armed: when the file system lacks the
   // room, the user is asked; false when the answer is No.
   bool diskSpaceAllows();
@@ -219,6 +243,8 @@ class TForm1 : public QMainWindow {
   DiskSpaceSource diskSpace = diskSpaceOf;
   // A timed start is armed; its start asks nothing, the question came at arming.
   bool armedstart = false;
+  // The picture of the current or the last run and its window.
+  std::unique_ptr<TakeOverview> takeoverview;
 
   // --- timed start and recording length (timed_start.cpp) ---
   void UpDown1Click(QObject* Sender, TUDBtnType Button);
@@ -314,6 +340,7 @@ class TForm1 : public QMainWindow {
   uint16_t volright = 0;
   uint16_t overleft = 0;
   uint16_t overright = 0;
+  // The run's clock and set length as the run record keeps them (showRunClock).
   int32_t elapsedsec = 0;
   int32_t elapsedmin = 0;
   int32_t blockcount = 0;

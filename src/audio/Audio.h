@@ -25,6 +25,7 @@ class TRecorder;
 class TPlayer;
 class TMixerSettings;
 class WaveFileStream;
+class RecordingMarks;
 
 // Base of every object that can be the sender of an event.
 class TObject {
@@ -68,6 +69,15 @@ using TNotifyDropoutEvent = std::function<void(TObject* Sender, uint32_t Overrun
 // FileName is the file written from now on.
 using TNotifyFileChangedEvent = std::function<void(TObject* Sender, const std::string& FileName)>;
 
+// What a recording's files carry beyond the plain WAV. Both off: the files are the plain
+// ones, byte for byte.
+struct WaveFileOptions {
+  bool broadcast = false;             // a broadcast chunk with the file's origination
+  bool rf64 = false;                  // one file past 4 GiB instead of a next file
+  std::string software = "Tessaron";  // the program (and its version) in the coding history
+  bool operator==(const WaveFileOptions&) const = default;
+};
+
 // A WAV file that cannot be created. Its text is "Datei <name> kann nicht erstellt werden".
 class EFCreateError : public std::runtime_error {
  public:
@@ -78,7 +88,7 @@ class EFCreateError : public std::runtime_error {
 // data chunk, to the end of the file. 0 when it cannot be read or has no data chunk.
 uint64_t WaveFileDataBytes(const std::string& fileName);
 // The bytes before the sample data in every file a recording in this format writes.
-uint32_t WaveHeaderBytes(TBPS bits, TChannels channels, uint32_t rate);
+uint32_t WaveHeaderBytes(TBPS bits, TChannels channels, uint32_t rate, const WaveFileOptions& options = {});
 
 // Memory for formats, headers and buffers; tests replace it to make an allocation fail.
 namespace audio_memory {
@@ -140,6 +150,8 @@ class TAudioSettings : public TObject {
 };
 
 class TRecorder : public TAudioSettings {
+  friend void completeWaveFile(TRecorder& recorder);
+
  public:
   explicit TRecorder(TAudio* owner);
   ~TRecorder() override;
@@ -169,6 +181,15 @@ class TRecorder : public TAudioSettings {
   // Lowers the data limit of every file of the following recordings below the 4 GiB the
   // header allows (tests reach the limit without writing it).
   void setMaxDataBytes(uint64_t limit) { maxDataBytes_ = limit; }
+  // What the files of the following recordings carry beyond the plain WAV (set before
+  // CreateWaveFile).
+  const WaveFileOptions& FileOptions() const { return fileOptions_; }
+  void setFileOptions(const WaveFileOptions& options) { fileOptions_ = options; }
+  // A marker at the current position of the recording (the frames in its files so far),
+  // kept as a cue point of the file it falls in; any thread. The markers of the
+  // recording so far; 0 (and no marker) without an open file.
+  uint32_t AddMarker();
+  uint32_t MarkerCount() const;
 
   std::atomic<bool> Probing{false};
   std::atomic<bool> Triggered{false};
@@ -192,6 +213,9 @@ class TRecorder : public TAudioSettings {
   bool writeToFile(const char* data, size_t size);
   bool writeSilence(uint64_t frames);
   bool nextFile();
+  // Service thread, before the first frames of a recording go to its file: they were
+  // taken `framesAhead` frames before now; the broadcast chunk says so.
+  void stampOrigin(uint64_t framesAhead);
   // Service thread: lost input while waiting for the trigger is kept as silence.
   void keepSilence(uint64_t frames);
   // Window thread, before the device opens: the kept input and the silence a run needs.
@@ -227,6 +251,11 @@ class TRecorder : public TAudioSettings {
   std::string firstFileName_;
   uint32_t fileNumber_ = 1;
   uint64_t maxDataBytes_;
+  WaveFileOptions fileOptions_;
+  // The recording's origin and cue points, and the frame of the recording at which the
+  // file written now begins.
+  std::unique_ptr<RecordingMarks> marks_;
+  uint64_t fileStartFrame_ = 0;
 };
 
 class TPlayer : public TAudioSettings {

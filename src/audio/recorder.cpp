@@ -2,12 +2,15 @@
 // data notification (dropouts, trigger with the input kept before it, file append with
 // the change to a next file, OnRecord, re-queueing through the recorder's window), the
 // device failing, and stopping, which completes the WAV file once nothing can append to it.
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
 #include "audio/Audio.h"
+#include "audio/recording_marks.h"
 #include "audio/wave_file.h"
 
 namespace {
@@ -30,7 +33,8 @@ TRecorder::TRecorder(TAudio* owner)
     : TAudioSettings(owner),
       notifyWindow_(std::make_unique<NotifyWindow>(
           [this](UINT msg, WPARAM wParam, LPARAM lParam) { onMessage(msg, wParam, lParam); })),
-      maxDataBytes_(UINT64_MAX) {}
+      maxDataBytes_(UINT64_MAX),
+      marks_(std::make_unique<RecordingMarks>()) {}
 
 TRecorder::~TRecorder() = default;
 
@@ -231,7 +235,9 @@ void TRecorder::onData() {
 void TRecorder::deliver(const WAVEHDR& header, char* lp, char* rp, uint16_t n) {
   // What the device lost came right before this block.
   const DWORD lost = header.dwFramesLost;
-  if ((header.dwOverruns != 0 || lost != 0) && Owner()->OnDropout) Owner()->OnDropout(this, header.dwOverruns, lost);
+  const bool dropout = header.dwOverruns != 0 || lost != 0;
+  if (dropout && Owner()->OnDropout) Owner()->OnDropout(this, header.dwOverruns, lost);
+  const size_t frame = WaveFormat()->nBlockAlign;
   if (!Triggered) {
     keepSilence(lost);
     if (!triggerTest(lp, n)) {
@@ -239,9 +245,14 @@ void TRecorder::deliver(const WAVEHDR& header, char* lp, char* rp, uint16_t n) {
       return;
     }
     // The input kept from before the triggering block goes first.
+    if (WaveFileOpen) stampOrigin((kept_.kept() + n) / frame);
     if (WaveFileOpen && !kept_.drain([this](const char* p, size_t size) { return writeToFile(p, size); })) return;
-  } else if (WaveFileOpen && !writeSilence(lost)) {
-    return;
+  } else if (WaveFileOpen) {
+    stampOrigin(lost + n / frame);
+    // An archive file marks where the silence standing in for the lost input begins
+    // (plain files stay as they were).
+    if (dropout && (fileOptions_.broadcast || fileOptions_.rf64)) marks_->addDropout(lost);
+    if (!writeSilence(lost)) return;
   }
   if (WaveFileOpen && !writeToFile(lp, n)) return;
   const TNotifyAudioRecordEvent& onRecord = Owner()->OnRecord;
@@ -272,6 +283,7 @@ bool TRecorder::writeToFile(const char* data, size_t size) {
       endByItself(WaveStream->writeErrorText());
       return false;
     }
+    marks_->addFrames(part / frame);
     data += part;
     size -= part;
   }
@@ -286,7 +298,7 @@ bool TRecorder::nextFile() {
   int error = EEXIST;
   while (!next && error == EEXIST && number < UINT32_MAX) {
     name = numberedFileName(firstFileName_, ++number);
-    next = WaveFileStream::create(name, WaveStream->format(), true);
+    next = WaveFileStream::create(name, WaveStream->format(), true, fileOptions_);
     error = errno;
   }
   if (!next) {
@@ -294,8 +306,13 @@ bool TRecorder::nextFile() {
     return false;
   }
   next->setMaxDataBytes(maxDataBytes_);
-  WaveStream->complete();
+  // The next file begins where this one ends, and its first sample follows on from the
+  // last one of this file.
+  const uint64_t end = marks_->framesWritten();
+  if (marks_->hasOrigin()) next->setOrigination(marks_->originAt(end));
+  WaveStream->complete(marks_->take(fileStartFrame_, end, false));
   WaveStream = std::move(next);
+  fileStartFrame_ = end;
   fileNumber_ = number;
   notifyWindow_->post(kFileChanged, run_, static_cast<LPARAM>(number));
   return true;
@@ -310,6 +327,18 @@ bool TRecorder::writeSilence(uint64_t frames) {
   }
   return true;
 }
+
+void TRecorder::stampOrigin(uint64_t framesAhead) {
+  if (!fileOptions_.broadcast || marks_->hasOrigin()) return;
+  const uint64_t rate = std::max<uint32_t>(WaveStream->format().nSamplesPerSec, 1);
+  const std::chrono::nanoseconds ahead{static_cast<int64_t>(framesAhead * 1000000000ull / rate)};
+  if (marks_->setOrigin(std::chrono::system_clock::now() - ahead))
+    WaveStream->setOrigination(marks_->originAt(fileStartFrame_));
+}
+
+uint32_t TRecorder::AddMarker() { return WaveFileOpen ? marks_->addMarker() : 0; }
+
+uint32_t TRecorder::MarkerCount() const { return marks_->markerCount(); }
 
 void TRecorder::keepSilence(uint64_t frames) {
   // Only the newest input is kept, so no more silence than the ring holds.

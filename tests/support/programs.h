@@ -102,4 +102,13 @@ inline std::string soxEncoding(const std::string& path) {
   return run("sox", {"--i", "-e", QString::fromStdString(path)}).out.trimmed().toStdString();
 }
 
+// What sndfile-info (a reader of WAV, RF64 and broadcast files) says of `path`, with
+// `option` (such as "--broadcast") when given; "" without the program.
+inline std::string sndfileInfo(const std::string& path, const QString& option = {}) {
+  if (QStandardPaths::findExecutable("sndfile-info").isEmpty()) return "";
+  QStringList args;
+  if (!option.isEmpty()) args << option;
+  return run("sndfile-info", args << QString::fromStdString(path)).out.toStdString();
+}
+
 }  // namespace testsupport

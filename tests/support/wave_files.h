@@ -34,6 +34,10 @@ inline uint32_t readLE(const std::string& bytes, size_t offset, int width) {
   return v;
 }
 
+inline uint64_t readLE64(const std::string& bytes, size_t offset) {
+  return readLE(bytes, offset, 4) | uint64_t{readLE(bytes, offset + 4, 4)} << 32;
+}
+
 // A complete PCM WAV file holding `data`.
 inline std::string wavBytes(uint16_t channels, uint32_t rate, uint16_t bits, const std::string& data) {
   std::string out = "RIFF";

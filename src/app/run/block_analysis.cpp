@@ -1,8 +1,10 @@
-// The analysis of every recorded block: lamp, peaks, clip runs, no-signal watch, elapsed
-// time, countdown. The scan runs on the service thread; everything else runs on the
-// window thread, block after block, with the result the scan handed over.
+// The analysis of every recorded block: lamp, peaks, clip runs, no-signal watch, and the
+// run's clock and countdown, kept in the run record and shown from it. The scan runs on the service thread; everything
+// else runs on the window thread, block after block, with the result the scan handed over.
 #include <QString>
 
+#include "app/overview/take_overview.h"
+#include "app/run/display_time.h"
 #include "app/run/status_line.h"
 #include "app/tessaron1.h"
 
@@ -39,47 +41,38 @@ void TForm1::blockAnalysed(const BlockScanResult& scan) {
 
   // No signal: the warning comes after ten seconds of quiet blocks, counts the seconds up
   // and goes with the first block heard.
-  if (scan.heard) {
-    if (runrecord.quietBlocks >= 100) StatusBar1->setItem(StatusLine::Signal, {});
-    runrecord.quietBlocks = 0;
-  } else if (runrecord.active && ++runrecord.quietBlocks % 10 == 0) {
-    StatusBar1->setItem(StatusLine::Signal, noSignalText(runrecord.quietBlocks));
-  }
+  if (runrecord.countQuiet(scan.heard)) StatusBar1->setItem(StatusLine::Signal, noSignalText(runrecord.quietBlocks));
 
+  takeoverview->blockAnalysed(scan, limit8, limit16);
   runrecord.clockRunning = true;
   clockTenth();
 }
 
 void TForm1::clockTenth() {
-  ++runrecord.tenths;
-  // Ten tenths make a second of elapsed time.
-  if (++blockcount < 10) return;
-  blockcount = 0;
-  if (++elapsedsec > 59) {
-    elapsedsec = 0;
-    ++elapsedmin;
-  }
-  LEDDisplay1->setValue(elapsedmin + elapsedsec / 100.0L);
+  const RunTick tick = runrecord.countTenth();
+  showRunClock(tick);
+  if (!tick.second) return;
   if (runrecord.tenths % 100 == 0) showDiskEstimate();
+  if (!tick.lengthReached) return;
+  // At zero the run ends by itself, and the length shows the value taken at the start
+  // again for the next run.
+  endRun(RunEnding::LengthReached);
+  showLength(runrecord.length);
+}
 
-  // The set length counts down by the second; at zero the run ends by itself, and the
-  // length shows the value taken at the start again for the next run.
-  if (LEDDisplay2->Value() <= 0) return;
-  if (UpDown1->Position() != 0) {
-    UpDown1->setPosition(static_cast<int16_t>(UpDown1->Position() - 1));
-  } else {
-    UpDown2->setPosition(static_cast<int16_t>(UpDown2->Position() - 1));
-    UpDown1->setPosition(59);
-  }
-  LEDDisplay2->setValue(UpDown2->Position() + UpDown1->Position() / 100.0L);
-  if (UpDown1->Position() != 0 || UpDown2->Position() != 0) return;
-  runrecord.ending = RunEnding::LengthReached;
-  if (BitBtn4->isEnabled()) {
-    BitBtn4Click(BitBtn4);  // only a monitoring run leaves the monitor button enabled
-  } else {
-    BitBtn3Click(BitBtn3);
-  }
-  UpDown2->setPosition(static_cast<int16_t>(lengthmin));
-  UpDown1->setPosition(static_cast<int16_t>(lengthsec));
-  LEDDisplay2->setValue(UpDown2->Position() + UpDown1->Position() / 100.0L);
+void TForm1::showRunClock(const RunTick& tick) {
+  const uint64_t tenths = runrecord.tenths;
+  blockcount = static_cast<int32_t>(tenths % 10);
+  elapsedsec = static_cast<int32_t>(tenths / 10 % 60);
+  elapsedmin = static_cast<int32_t>(tenths / 600);
+  lengthmin = static_cast<int32_t>(runrecord.length / 60);
+  lengthsec = static_cast<int32_t>(runrecord.length % 60);
+  if (tick.second) LEDDisplay1->setValue(displayTime(elapsedmin, elapsedsec));
+  if (tick.countedDown) showLength(runrecord.countdown);
+}
+
+void TForm1::showLength(uint32_t seconds) {
+  UpDown2->setPosition(static_cast<int16_t>(seconds / 60));
+  UpDown1->setPosition(static_cast<int16_t>(seconds % 60));
+  LEDDisplay2->setValue(displayTime(UpDown2->Position(), UpDown1->Position()));
 }

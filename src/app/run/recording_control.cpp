@@ -5,21 +5,51 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
-#include <cmath>
 #include <stdexcept>
 #include <utility>
 
 #include "app/dialogs/prompts.h"
+#include "app/run/display_time.h"
 #include "app/tessaron1.h"
+#include "app/window/level_math.h"
 
 namespace {
 
 // Round(rate x factor), halves to the even neighbour.
 uint16_t roundedShare(uint16_t rate, long double factor) {
-  return static_cast<uint16_t>(std::nearbyint(static_cast<long double>(rate) * factor));
+  return static_cast<uint16_t>(level::roundEven(static_cast<long double>(rate) * factor));
 }
 
 }  // namespace
+
+void TForm1::stopMeterTimers() {
+  Timer1->stop();
+  Timer2->stop();
+  Timer3->stop();
+}
+
+void TForm1::lockControls(bool locked) {
+  ComboBox1->setEnabled(!locked);
+  ComboBox2->setEnabled(!locked);
+  BitBtn4->setEnabled(!locked);
+  BitBtn2->setEnabled(!locked);
+  BitBtn1->setEnabled(false);
+  BitBtn3->setEnabled(locked);
+}
+
+uint32_t TForm1::lengthSet() const { return uint32_t(UpDown2->Position()) * 60 + UpDown1->Position(); }
+
+void TForm1::endRun(RunEnding how, const QString& failure) {
+  if (!runrecord.active) return;
+  if (runrecord.kind == RunKind::Monitoring) {
+    // As the monitor button does, also while it is disabled by an armed start, which
+    // stays armed: only the monitoring run has ended.
+    setMonitorTag(0);
+    endMonitoring(how, failure);
+  } else {
+    endRecording(how, failure);
+  }
+}
 
 void TForm1::applyRunFormat() {
   TRecorder* recorder = Audio1->Recorder();
@@ -31,24 +61,22 @@ void TForm1::applyRunFormat() {
   overlow = roundedShare(recsamplerate, 0.00014L);
 }
 
-void TForm1::endMonitoring() {
-  stopRun();
+void TForm1::endMonitoring(RunEnding how, const QString& failure) {
+  stopRun(how, failure);
   blinkcount = 0;
   LEDMeter3->setPosition(0);
-  Timer1->stop();
-  Timer2->stop();
-  Timer3->stop();
+  stopMeterTimers();
   LEDMeter1->setPosition(0);
   LEDMeter2->setPosition(0);
   ComboBox1->setEnabled(true);
   ComboBox2->setEnabled(true);
 }
 
-void TForm1::stopRun() {
+void TForm1::stopRun(RunEnding how, const QString& failure) {
   Audio1->Recorder()->Stop();
   // The recorder delivers nothing more; results of its blocks still on the way are dropped.
   blockhandover.endRun();
-  runEnded();
+  runEnded(how, failure);
 }
 
 void TForm1::BitBtn2Click(QObject*) {
@@ -66,7 +94,6 @@ void TForm1::setMonitorTag(int32_t tag) {
 }
 
 void TForm1::BitBtn4Click(QObject*) {
-  // The block analysis calls this handler too, when the length of a run has run out.
   if (!BitBtn4->isEnabled()) return;
   togglemonitor();
   nach_klick();
@@ -88,11 +115,6 @@ void TForm1::nach_klick() {
   LEDMeter3->setPosition(0);
   peakleft = 0;
   peakright = 0;
-  blockcount = 0;
-  elapsedsec = 0;
-  elapsedmin = 0;
-  lengthsec = UpDown1->Position();
-  lengthmin = UpDown2->Position();
   applyRunFormat();
   recorder->setTrigLevel(static_cast<uint16_t>(1000 - TrackBar3->value()));
   recorder->Triggered = true;  // monitoring never waits for the trigger
@@ -103,13 +125,11 @@ void TForm1::nach_klick() {
   if (recorder->Start()) {
     ComboBox1->setEnabled(false);
     ComboBox2->setEnabled(false);
-    runStarted(false);
+    runStarted(RunKind::Monitoring);
     return;
   }
   blockhandover.endRun();
-  Timer1->stop();
-  Timer2->stop();
-  Timer3->stop();
+  stopMeterTimers();
   prompts().messageBox(this, QString::fromStdString(Audio1->ErrorMessage), tr("Aufnahme"), QMessageBox::Ok,
                        QMessageBox::Warning);
 }
@@ -125,12 +145,7 @@ void TForm1::BitBtn1Click(QObject*) {
     // Armed: the start clock calls this handler again at the start time. A monitoring
     // run that is on stays on until then.
     armedstart = true;
-    ComboBox1->setEnabled(false);
-    ComboBox2->setEnabled(false);
-    BitBtn4->setEnabled(false);
-    BitBtn2->setEnabled(false);
-    BitBtn1->setEnabled(false);
-    BitBtn3->setEnabled(true);
+    lockControls(true);
     Timer4->start();
     return;
   }
@@ -159,11 +174,6 @@ void TForm1::BitBtn1Click(QObject*) {
   } catch (const EFCreateError&) {
     throw std::runtime_error(tr("Datei %1 kann nicht erstellt werden").arg(recfilename).toStdString());
   }
-  blockcount = 0;
-  elapsedsec = 0;
-  elapsedmin = 0;
-  lengthsec = UpDown1->Position();
-  lengthmin = UpDown2->Position();
   recorder->setTrigLevel(static_cast<uint16_t>(1000 - TrackBar3->value()));
   recorder->Triggered = !CheckBox1->isChecked();
   recorder->setPreTrigger(pretrigger);
@@ -174,13 +184,8 @@ void TForm1::BitBtn1Click(QObject*) {
   if (recorder->Start()) {
     Timer1->start();
     if (RadioButton5->isChecked()) VUKup();
-    ComboBox1->setEnabled(false);
-    ComboBox2->setEnabled(false);
-    BitBtn4->setEnabled(false);
-    BitBtn2->setEnabled(false);
-    BitBtn1->setEnabled(false);
-    BitBtn3->setEnabled(true);
-    runStarted(true);
+    lockControls(true);
+    runStarted(RunKind::Recording);
     return;
   }
   // The file holds only its header; it is completed and closed at once, so that no later
@@ -188,46 +193,33 @@ void TForm1::BitBtn1Click(QObject*) {
   const QString reason = QString::fromStdString(Audio1->ErrorMessage);
   stopRun();
   Audio1->ErrorMessage = reason.toStdString();
-  Timer1->stop();
-  Timer2->stop();
-  Timer3->stop();
+  stopMeterTimers();
   prompts().messageBox(this, reason, tr("Aufnahme"), QMessageBox::Ok, QMessageBox::Warning);
 }
 
-void TForm1::BitBtn3Click(QObject*) {
-  stopRun();
+void TForm1::BitBtn3Click(QObject*) { endRecording(RunEnding::User); }
+
+void TForm1::endRecording(RunEnding how, const QString& failure) {
+  stopRun(how, failure);
   blinkcount = 0;
   LEDMeter3->setPosition(0);
   LEDMeter1->setPosition(0);
   LEDMeter2->setPosition(0);
-  Timer1->stop();
-  Timer2->stop();
-  Timer3->stop();
+  stopMeterTimers();
   // A pending timed start is dropped, and the start time shows again in place of the clock.
   CheckBox2->setChecked(false);
   Timer4->stop();
   armedstart = false;
-  LEDDisplay3->setValue(starthour + startmin / 100.0L);
+  LEDDisplay3->setValue(displayTime(starthour, startmin));
   LEDDisplay3->setColorLED(clLime);
-  ComboBox1->setEnabled(true);
-  ComboBox2->setEnabled(true);
-  BitBtn4->setEnabled(true);
-  BitBtn2->setEnabled(true);
-  BitBtn1->setEnabled(false);
-  BitBtn3->setEnabled(false);
+  lockControls(false);
 }
 
 void TForm1::Audio1RecordStopped(TObject*) {
-  // The recorder has already stopped and completed the file; the window follows. A
-  // monitoring run ends as its own button ends it, a recording as the stop button does.
+  // The recorder has already stopped and completed the file; the window follows, ending
+  // the run as its button would.
   const QString reason = QString::fromStdString(Audio1->ErrorMessage);
-  runrecord.ending = RunEnding::Failure;
-  runrecord.failure = reason;
-  if (BitBtn4->isEnabled() && BitBtn4->Tag == 1) {
-    BitBtn4Click(BitBtn4);
-  } else {
-    BitBtn3Click(BitBtn3);
-  }
+  endRun(RunEnding::Failure, reason);
   Audio1->ErrorMessage = reason.toStdString();
   prompts().messageBox(this, reason, tr("Aufnahme"), QMessageBox::Ok, QMessageBox::Warning);
 }

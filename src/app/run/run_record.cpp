@@ -1,3 +1,5 @@
+// The run record's bookkeeping (the clock, the countdown, the quiet count) and the
+// status line's texts about a run.
 #include "app/run/run_record.h"
 
 #include <QCoreApplication>
@@ -20,6 +22,41 @@ uint64_t fileSeconds(const QString& path, uint64_t bytesPerSecond) {
 
 }  // namespace
 
+void RunRecord::begin(RunKind runKind, uint32_t runRate, uint32_t runFrameBytes, uint32_t runLength) {
+  *this = RunRecord{};
+  active = true;
+  kind = runKind;
+  rate = runRate;
+  frameBytes = runFrameBytes;
+  length = runLength;
+  countdown = runLength;
+}
+
+void RunRecord::end(RunEnding how, const QString& reason) {
+  active = false;
+  ending = how;
+  failure = reason;
+}
+
+RunTick RunRecord::countTenth() {
+  RunTick tick;
+  tick.second = ++tenths % 10 == 0;
+  if (!tick.second || countdown == 0) return tick;
+  tick.countedDown = true;
+  tick.lengthReached = --countdown == 0;
+  return tick;
+}
+
+bool RunRecord::countQuiet(bool heard) {
+  if (heard) {
+    const bool warned = quietBlocks >= kNoSignalBlocks;
+    quietBlocks = 0;
+    return warned;
+  }
+  // Between runs nothing is counted: there is no run to warn about.
+  return active && ++quietBlocks % 10 == 0;
+}
+
 QString runTimeText(uint64_t seconds) {
   return twoDigits(seconds / 3600) + ':' + twoDigits(seconds / 60 % 60) + ':' + twoDigits(seconds % 60);
 }
@@ -34,7 +71,7 @@ QString dropoutText(const RunRecord& run) {
 }
 
 QString noSignalText(uint32_t quietBlocks) {
-  if (quietBlocks < 100) return {};
+  if (quietBlocks < kNoSignalBlocks) return {};
   return QCoreApplication::translate("RunRecord", "No signal for %1 s: is the input connected?").arg(quietBlocks / 10);
 }
 
@@ -54,19 +91,19 @@ QString summaryText(const RunRecord& run) {
   QString text;
   switch (run.ending) {
     case RunEnding::User:
-      text = run.recording ? QCoreApplication::translate("RunRecord", "Recording stopped by the user (%1).")
-                           : QCoreApplication::translate("RunRecord", "Monitoring stopped by the user (%1).");
+      text = run.recording() ? QCoreApplication::translate("RunRecord", "Recording stopped by the user (%1).")
+                             : QCoreApplication::translate("RunRecord", "Monitoring stopped by the user (%1).");
       text = text.arg(time);
       break;
     case RunEnding::LengthReached:
-      text = run.recording ? QCoreApplication::translate("RunRecord", "Recording ended: set length reached (%1).")
-                           : QCoreApplication::translate("RunRecord", "Monitoring ended: set length reached (%1).");
+      text = run.recording() ? QCoreApplication::translate("RunRecord", "Recording ended: set length reached (%1).")
+                             : QCoreApplication::translate("RunRecord", "Monitoring ended: set length reached (%1).");
       text = text.arg(time);
       break;
     case RunEnding::Failure:
       // Both at once, so that a reason holding "%2" stays as it is.
-      text = run.recording ? QCoreApplication::translate("RunRecord", "Recording ended: %1 (%2).")
-                           : QCoreApplication::translate("RunRecord", "Monitoring ended: %1 (%2).");
+      text = run.recording() ? QCoreApplication::translate("RunRecord", "Recording ended: %1 (%2).")
+                             : QCoreApplication::translate("RunRecord", "Monitoring ended: %1 (%2).");
       text = text.arg(run.failure.trimmed(), time);
       break;
   }

@@ -1,11 +1,18 @@
-// What the main window keeps about the current or the last run (a recording or a
-// monitoring run) for its status line, and the texts the status line shows from it.
-// Everything here is touched on the window thread only.
+// The run record: what the main window keeps about the current or the last run (a
+// recording or a monitoring run): its kind, its clock in tenths, the countdown of its set
+// length, the quiet count, its dropouts and files, and how it ended; and the texts the
+// status line shows from it. Everything here is touched on the window thread only.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+
+// What a run does with its input.
+enum class RunKind {
+  Monitoring,  // the meters move, nothing is written
+  Recording,   // the input goes into the chosen file
+};
 
 // How a run ended.
 enum class RunEnding {
@@ -14,15 +21,30 @@ enum class RunEnding {
   Failure,        // the recorder ended the run by itself; the reason is kept
 };
 
+// Blocks of a tenth of a second in a row without signal before the status line warns.
+inline constexpr uint32_t kNoSignalBlocks = 100;
+
+// What one tenth on a run's clock changed.
+struct RunTick {
+  bool second = false;         // it completed a second of run time
+  bool countedDown = false;    // that second counted the set length down
+  bool lengthReached = false;  // and it was the length's last second
+};
+
+// The facts of one run, kept as they happen; whoever needs one asks here.
 struct RunRecord {
   bool active = false;
-  bool recording = false;   // false: a monitoring run, which writes no file
+  RunKind kind = RunKind::Monitoring;
   uint32_t rate = 0;        // frames per second
   uint32_t frameBytes = 0;  // bytes per frame
   QStringList files;        // the files written, in order; the last is the one being written
   // Run time in tenths of a second: delivered blocks plus the time lost in dropouts.
   uint64_t tenths = 0;
   bool clockRunning = false;  // a block has arrived (a triggered recording waits for one)
+  // The set length in seconds as taken at the start, and the seconds of it still to run;
+  // no countdown while that is 0.
+  uint32_t length = 0;
+  uint32_t countdown = 0;
   uint64_t overruns = 0;
   uint64_t framesLost = 0;
   uint64_t lastDropoutTenths = 0;  // run time at which the last dropout began
@@ -31,6 +53,17 @@ struct RunRecord {
   RunEnding ending = RunEnding::User;
   QString failure;  // the reason of a run ended by a failure
 
+  // A new run of `kind` has started, with `length` seconds to run (0: no set length).
+  void begin(RunKind kind, uint32_t rate, uint32_t frameBytes, uint32_t length);
+  // The run has ended, as `how` says (with its reason for a failure).
+  void end(RunEnding how, const QString& failure = {});
+  // One tenth more on the clock; each whole second counts a set length down by one.
+  RunTick countTenth();
+  // A block heard or quiet; true when the no-signal warning changes with it.
+  bool countQuiet(bool heard);
+
+  bool recording() const { return kind == RunKind::Recording; }
+  bool monitoring() const { return active && kind == RunKind::Monitoring; }
   uint64_t bytesPerSecond() const { return uint64_t{rate} * frameBytes; }
 };
 
@@ -38,8 +71,8 @@ struct RunRecord {
 QString runTimeText(uint64_t seconds);
 // "Dropouts: 2, 0.31 s lost, last at 01:12:04"; empty while there were none.
 QString dropoutText(const RunRecord& run);
-// "No signal for 12 s: is the input connected?" after ten seconds without signal (100
-// blocks of a tenth); empty before.
+// "No signal for 12 s: is the input connected?" after kNoSignalBlocks blocks without
+// signal; empty before.
 QString noSignalText(uint32_t quietBlocks);
 // The file being written, by its name.
 QString fileText(const QString& path);

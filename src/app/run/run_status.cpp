@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "app/dialogs/prompts.h"
+#include "app/overview/take_overview.h"
 #include "app/run/status_line.h"
 #include "app/tessaron1.h"
 
@@ -29,6 +30,7 @@ void TForm1::dropoutArrived(uint32_t Overruns, uint32_t FramesLost) {
   runrecord.framesLost += FramesLost;
   runrecord.lastDropoutTenths = runrecord.tenths;
   StatusBar1->setItem(StatusLine::Dropouts, dropoutText(runrecord));
+  takeoverview->dropout(runrecord.rate > 0 ? static_cast<double>(FramesLost) / runrecord.rate : 0.0);
 
   // The file holds the lost input as silence, so the clock and the countdown count it.
   // Before the first block (a recording waiting for its trigger) nothing is written and
@@ -38,44 +40,48 @@ void TForm1::dropoutArrived(uint32_t Overruns, uint32_t FramesLost) {
   runrecord.lostCarry += FramesLost;
   while (runrecord.lostCarry >= tenth && runrecord.active) {
     runrecord.lostCarry -= tenth;
+    takeoverview->lostTenth();
     clockTenth();
   }
 }
 
 void TForm1::Audio1RecordFileChanged(TObject*, const std::string& FileName) {
-  if (!runrecord.recording) return;
+  if (!runrecord.recording()) return;
   runrecord.files << QFile::decodeName(FileName.c_str());
+  takeoverview->fileStarted(runrecord.files.last());
   if (runrecord.active) {
     StatusBar1->setItem(StatusLine::File, fileText(runrecord.files.last()));
   } else {
     // The change was still on its way when the recording ended: the summary names it too.
     StatusBar1->setItem(StatusLine::Summary, summaryText(runrecord));
+    takeoverview->runEnded(StatusBar1->item(StatusLine::Summary));
   }
 }
 
-void TForm1::runStarted(bool recording) {
+void TForm1::runStarted(RunKind kind) {
   const TRecorder& recorder = *Audio1->Recorder();
-  runrecord = RunRecord{};
-  runrecord.active = true;
-  runrecord.recording = recording;
-  runrecord.rate = recorder.SampleRate();
-  runrecord.frameBytes = frameBytes(recorder.BitsPerSample(), recorder.Channels());
+  runrecord.begin(kind, recorder.SampleRate(), frameBytes(recorder.BitsPerSample(), recorder.Channels()), lengthSet());
+  takeoverview->runStarted(recorder.BitsPerSample(), recorder.Channels(),
+                           kind == RunKind::Recording ? recfilename : QString());
+  // The fields start afresh; the displays show the last run's time until the first second.
+  showRunClock();
   StatusBar1->clearItems();
-  if (!recording) return;
+  if (kind != RunKind::Recording) return;
   runrecord.files << recfilename;
   StatusBar1->setItem(StatusLine::File, fileText(recfilename));
   showDiskEstimate();
 }
 
-void TForm1::runEnded() {
+void TForm1::runEnded(RunEnding how, const QString& failure) {
   if (!runrecord.active) return;
-  runrecord.active = false;
+  runrecord.end(how, failure);
   StatusBar1->clearItems();
   StatusBar1->setItem(StatusLine::Summary, summaryText(runrecord));
+  takeoverview->runEnded(StatusBar1->item(StatusLine::Summary));
 }
 
 bool TForm1::diskSpaceAllows() {
-  const uint64_t seconds = uint64_t(UpDown2->Position()) * 60 + UpDown1->Position();
+  const uint64_t seconds = lengthSet();
   if (seconds == 0) return true;
   const auto bits = static_cast<TBPS>(recbits);
   const auto channels = static_cast<TChannels>(recchannels);
@@ -90,12 +96,11 @@ bool TForm1::diskSpaceAllows() {
 void TForm1::showDiskEstimate() {
   QString text;
   const uint64_t rate = runrecord.bytesPerSecond();
-  if (runrecord.active && runrecord.recording && rate > 0) {
+  if (runrecord.active && runrecord.recording() && rate > 0) {
     if (const std::optional<DiskSpace> space = diskSpace(runrecord.files.last())) {
       const uint64_t left = space->freeBytes / rate;
       // With a set length only what the rest of the length will not fit is worth a line.
-      const uint64_t lengthLeft = LEDDisplay2->Value() > 0 ? uint64_t(UpDown2->Position()) * 60 + UpDown1->Position()
-                                                           : std::numeric_limits<uint64_t>::max();
+      const uint64_t lengthLeft = runrecord.countdown > 0 ? runrecord.countdown : std::numeric_limits<uint64_t>::max();
       if (left < 3600 && left < lengthLeft) text = diskFullText(left);
     }
   }

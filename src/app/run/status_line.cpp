@@ -1,6 +1,7 @@
 #include "app/run/status_line.h"
 
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStringList>
 
@@ -12,8 +13,12 @@ class StatusItem : public QLabel {
  public:
   using QLabel::QLabel;
   QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+  std::function<void()> onClick;
 
  protected:
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && onClick) onClick();
+  }
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     const QRect area = contentsRect();
@@ -29,10 +34,16 @@ StatusLine::StatusLine(QWidget* parent) : QStatusBar(parent), announcer_([this] 
   setAccessibleName(tr("Status line"));
   // The line takes the window's width and never asks for more.
   setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-  for (QLabel*& item : items_) {
-    item = new StatusItem(this);
+  for (size_t i = 0; i < items_.size(); ++i) {
+    auto* item = new StatusItem(this);
+    item->onClick = [this, i] {
+      if (OnItemClick) OnItemClick(static_cast<Item>(i));
+    };
+    items_[i] = item;
     addWidget(item, 1);
   }
+  // The summary opens more about the run it tells of.
+  items_[Summary]->setCursor(Qt::PointingHandCursor);
   // Its height is that of a line of text, shown or not, so the window keeps its size.
   items_[0]->setText("X");
   setFixedHeight(sizeHint().height());

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QStatusBar>
 #include <array>
+#include <functional>
 
 #include "controls/accessible_announcer.h"
 
@@ -28,6 +29,9 @@ class StatusLine : public QStatusBar {
   QString item(Item item) const;
   // Empties every item.
   void clearItems();
+
+  // A click on a shown item.
+  std::function<void(Item item)> OnItemClick;
 
  private:
   // Gives the items' texts to their accessible names and the line's description;

@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <cmath>
 
+#include "app/run/display_time.h"
 #include "app/tessaron1.h"
 
 namespace {
@@ -10,15 +11,12 @@ namespace {
 // The start time shown between clock readings.
 constexpr TColor paleSalmon = 0x00A0B0FF;  // red 255, green 176, blue 160
 
-// A time on an LED display: whole part minutes (or hours), two decimals seconds (or minutes).
-long double displayTime(int whole, int part) {
-  return static_cast<long double>(whole) + static_cast<long double>(part) / 100.0L;
-}
-
 }  // namespace
 
 void TForm1::UpDown1Click(QObject*, TUDBtnType) {
   LEDDisplay2->setValue(displayTime(UpDown2->Position(), UpDown1->Position()));
+  // A length changed during a run counts down from the new value.
+  if (runrecord.active) runrecord.countdown = lengthSet();
 }
 
 void TForm1::UpDown2Click(QObject* Sender, TUDBtnType Button) { UpDown1Click(Sender, Button); }

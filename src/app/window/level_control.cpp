@@ -75,10 +75,7 @@ void TForm1::RadioButton3Click(QObject*) {
   Timer3->stop();
 }
 
-void TForm1::RadioButton4Click(QObject*) {
-  Timer2->stop();
-  Timer3->stop();
-}
+void TForm1::RadioButton4Click(QObject* Sender) { RadioButton3Click(Sender); }
 
 void TForm1::RadioButton5Click(QObject*) {
   if (Timer1->isActive()) VUKup();

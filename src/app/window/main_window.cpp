@@ -21,6 +21,7 @@
 #include "app/dialogs/prompts.h"
 #include "app/dialogs/recsetdlg.h"
 #include "app/dialogs/tessaron2.h"
+#include "app/overview/take_overview.h"
 #include "app/run/status_line.h"
 #include "app/tessaron1.h"
 #include "app/window/button_faces.h"
@@ -147,7 +148,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   recsetdlg1->HelpContext = 8;
 
   createControls();
-  windowsight = new WindowSight(this);
+  new WindowSight(this);  // a child of the window: nothing is painted while nobody can see it
+  takeoverview = std::make_unique<TakeOverview>(this);
   createMenus();
   nameControls();
   orderTabs();
@@ -333,11 +335,14 @@ void TForm1::createMenus() {
   setHelpContext(Sichern2, 9);
   Uninstall1 = eee->addAction(tr("Uninstall"));
   setHelpContext(Uninstall1, 14);
+  Ansicht = MainMenu1->addMenu(tr("&View"));
+  Uebersicht1 = Ansicht->addAction(tr("Take &overview"));
+  Uebersicht1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
   ddd = MainMenu1->addMenu(tr("&Help"));
   Index1 = ddd->addAction(tr("&Index"));
   ber1 = ddd->addAction(tr("&About"));
   // The help key inside an open menu opens the topic of the highlighted item.
-  for (QMenu* menu : {Datei, eee, ddd}) menu->installEventFilter(this);
+  for (QMenu* menu : {Datei, eee, Ansicht, ddd}) menu->installEventFilter(this);
 
   // The help key anywhere in the window opens the topic of the focused control.
   auto* help = new QAction(this);
@@ -359,6 +364,11 @@ void TForm1::connectHandlers() {
   on(Uninstall1, &QAction::triggered, &TForm1::Uninstall1Click);
   on(Index1, &QAction::triggered, &TForm1::Index1Click);
   on(ber1, &QAction::triggered, &TForm1::ber1Click);
+  on(Uebersicht1, &QAction::triggered, &TForm1::Uebersicht1Click);
+  // A click on the run's summary in the status line opens the take overview.
+  StatusBar1->OnItemClick = guarded<StatusLine::Item>([this](StatusLine::Item item) {
+    if (item == StatusLine::Summary) Uebersicht1Click(StatusBar1);
+  });
 
   on(ComboBox1, &QComboBox::activated, &TForm1::ComboBox1Change);
   on(ComboBox2, &QComboBox::activated, &TForm1::ComboBox2Change);
@@ -537,6 +547,8 @@ void TForm1::Sichern1Click(QObject*) {
     recorder.setSampleRate(recsamplerate);
   }
 }
+
+void TForm1::Uebersicht1Click(QObject*) { takeoverview->show(); }
 
 int32_t TForm1::devicefromindex(int32_t index) const { return index == 0 ? 10 : index - 1; }
 

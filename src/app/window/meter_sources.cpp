@@ -7,6 +7,8 @@
 
 #include "app/dialogs/prompts.h"
 #include "app/tessaron1.h"
+#include "app/window/entry_lists.h"
+#include "app/window/level_math.h"
 
 void TForm1::addWaveDataEntry() {
   if (meterfirst != nullptr) return;
@@ -53,21 +55,13 @@ void TForm1::meterlist(int32_t device) {
   metersel = meterfirst;
 }
 
-void TForm1::ComboBox1Change(QObject*) {
-  TMeterEntry* cursor = meterfirst;
-  const int n = ComboBox1->currentIndex();
-  if (n < 0) return;
-  for (int k = 0; k <= n; ++k) {
-    metersel = cursor;
-    if (cursor != nullptr) cursor = cursor->next;
-  }
-}
+void TForm1::ComboBox1Change(QObject*) { metersel = entryAt(meterfirst, ComboBox1->currentIndex(), metersel); }
 
 int32_t TForm1::meterPosition(int32_t value, int32_t max) {
   const long double scaled = std::fabs(static_cast<long double>(value) / 32767.0L * max);
   // The meter clamps to its range anyway; limiting first keeps the conversion defined.
   if (scaled >= static_cast<long double>(INT32_MAX)) return INT32_MAX;
-  return static_cast<int32_t>(std::nearbyint(scaled));  // default rounding: halves to even
+  return static_cast<int32_t>(level::roundEven(scaled));
 }
 
 void TForm1::Timer1Timer(QObject*) {

@@ -9,24 +9,12 @@
 
 #include "app/dialogs/prompts.h"
 #include "app/tessaron1.h"
+#include "app/window/entry_lists.h"
 #include "app/window/level_math.h"
 
 namespace {
 
 constexpr uint8_t hasVolumeControl = 0x20;
-
-// Entry `index` of the input list, or `current` for a negative index (nothing chosen).
-// An index past the end gives nil.
-TInputEntry* entryAt(TInputEntry* first, int index, TInputEntry* current) {
-  if (index < 0) return current;
-  TInputEntry* cursor = first;
-  TInputEntry* selected = current;
-  for (int i = 0; i <= index; ++i) {
-    selected = cursor;
-    if (cursor != nullptr) cursor = cursor->next;
-  }
-  return selected;
-}
 
 void setLineVolume(TAudio& audio, const TInputEntry& line, uint16_t left, uint16_t right, bool mute) {
   audio.Mixer()->SetVolume(static_cast<uint16_t>(line.destination), static_cast<uint16_t>(line.source), left, right,

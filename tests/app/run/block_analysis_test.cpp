@@ -1,8 +1,11 @@
 // The block analysis: what each block does on the window thread (lamp, peaks, clip
 // runs, clock, countdown, automatic stop), blocks of crafted input scanned on the
 // service thread, and results of an ended run dropped.
+#include <QCheckBox>
 #include <QCoreApplication>
+#include <QTimer>
 
+#include "app/run/status_line.h"
 #include "app/window_run.h"
 
 namespace {
@@ -18,6 +21,12 @@ class BlockAnalysis : public WindowRun {
     for (int i = 0; i < count; ++i) f.blockAnalysed(scan);
   }
   static long double value(const TLEDDisplay* d) { return d->Value(); }
+  // Sets a length of `seconds` as the spin buttons would show it.
+  static void setLength(TForm1& f, int seconds) {
+    f.UpDown2->setPosition(static_cast<int16_t>(seconds / 60));
+    f.UpDown1->setPosition(static_cast<int16_t>(seconds % 60));
+    f.LEDDisplay2->setValue(f.UpDown2->Position() + f.UpDown1->Position() / 100.0L);
+  }
 };
 
 TEST_F(BlockAnalysis, LampBlinksFromTheSecondBlockAndRunsAddUp) {
@@ -67,8 +76,7 @@ TEST_F(BlockAnalysis, TenBlocksMakeASecondAndSixHundredAMinute) {
 
 TEST_F(BlockAnalysis, LengthRunsOutStopsTheRecordingAndShowsTheLengthAgain) {
   TForm1& f = openDefault();
-  f.UpDown1->setPosition(5);
-  f.LEDDisplay2->setValue(0.05L);
+  setLength(f, 5);
   chooseFile("five.wav");
   f.BitBtn1Click(f.BitBtn1);
   ASSERT_TRUE(f.BitBtn3->isEnabled());
@@ -106,8 +114,7 @@ TEST_F(BlockAnalysis, LengthZeroNeverStops) {
 
 TEST_F(BlockAnalysis, RunStoppedByHandLeavesTheRestOfTheLengthForTheNextRun) {
   TForm1& f = openDefault();
-  f.UpDown2->setPosition(5);
-  f.LEDDisplay2->setValue(5.00L);
+  setLength(f, 300);
   chooseFile("long.wav");
   f.BitBtn1Click(f.BitBtn1);
   blocks(f, 800);  // 1:20
@@ -123,6 +130,48 @@ TEST_F(BlockAnalysis, RunStoppedByHandLeavesTheRestOfTheLengthForTheNextRun) {
   blocks(f, 1);
   EXPECT_FALSE(f.BitBtn3->isEnabled());
   EXPECT_DOUBLE_EQ(static_cast<double>(value(f.LEDDisplay2)), 3.40);
+}
+
+TEST_F(BlockAnalysis, TheLengthCountsFromWhereTheUserSetsItDuringTheRun) {
+  TForm1& f = openDefault();
+  setLength(f, 5);
+  chooseFile("changed.wav");
+  f.BitBtn1Click(f.BitBtn1);
+  blocks(f, 20);
+  f.UpDown1->click(btNext);  // 0:03 left, one more
+  EXPECT_DOUBLE_EQ(static_cast<double>(value(f.LEDDisplay2)), 0.04);
+  blocks(f, 39);
+  EXPECT_TRUE(f.BitBtn3->isEnabled());
+  blocks(f, 1);
+  EXPECT_FALSE(f.BitBtn3->isEnabled()) << "the recording ended at the changed length";
+  EXPECT_DOUBLE_EQ(static_cast<double>(value(f.LEDDisplay2)), 0.05) << "the length taken at the start";
+}
+
+TEST_F(BlockAnalysis, MonitoringLengthRunningOutWhileArmedEndsOnlyTheMonitoring) {
+  TForm1& f = openDefault();
+  setLength(f, 5);
+  f.BitBtn4Click(f.BitBtn4);
+  f.LEDDisplay3->setValue(7.30L);
+  f.CheckBox2->setChecked(true);
+  chooseFile("armed.wav");
+  f.BitBtn1Click(f.BitBtn1);
+  ASSERT_TRUE(f.Timer4->isActive());
+  blocks(f, 50);
+  EXPECT_FALSE(f.Audio1->Recorder()->IsOpen) << "the monitoring run ended";
+  EXPECT_EQ(f.BitBtn4->Tag, 0);
+  EXPECT_FALSE(f.Timer1->isActive());
+  EXPECT_TRUE(f.StatusBar1->item(StatusLine::Summary).startsWith("Monitoring ended: set length reached"));
+  EXPECT_TRUE(f.Timer4->isActive()) << "the timed start stays armed";
+  EXPECT_TRUE(f.CheckBox2->isChecked());
+  EXPECT_TRUE(f.BitBtn3->isEnabled());
+  EXPECT_FALSE(f.BitBtn4->isEnabled());
+
+  // The start time comes: the recording starts.
+  f.Timer4->stop();
+  f.CheckBox2->setChecked(false);
+  f.BitBtn1Click(f.BitBtn1);
+  EXPECT_TRUE(f.Audio1->Recorder()->WaveFileOpen);
+  f.BitBtn3Click(f.BitBtn3);
 }
 
 // Blocks of crafted input go the whole way: scanned where they are delivered, handed to

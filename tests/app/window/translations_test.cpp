@@ -97,7 +97,7 @@ TEST_P(WindowLanguage, CaptionsMessagesAndTheSaveDialogSpeakIt) {
   EXPECT_EQ(settings.CancelBtn->text(), sample.cancel);
 
   RunRecord run;
-  run.recording = true;
+  run.kind = RunKind::Recording;
   run.tenths = 50;
   EXPECT_EQ(summaryText(run), sample.summary);
 

@@ -1,0 +1,61 @@
+#include "app/overview/take_overview_window.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "app/overview/take_history.h"
+#include "app/overview/take_picture.h"
+
+TakeOverviewWindow::TakeOverviewWindow(const TakeHistory& history, std::function<QString()> facts, QWidget* owner)
+    : QWidget(owner, Qt::Window), history_(history), factsText_(std::move(facts)) {
+  setWindowTitle(tr("Take overview"));
+  setObjectName("TakeOverview");
+  picture_ = new TakePicture(history_, this);
+  picture_->setAccessibleName(tr("Take picture"));
+  factsLabel_ = new QLabel(this);
+  factsLabel_->setWordWrap(true);
+  factsLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(picture_, 1);
+  layout->addWidget(factsLabel_);
+  resize(760, 400);
+
+  repaint_.setInterval(kRepaintMs);
+  QObject::connect(&repaint_, &QTimer::timeout, this, [this] { refresh(); });
+}
+
+bool TakeOverviewWindow::seen() const { return isVisible() && !isMinimized(); }
+
+void TakeOverviewWindow::refresh() {
+  if (!seen() || shownRevision_ == history_.revision()) return;
+  shownRevision_ = history_.revision();
+  factsLabel_->setText(factsText_());
+  picture_->update();
+}
+
+void TakeOverviewWindow::followSight() {
+  if (seen()) {
+    // What changed while nobody saw the window is shown at once.
+    invalidate();
+    refresh();
+    repaint_.start();
+  } else {
+    repaint_.stop();
+  }
+}
+
+void TakeOverviewWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  followSight();
+}
+
+void TakeOverviewWindow::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  followSight();
+}
+
+void TakeOverviewWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) followSight();
+}

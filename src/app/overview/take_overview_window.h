@@ -1,0 +1,47 @@
+// The "Take overview" window: the picture of the take, its facts in words under it. Not
+// modal and resizable. It repaints from a half-second timer that runs only while the
+// window is shown and not minimised, and only when the take changed since the last paint.
+#pragma once
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+class TakeHistory;
+class TakePicture;
+
+class TakeOverviewWindow : public QWidget {
+  Q_DECLARE_TR_FUNCTIONS(TakeOverviewWindow)
+
+ public:
+  static constexpr int kRepaintMs = 500;
+
+  // `facts` gives the text under the picture.
+  TakeOverviewWindow(const TakeHistory& history, std::function<QString()> facts, QWidget* owner);
+
+  TakePicture* picture() const { return picture_; }
+  QLabel* facts() const { return factsLabel_; }
+  // Brings picture and facts up to date with the take, if it changed since they were.
+  void refresh();
+  // Something beside the take changed (the facts): the next tick refreshes.
+  void invalidate() { shownRevision_ = ~uint64_t{0}; }
+  // Whether anybody could see the window: shown and not minimised.
+  bool seen() const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void followSight();
+
+  const TakeHistory& history_;
+  std::function<QString()> factsText_;
+  TakePicture* picture_;
+  QLabel* factsLabel_;
+  QTimer repaint_;
+  uint64_t shownRevision_ = ~uint64_t{0};
+};
