@@ -611,6 +611,22 @@ Dieses Programm wird ohne jede Gewährleistung geliefert.</translation>
         <source>Files: %1.</source>
         <translation>Dateien: %1.</translation>
     </message>
+    <message>
+        <source>Save picture</source>
+        <translation>Bild speichern</translation>
+    </message>
+    <message>
+        <source>PNG picture|*.png|All files|*.*</source>
+        <translation>PNG-Bild|*.png|Alle Dateien|*.*</translation>
+    </message>
+    <message>
+        <source>The picture cannot be saved as %1.</source>
+        <translation>Das Bild kann nicht als %1 gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>Take overview</source>
+        <translation>Aufnahmeübersicht</translation>
+    </message>
 </context>
 <context>
     <name>TakeOverviewWindow</name>
@@ -621,6 +637,10 @@ Dieses Programm wird ohne jede Gewährleistung geliefert.</translation>
     <message>
         <source>Take picture</source>
         <translation>Bild der Aufnahme</translation>
+    </message>
+    <message>
+        <source>Save picture...</source>
+        <translation>Bild speichern...</translation>
     </message>
 </context>
 <context>

@@ -611,6 +611,22 @@ This program comes with no warranty.</translation>
         <source>Files: %1.</source>
         <translation>Files: %1.</translation>
     </message>
+    <message>
+        <source>Save picture</source>
+        <translation>Save picture</translation>
+    </message>
+    <message>
+        <source>PNG picture|*.png|All files|*.*</source>
+        <translation>PNG picture|*.png|All files|*.*</translation>
+    </message>
+    <message>
+        <source>The picture cannot be saved as %1.</source>
+        <translation>The picture cannot be saved as %1.</translation>
+    </message>
+    <message>
+        <source>Take overview</source>
+        <translation>Take overview</translation>
+    </message>
 </context>
 <context>
     <name>TakeOverviewWindow</name>
@@ -621,6 +637,10 @@ This program comes with no warranty.</translation>
     <message>
         <source>Take picture</source>
         <translation>Take picture</translation>
+    </message>
+    <message>
+        <source>Save picture...</source>
+        <translation>Save picture...</translation>
     </message>
 </context>
 <context>

@@ -1,9 +1,12 @@
 #include "app/overview/take_overview.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <algorithm>
 
+#include "app/dialogs/prompts.h"
+#include "app/dialogs/save_dialog.h"
 #include "app/overview/take_overview_window.h"
 #include "app/overview/take_picture.h"
 #include "app/run/run_record.h"
@@ -33,6 +36,7 @@ void TakeOverview::runStarted(TBPS bits, TChannels channels, const QString& firs
   dropouts_ = 0;
   lostSeconds_ = 0;
   summary_.clear();
+  firstFile_ = firstFile;
   history_.begin(channels == TChannels::Mono ? 1 : 2, now());
   if (!firstFile.isEmpty()) fileStarted(firstFile);
 }
@@ -78,12 +82,38 @@ void TakeOverview::runEnded(const QString& summary) {
 }
 
 void TakeOverview::show() {
-  if (window_ == nullptr)
+  if (window_ == nullptr) {
     window_ = new TakeOverviewWindow(
-        history_, [this] { return factsText(); }, owner_);
+        history_, [this] { return factsText(); }, [this] { savePicture(); }, owner_);
+    window_->resize(windowSize_);
+  }
   window_->show();
   window_->raise();
   window_->activateWindow();
+}
+
+QSize TakeOverview::windowSize() const { return window_ != nullptr ? window_->size() : windowSize_; }
+
+void TakeOverview::setWindowSize(const QSize& size) {
+  windowSize_ = size;
+  if (window_ != nullptr) window_->resize(size);
+}
+
+void TakeOverview::savePicture() {
+  if (window_ == nullptr) return;
+  // Beside the recording: "take.wav" proposes "take-overview.png".
+  const QFileInfo first(firstFile_);
+  TSaveDialog dialog;
+  dialog.setTitle(tr("Save picture"));
+  dialog.setFilter(tr("PNG picture|*.png|All files|*.*"));
+  dialog.setDefaultExt("png");
+  dialog.setOptions(ofOverwritePrompt | ofHideReadOnly | ofNoReadOnlyReturn | ofEnableSizing);
+  dialog.setFileName(firstFile_.isEmpty() ? QDir::home().filePath("take-overview.png")
+                                          : first.dir().filePath(first.completeBaseName() + "-overview.png"));
+  if (!dialog.Execute(window_)) return;
+  if (!window_->image().save(dialog.FileName(), "PNG"))
+    prompts().messageBox(window_, tr("The picture cannot be saved as %1.").arg(dialog.FileName()), tr("Take overview"),
+                         QMessageBox::Ok, QMessageBox::Warning);
 }
 
 TakeOverviewWindow* TakeOverview::window() const { return window_.data(); }

@@ -47,6 +47,17 @@ class TakeOverview {
 
   // Opens the window (or brings it to the front).
   void show();
+  // "Save picture...": asks for a name (beside the run's first file by default) and
+  // writes the picture as the window shows it as a PNG file; a failure is told.
+  void savePicture();
+  // The size the window has, or is made with.
+  QSize windowSize() const;
+  void setWindowSize(const QSize& size);
+  // Whether the window has been opened in this session (so its state is worth keeping).
+  bool everOpened() const { return !window_.isNull(); }
+  // The stored settings held the window's state.
+  bool stateStored = false;
+  QWidget* owner() const { return owner_; }
   // The window, none before it was first opened.
   TakeOverviewWindow* window() const;
   bool isOpen() const;
@@ -66,6 +77,8 @@ class TakeOverview {
   bool active_ = false;
   bool clockStarted_ = false;
   QStringList files_;
+  QString firstFile_;  // the path of the run's first file
+  QSize windowSize_{760, 400};
   uint32_t dropouts_ = 0;
   double lostSeconds_ = 0;
   QString summary_;

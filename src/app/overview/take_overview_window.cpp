@@ -1,13 +1,17 @@
 #include "app/overview/take_overview_window.h"
 
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/overview/take_history.h"
 #include "app/overview/take_picture.h"
 
-TakeOverviewWindow::TakeOverviewWindow(const TakeHistory& history, std::function<QString()> facts, QWidget* owner)
+TakeOverviewWindow::TakeOverviewWindow(const TakeHistory& history, std::function<QString()> facts,
+                                       std::function<void()> save, QWidget* owner)
     : QWidget(owner, Qt::Window), history_(history), factsText_(std::move(facts)) {
   setWindowTitle(tr("Take overview"));
   setObjectName("TakeOverview");
@@ -16,13 +20,27 @@ TakeOverviewWindow::TakeOverviewWindow(const TakeHistory& history, std::function
   factsLabel_ = new QLabel(this);
   factsLabel_->setWordWrap(true);
   factsLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  saveButton_ = new QPushButton(tr("Save picture..."), this);
+  QObject::connect(saveButton_, &QPushButton::clicked, this, [save = std::move(save)] {
+    if (save) save();
+  });
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(picture_, 1);
-  layout->addWidget(factsLabel_);
+  auto* below = new QHBoxLayout;
+  below->addWidget(factsLabel_, 1);
+  below->addWidget(saveButton_, 0, Qt::AlignTop);
+  layout->addLayout(below);
   resize(760, 400);
 
   repaint_.setInterval(kRepaintMs);
   QObject::connect(&repaint_, &QTimer::timeout, this, [this] { refresh(); });
+}
+
+QImage TakeOverviewWindow::image() const {
+  QImage image(picture_->size(), QImage::Format_RGB32);
+  QPainter painter(&image);
+  picture_->draw(painter);
+  return image;
 }
 
 bool TakeOverviewWindow::seen() const { return isVisible() && !isMinimized(); }

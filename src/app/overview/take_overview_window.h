@@ -4,11 +4,13 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 
 class QLabel;
+class QPushButton;
 class TakeHistory;
 class TakePicture;
 
@@ -18,11 +20,15 @@ class TakeOverviewWindow : public QWidget {
  public:
   static constexpr int kRepaintMs = 500;
 
-  // `facts` gives the text under the picture.
-  TakeOverviewWindow(const TakeHistory& history, std::function<QString()> facts, QWidget* owner);
+  // `facts` gives the text under the picture; `save` runs for "Save picture...".
+  TakeOverviewWindow(const TakeHistory& history, std::function<QString()> facts, std::function<void()> save,
+                     QWidget* owner);
 
   TakePicture* picture() const { return picture_; }
   QLabel* facts() const { return factsLabel_; }
+  QPushButton* saveButton() const { return saveButton_; }
+  // The picture as the window shows it, at its present size.
+  QImage image() const;
   // Brings picture and facts up to date with the take, if it changed since they were.
   void refresh();
   // Something beside the take changed (the facts): the next tick refreshes.
@@ -42,6 +48,7 @@ class TakeOverviewWindow : public QWidget {
   std::function<QString()> factsText_;
   TakePicture* picture_;
   QLabel* factsLabel_;
+  QPushButton* saveButton_;
   QTimer repaint_;
   uint64_t shownRevision_ = ~uint64_t{0};
 };

@@ -126,7 +126,7 @@ void TakePicture::paintEvent(QPaintEvent*) {
   draw(painter);
 }
 
-void TakePicture::draw(QPainter& painter) {
+void TakePicture::draw(QPainter& painter) const {
   painter.fillRect(rect(), QColor::fromRgb(kBackground));
   painter.setFont(smallFont(font()));
   if (history_.size() == 0) {
@@ -143,7 +143,7 @@ void TakePicture::draw(QPainter& painter) {
   drawAxis(painter);
 }
 
-void TakePicture::drawShading(QPainter& painter, int channel) {
+void TakePicture::drawShading(QPainter& painter, int channel) const {
   const QRect area = lane(channel);
   for (size_t i = 0; i < columns_.size(); ++i) {
     const TakeColumn& column = columns_[i];
@@ -156,7 +156,7 @@ void TakePicture::drawShading(QPainter& painter, int channel) {
   }
 }
 
-void TakePicture::drawLane(QPainter& painter, int channel) {
+void TakePicture::drawLane(QPainter& painter, int channel) const {
   const QRect area = lane(channel);
   const int height = area.height();
   for (size_t i = 0; i < columns_.size(); ++i) {
@@ -189,7 +189,7 @@ void TakePicture::drawLane(QPainter& painter, int channel) {
   }
 }
 
-void TakePicture::drawMarks(QPainter& painter) {
+void TakePicture::drawMarks(QPainter& painter) const {
   const QRect plot = plotArea();
   for (const TakeMark& mark : history_.marks()) {
     const int x = std::clamp(xOf(mark.tenths), plot.left(), plot.right());
@@ -203,7 +203,7 @@ void TakePicture::drawMarks(QPainter& painter) {
   painter.setBrush(Qt::NoBrush);
 }
 
-void TakePicture::drawAxis(QPainter& painter) {
+void TakePicture::drawAxis(QPainter& painter) const {
   const QRect plot = plotArea();
   const uint64_t n = history_.size();
   const auto w = static_cast<uint64_t>(plot.width());

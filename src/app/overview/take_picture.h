@@ -51,7 +51,7 @@ class TakePicture : public QWidget {
   QString describeAt(int x) const;
 
   // Draws the picture as the widget shows it.
-  void draw(QPainter& painter);
+  void draw(QPainter& painter) const;
 
   QSize sizeHint() const override { return {720, 280}; }
   QSize minimumSizeHint() const override { return {240, 140}; }
@@ -61,15 +61,15 @@ class TakePicture : public QWidget {
   bool event(QEvent* event) override;
 
  private:
-  void drawShading(QPainter& painter, int channel);
-  void drawLane(QPainter& painter, int channel);
-  void drawAxis(QPainter& painter);
-  void drawMarks(QPainter& painter);
+  void drawShading(QPainter& painter, int channel) const;
+  void drawLane(QPainter& painter, int channel) const;
+  void drawAxis(QPainter& painter) const;
+  void drawMarks(QPainter& painter) const;
   // The marks within a few pixels of column `x`.
   std::vector<const TakeMark*> marksAt(int x) const;
 
   const TakeHistory& history_;
-  std::vector<TakeColumn> columns_;  // the last reduction, kept to save allocations
+  mutable std::vector<TakeColumn> columns_;  // the last reduction, kept to save allocations
 };
 
 // A peak (0..32767 of full scale) in dBFS; -infinity for 0.

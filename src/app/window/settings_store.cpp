@@ -14,6 +14,8 @@
 
 #include "app/dialogs/prompts.h"
 #include "app/dialogs/recsetdlg.h"
+#include "app/overview/take_overview.h"
+#include "app/overview/take_overview_store.h"
 #include "app/tessaron1.h"
 #include "platform/registry.h"
 
@@ -73,6 +75,7 @@ bool TForm1::formatHeldBack() const { return Audio1->Recorder()->IsOpen.load(); 
 
 void TForm1::optionsladen() {
   bool loaded = false;
+  TakeOverviewStore overview;
   try {
     Registry store;
     if (!store.openKey(settingsKey, false))
@@ -91,6 +94,7 @@ void TForm1::optionsladen() {
     limit16 = store.readInteger("max16");
     limit8 = store.readInteger("max8");
     pretrigger = store.valueExists("PreTrigger") ? store.readInteger("PreTrigger") : 0;
+    overview.read(store);
     store.closeKey();
     loaded = true;
   } catch (const RegistryError&) {
@@ -104,7 +108,7 @@ void TForm1::optionsladen() {
                         vukmode <= 3 && levelmode >= 1 && levelmode <= 2 && recbits <= 1 && recchannels <= 1 &&
                         recsamplerate >= lowestSampleRate && recsamplerate <= highestSampleRate && limit8 >= 0 &&
                         limit8 <= 255 && limit16 >= 0 && limit16 <= 32767 && pretrigger >= 0 &&
-                        pretrigger <= TOKBottomDlg::kMaxPreTrigger;
+                        pretrigger <= TOKBottomDlg::kMaxPreTrigger && overview.acceptable();
   TRecorder& recorder = *Audio1->Recorder();
 
   if (accepted) {
@@ -127,6 +131,7 @@ void TForm1::optionsladen() {
     if (levelmode == 1) RadioButton1->setChecked(true);
     if (levelmode == 2) RadioButton2->setChecked(true);
     RadioButton2Click(this);
+    overview.apply(*takeoverview);
     return;
   }
 
@@ -185,6 +190,7 @@ void TForm1::Sichern2Click(QObject*) {
   store.writeInteger("max8", limit8);
   store.writeInteger("max16", limit16);
   store.writeInteger("PreTrigger", pretrigger);
+  TakeOverviewStore::write(store, *takeoverview);
   store.closeKey();
 }
 

@@ -6,17 +6,21 @@
 // stays within a few MB; the window opens from the menu and the status line and paints
 // only while it can be seen, at most twice a second.
 #include <QAction>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <cmath>
 #include <thread>
 
+#include "app/form_under_test.h"
 #include "app/overview/take_overview.h"
 #include "app/overview/take_overview_window.h"
 #include "app/overview/take_picture.h"
 #include "app/run/status_line.h"
 #include "app/window_run.h"
+#include "platform/registry.h"
 #include "support/event_wait.h"
 
 namespace {
@@ -250,6 +254,129 @@ TEST_F(TakeOverviewTest, EightHoursFillTheWidthKeepTheClipAndStayWithinAFewMegab
       << p.describeAt(fileX).toStdString();
   EXPECT_TRUE(p.describeAt(plot.right()).contains(" (05:59:")) << p.describeAt(plot.right()).toStdString();
   f.BitBtn3Click(f.BitBtn3);
+}
+
+// A whole recording on the virtual card through the window's own code: the card plays a
+// file of the known run as fast as the recorder takes it, loses half a second of input
+// after the clip, and the recording goes on into a second file at a lowered limit. The
+// picture shows it where the files hold it, and "Save picture..." writes, beside the
+// recording, the picture the window shows.
+TEST_F(TakeOverviewTest, AWholeRecordingOnTheVirtualCardIsDrawnAndSavedAsShown) {
+  // 10 s of silence, 10 s of a -12 dB square wave, a block clipped in its middle, 15 s more.
+  std::vector<int16_t> input;
+  const auto square = [&](size_t frames) {
+    for (size_t i = 0; i < frames; ++i) {
+      const int16_t v = (i / 50) % 2 ? kTone : static_cast<int16_t>(-kTone);
+      input.push_back(v);
+      input.push_back(v);
+    }
+  };
+  input.assign(2 * 441000, 0);
+  square(441000);
+  const size_t clip = input.size();
+  square(4410);
+  for (size_t f = 1000; f < 1100; ++f) input[clip + 2 * f] = input[clip + 2 * f + 1] = 32767;
+  square(15 * 44100);
+  TForm1& f = openWithInput(window_run::wavBytes(2, 44100, 16, window_run::samples16(input)));
+  f.takeoverview->now = [] { return QDateTime(QDate(2026, 12, 9), QTime(22, 0, 0, 100)); };
+  f.Audio1->Recorder()->setMaxDataBytes(220 * 17640);
+  chooseFile("take.wav");
+  f.BitBtn1Click(f.BitBtn1);
+  ASSERT_TRUE(f.BitBtn3->isEnabled());
+  const TakeHistory& h = f.takeoverview->history();
+  ASSERT_TRUE(testsupport::waitFor([&] { return h.size() >= 201; }));
+  driver->loseInputFrames(22050);
+  ASSERT_TRUE(testsupport::waitFor([&] { return h.size() >= 256; }));
+  f.BitBtn3Click(f.BitBtn3);
+  QCoreApplication::sendPostedEvents();
+
+  // Where the history has the dropout and the second file.
+  uint64_t lostAt = 0;
+  while (lostAt < h.size() && !(h.at(lostAt).flags & TakeEntry::Lost)) ++lostAt;
+  ASSERT_LT(lostAt, h.size());
+  // The card runs ahead of the window by the buffers queued and the one it fills.
+  EXPECT_GT(lostAt, 200u);
+  EXPECT_LE(lostAt, 210u) << "the loss came late";
+  EXPECT_EQ(h.lostTenths(), 5u);
+  std::vector<uint64_t> fileMarks, dropoutMarks;
+  for (const TakeMark& mark : h.marks())
+    (mark.kind == TakeMarkKind::FileStart ? fileMarks : dropoutMarks).push_back(mark.tenths);
+  ASSERT_EQ(fileMarks.size(), 2u);
+  EXPECT_NEAR(static_cast<double>(fileMarks[1]), 220.0, 1.0);
+  ASSERT_EQ(dropoutMarks, std::vector<uint64_t>{lostAt});
+  // The files hold the run's time: every tenth, the lost ones as silence, and the few
+  // blocks written whose results the stop left on their way (four buffers at most).
+  const std::string first = window_run::recordedData(path("take.wav"));
+  const std::string second = window_run::recordedData(path("take-2.wav"));
+  EXPECT_EQ(first.size(), 220u * 17640);
+  EXPECT_GE(first.size() + second.size(), h.size() * 17640);
+  EXPECT_LE(first.size() + second.size(), (h.size() + 4) * 17640);
+
+  const QImage image = shown();
+  const QRect plot = picture().plotArea();
+  KnownRun run{100, 100, 1, 5, 0};
+  run.secondFile = h.size() - run.fileAt();
+  expectLevelsDrawn(image, run);
+  EXPECT_NEAR(flags(image, TakePicture::kDropoutMark).front(), expectedX(plot, lostAt, h.size()), 1.0);
+  EXPECT_NEAR(flags(image, TakePicture::kFileMark).back(), expectedX(plot, fileMarks[1], h.size()), 1.0);
+
+  // Saved beside the recording, as the window shows it.
+  const QString png = QString::fromStdString(path("take-overview.png"));
+  prompts->saveAnswer = png;
+  f.takeoverview->window()->saveButton()->click();
+  ASSERT_EQ(prompts->saves.size(), 2u);
+  EXPECT_EQ(prompts->saves[1].title, "Save picture");
+  EXPECT_EQ(prompts->saves[1].proposed, png);
+  const QImage saved(png);
+  ASSERT_FALSE(saved.isNull()) << "no PNG at " << png.toStdString();
+  EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32),
+            f.takeoverview->window()->picture()->grab().toImage().convertToFormat(QImage::Format_RGB32));
+  EXPECT_TRUE(prompts->messages.empty());
+
+  // A folder that cannot be written is told, not taken for saved.
+  prompts->saveAnswer = QString::fromStdString(path("no/such/folder/take.png"));
+  f.takeoverview->window()->saveButton()->click();
+  ASSERT_EQ(prompts->messages.size(), 1u);
+  EXPECT_EQ(prompts->messages[0].text, "The picture cannot be saved as " + *prompts->saveAnswer + ".");
+}
+
+// "Save" keeps whether the window is open and its size; the next start opens it so.
+// Settings without these values load as before; values out of range are rejected.
+TEST(TakeOverviewSettings, SaveKeepsTheWindowOpenAndItsSizeAsOptionalValues) {
+  ScopedConfigHome home;
+  ScopedFakePrompts prompts;
+  const QString key = "\\Software\\Morvadel\\Tessaron\\1.0";
+  {
+    auto f = openForm();
+    f->Sichern2->trigger();
+    Registry store;
+    ASSERT_TRUE(store.openKey(key, false));
+    EXPECT_FALSE(store.valueExists("Overview")) << "kept although never opened";
+    f->Uebersicht1->trigger();
+    f->takeoverview->window()->resize(900, 500);
+    f->Sichern2->trigger();
+  }
+  {
+    auto f = openForm();
+    testsupport::serveFor(50);
+    ASSERT_NE(f->takeoverview->window(), nullptr) << "not opened at start";
+    EXPECT_TRUE(f->takeoverview->window()->isVisible());
+    EXPECT_EQ(f->takeoverview->window()->size(), QSize(900, 500));
+    f->takeoverview->window()->close();
+    f->Sichern2->trigger();
+  }
+  {
+    auto f = openForm();
+    testsupport::serveFor(50);
+    EXPECT_EQ(f->takeoverview->window(), nullptr) << "opened though closed when saved";
+    EXPECT_EQ(f->takeoverview->windowSize(), QSize(900, 500));
+    Registry store;
+    ASSERT_TRUE(store.openKey(key, true));
+    store.writeInteger("OverviewWidth", 100);
+  }
+  auto f = openForm();
+  EXPECT_FALSE(Registry().keyExists(key)) << "a width of 100 was accepted";
+  EXPECT_EQ(f->takeoverview->windowSize(), QSize(760, 400));
 }
 
 // The history of a run on its own: silent stretches counted from a second on, lost input
