@@ -451,6 +451,18 @@ Zum Deinstallieren einfach die Programm- und Hilfedateien löschen.</translation
         <translation>Startzeit Minute</translation>
     </message>
     <message>
+        <source>The recording device &quot;%1&quot; is gone; &quot;%2&quot; records now.</source>
+        <translation>Das Aufnahmegerät „%1“ ist nicht mehr da; jetzt nimmt „%2“ auf.</translation>
+    </message>
+    <message>
+        <source>The meter &quot;%1&quot; is gone; the meter is &quot;%2&quot; now.</source>
+        <translation>Das Meter „%1“ ist nicht mehr da; jetzt zeigt „%2“.</translation>
+    </message>
+    <message>
+        <source>The level control line &quot;%1&quot; is gone; it is &quot;%2&quot; now.</source>
+        <translation>Die Pegelregelung „%1“ ist nicht mehr da; jetzt regelt „%2“.</translation>
+    </message>
+    <message>
         <source>&amp;View</source>
         <translation>&amp;Ansicht</translation>
     </message>

@@ -451,6 +451,18 @@ To uninstall simply delete the program and help files.</translation>
         <translation>Start minute</translation>
     </message>
     <message>
+        <source>The recording device &quot;%1&quot; is gone; &quot;%2&quot; records now.</source>
+        <translation>The recording device &quot;%1&quot; is gone; &quot;%2&quot; records now.</translation>
+    </message>
+    <message>
+        <source>The meter &quot;%1&quot; is gone; the meter is &quot;%2&quot; now.</source>
+        <translation>The meter &quot;%1&quot; is gone; the meter is &quot;%2&quot; now.</translation>
+    </message>
+    <message>
+        <source>The level control line &quot;%1&quot; is gone; it is &quot;%2&quot; now.</source>
+        <translation>The level control line &quot;%1&quot; is gone; it is &quot;%2&quot; now.</translation>
+    </message>
+    <message>
         <source>&amp;View</source>
         <translation>Vie&amp;w</translation>
     </message>

@@ -33,6 +33,7 @@ class QMenuBar;
 class QRadioButton;
 class QSlider;
 class QTimer;
+class DeviceLists;
 class StatusLine;
 class TakeOverview;
 class Trecsetdlg;
@@ -265,6 +266,10 @@ class TForm1 : public QMainWindow {
   // While the recorder is open (monitoring or recording) its format cannot change: a
   // format chosen then waits in recbits, recchannels and recsamplerate for the next start.
   bool formatHeldBack() const;
+
+  // --- the device lists, filled at creation and again when devices come or go
+  // (device_lists.cpp) ---
+  std::unique_ptr<DeviceLists> devicelists;
 
   // --- meter sources and meter polling (meter_sources.cpp) ---
   void meterlist(int32_t device);

@@ -53,6 +53,9 @@ using TNotifyPlayedEvent = std::function<void(TObject* Sender)>;
 // Raised on the window thread when the volume or mute of a line of the component's
 // current mixer changed.
 using TNotifyMixerChange = std::function<void(TObject* Sender, uint16_t Destination, uint16_t Source)>;
+// Raised on the window thread when the driver of the component's current mixer reports
+// that lines came or went.
+using TNotifyMixerLineChange = std::function<void(TObject* Sender)>;
 // Raised on the window thread, once per run, when the recorder stopped a recording or a
 // monitoring run by itself (the input device failed, a write failed, a next file could not
 // be created, a buffer could not be queued again). The file is complete; ErrorMessage holds
@@ -349,6 +352,9 @@ class TMixerSettings : public TObject {
   const TMixerLine* findLine(uint16_t Destination, uint16_t Source) const;
   // A change message of mixer `from`; one of a mixer closed since is dropped.
   void onControlChange(HMIXER from, DWORD controlId);
+  // A line change message of mixer `from` (lines or devices came or went); one of a
+  // mixer closed since is dropped.
+  void onLineChange(HMIXER from);
   TAudio* owner_;
   std::vector<std::string> list_;
   std::unique_ptr<NotifyWindow> notifyWindow_;
@@ -384,6 +390,8 @@ class TAudio : public TObject {
   TNotifyBufferPlayedEvent OnBufferPlayed;
   TNotifyPlayedEvent OnPlayed;
   TNotifyMixerChange OnMixerChange;
+  // The mixer's lines stay as they were until it is opened again.
+  TNotifyMixerLineChange OnMixerLineChange;
   TNotifyRecordStoppedEvent OnRecordStopped;
   TNotifyDropoutEvent OnDropout;
   TNotifyFileChangedEvent OnRecordFileChanged;

@@ -40,6 +40,7 @@ TMixerSettings::TMixerSettings(TAudio* owner)
     : owner_(owner), notifyWindow_(std::make_unique<NotifyWindow>([this](UINT msg, WPARAM wParam, LPARAM lParam) {
         if (msg == MM_MIXM_CONTROL_CHANGE)
           onControlChange(reinterpret_cast<HMIXER>(wParam), static_cast<DWORD>(lParam));
+        if (msg == MM_MIXM_LINE_CHANGE) onLineChange(reinterpret_cast<HMIXER>(wParam));
       })) {}
 
 TMixerSettings::~TMixerSettings() { releaseLines(); }
@@ -274,6 +275,10 @@ const TMixerLine* TMixerSettings::findLine(uint16_t Destination, uint16_t Source
     if (line->Destination == Destination && line->Source == Source) return line;
   }
   return nullptr;
+}
+
+void TMixerSettings::onLineChange(HMIXER from) {
+  if (from == MixerHandle && owner_->OnMixerLineChange) owner_->OnMixerLineChange(this);
 }
 
 void TMixerSettings::onControlChange(HMIXER from, DWORD controlId) {

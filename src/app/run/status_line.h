@@ -1,9 +1,10 @@
 // The status line under the main window's panel. During a run it shows the file being
 // written, the dropouts, the no-signal warning and the disk estimate; between runs the
-// last run's summary. Each item is one label; an empty item is hidden. Texts too long for
-// the line end in "...", with the whole text in the item's tool tip and accessible name,
-// and all shown items together are the line's accessible description. A screen reader
-// is told of changes at most every quarter second, the last state always.
+// last run's summary, and which chosen device went away. Each item is one label; an empty
+// item is hidden. Texts too long for the line end in "...", with the whole text in the
+// item's tool tip and accessible name, and all shown items together are the line's
+// accessible description. A screen reader is told of changes at most every quarter
+// second, the last state always.
 #pragma once
 
 #include <QCoreApplication>
@@ -19,8 +20,8 @@ class StatusLine : public QStatusBar {
   Q_DECLARE_TR_FUNCTIONS(StatusLine)
 
  public:
-  enum Item { File, Dropouts, Signal, Disk, Summary };
-  static constexpr int itemCount = Summary + 1;
+  enum Item { File, Dropouts, Signal, Disk, Summary, Devices };
+  static constexpr int itemCount = Devices + 1;
 
   explicit StatusLine(QWidget* parent = nullptr);
 

@@ -1,5 +1,4 @@
 // Creation, destruction, layout and menus of the main window, and devicefromindex.
-#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -10,9 +9,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRadioButton>
-#include <QScrollBar>
 #include <QSlider>
-#include <QStyle>
 #include <QTimer>
 #include <algorithm>
 #include <utility>
@@ -25,6 +22,7 @@
 #include "app/run/status_line.h"
 #include "app/tessaron1.h"
 #include "app/window/button_faces.h"
+#include "app/window/device_lists.h"
 #include "platform/help_system.h"
 #include "platform/window_sight.h"
 
@@ -128,6 +126,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   Audio1->Recorder()->Triggered = false;
   Audio2 = std::make_unique<TAudio>();
   Audio2->Name = "Audio2";
+  devicelists = std::make_unique<DeviceLists>(*this);
 
   Timer1 = timer(this, 25);
   Timer2 = timer(this, 5000);
@@ -434,6 +433,9 @@ void TForm1::connectHandlers() {
       guarded<TObject*, uint16_t, uint16_t>([this](TObject* sender, uint16_t destination, uint16_t source) {
         Audio2MixerChange(sender, destination, source);
       });
+  // Devices that come or go reach the lists through whichever mixer is open.
+  for (TAudio* audio : {Audio1.get(), Audio2.get()})
+    audio->OnMixerLineChange = guarded<TObject*>([this](TObject*) { devicelists->changed(); });
 }
 
 void TForm1::FormCreate() {
@@ -447,40 +449,8 @@ void TForm1::FormCreate() {
   // The monitor button starts with the red ring: not monitoring.
   setMonitorTag(0);
 
-  // Every mixer device adds its meter sources and level-control inputs; the first
-  // device number the mixer does not know ends the list. The wave-data meter source
-  // needs no mixer, so it is there even without one.
-  addWaveDataEntry();
-  Audio1->setMixerDeviceID(0);
-  std::string name;
-  std::string description;
-  for (int32_t device = 0; Audio1->Mixer()->GetMixerInfo(name, description); ++device) {
-    meterlist(device);
-    volumlist(device);
-    Audio1->setMixerDeviceID(device + 1);
-  }
-
-  // Recording devices: the wave mapper first, then the input devices. Device numbers
-  // above 9 address the wave mapper, so devices 0 to 9 are all that can be chosen, and
-  // the list ends there even when more are present.
-  Audio1->setAudioDeviceID(0);
-  ComboBox2->addItem(tr("Wavemapper"));
-  for (int32_t device = 0; device <= 9; ++device) {
-    Audio1->setAudioDeviceID(device);
-    if (!Audio1->GetDeviceInfo(name, description)) break;
-    ComboBox2->addItem(QString::fromStdString(name));
-  }
-
-  // Names are shown whole: a list wider than its box opens as wide as its longest name
-  // (with room for the scroll bar and the item's margins).
-  for (QComboBox* box : {ComboBox1, ComboBox2, ComboBox3}) {
-    int widest = 0;
-    for (int i = 0; i < box->count(); ++i)
-      widest = std::max(widest, box->fontMetrics().horizontalAdvance(box->itemText(i)));
-    box->view()->setTextElideMode(Qt::ElideNone);
-    box->view()->setMinimumWidth(widest + box->view()->verticalScrollBar()->sizeHint().width() +
-                                 4 * box->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8);
-  }
+  // The meter sources, level-control inputs and recording devices there are now.
+  devicelists->fill();
 
   // The wave mapper is chosen until the stored settings say otherwise.
   ComboBox2->setCurrentIndex(0);

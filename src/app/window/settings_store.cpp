@@ -4,19 +4,23 @@
 // into its field, checks them all, and applies them; a missing, unreadable or
 // out-of-range value discards the stored settings and applies the built-in defaults.
 // Values added in later versions (the pre-trigger time) may be missing: settings saved
-// by an older version load with their defaults.
+// by an older version load with their defaults. Beside the three lists' item indexes the
+// names of the chosen items are kept in a key of their own; an item found by its name is
+// chosen wherever it stands now, so a choice survives devices listed in another order.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
 #include <array>
+#include <utility>
 
 #include "app/dialogs/prompts.h"
 #include "app/dialogs/recsetdlg.h"
 #include "app/overview/take_overview.h"
 #include "app/overview/take_overview_store.h"
 #include "app/tessaron1.h"
+#include "app/window/device_lists.h"
 #include "platform/registry.h"
 
 namespace {
@@ -24,6 +28,34 @@ namespace {
 const QString settingsKey = QStringLiteral("\\Software\\Morvadel\\Tessaron\\1.0");
 // Removing the settings removes the maker's key with everything below it.
 const QString makerKey = QStringLiteral("\\Software\\Morvadel");
+// The names of the items chosen in the three lists, each under its index value's name.
+const QString namesKey = settingsKey + QStringLiteral("\\Names");
+
+// The item that a stored index and name choose in `box`.
+struct StoredItem {
+  int32_t index = 0;
+  QString name;
+  // The item of that name, else -1.
+  int found(const QComboBox& box) const { return itemNamed(box, name, index); }
+  bool accepted(const QComboBox& box) const { return index <= box.count() - 1 || found(box) >= 0; }
+  void select(QComboBox& box) const {
+    const int item = found(box);
+    box.setCurrentIndex(item >= 0 ? item : index);
+  }
+};
+
+// The stored names; a name missing or of another kind is no name (the index chooses).
+void readNames(StoredItem& meter, StoredItem& volume, StoredItem& device) {
+  Registry names;
+  if (!names.openKey(namesKey, false)) return;
+  for (auto [name, item] :
+       {std::pair{"Meter", &meter}, std::pair{"Volume", &volume}, std::pair{"Audiodevice", &device}}) {
+    try {
+      if (names.valueExists(name)) item->name = names.readString(name);
+    } catch (const RegistryError&) {
+    }
+  }
+}
 
 // Stored sample rates that load: the range the record settings dialog lets through.
 constexpr int32_t lowestSampleRate = 8000;
@@ -101,11 +133,16 @@ void TForm1::optionsladen() {
     // Whatever was read so far stays; the defaults follow.
   }
   tellStoreSetAside(*this);
+  StoredItem meter{savedmeter, {}};
+  StoredItem volume{savedvolume, {}};
+  StoredItem device{savedaudiodevice, {}};
+  if (loaded) readNames(meter, volume, device);
 
-  // Item indexes are compared as signed numbers: -1 (no selection) loads.
-  const bool accepted = loaded && savedmeter <= ComboBox1->count() - 1 && savedvolume <= ComboBox3->count() - 1 &&
-                        savedaudiodevice <= ComboBox2->count() - 1 && savedtriggerlevel <= 1000 && vukmode >= 1 &&
-                        vukmode <= 3 && levelmode >= 1 && levelmode <= 2 && recbits <= 1 && recchannels <= 1 &&
+  // Item indexes are compared as signed numbers: -1 (no selection) loads. An index past
+  // the end loads when the item's name is found.
+  const bool accepted = loaded && meter.accepted(*ComboBox1) && volume.accepted(*ComboBox3) &&
+                        device.accepted(*ComboBox2) && savedtriggerlevel <= 1000 && vukmode >= 1 && vukmode <= 3 &&
+                        levelmode >= 1 && levelmode <= 2 && recbits <= 1 && recchannels <= 1 &&
                         recsamplerate >= lowestSampleRate && recsamplerate <= highestSampleRate && limit8 >= 0 &&
                         limit8 <= 255 && limit16 >= 0 && limit16 <= 32767 && pretrigger >= 0 &&
                         pretrigger <= TOKBottomDlg::kMaxPreTrigger && overview.acceptable();
@@ -113,9 +150,9 @@ void TForm1::optionsladen() {
 
   if (accepted) {
     // Setting an index runs no change handler; the window's creation runs them next.
-    ComboBox1->setCurrentIndex(savedmeter);
-    ComboBox3->setCurrentIndex(savedvolume);
-    ComboBox2->setCurrentIndex(savedaudiodevice);
+    meter.select(*ComboBox1);
+    volume.select(*ComboBox3);
+    device.select(*ComboBox2);
     // Proposed by the save dialog; a recording still needs a name chosen there.
     SaveDialog1.setFileName(savedfilename);
     CheckBox1->setChecked(savedtrigger);
@@ -192,6 +229,12 @@ void TForm1::Sichern2Click(QObject*) {
   store.writeInteger("PreTrigger", pretrigger);
   TakeOverviewStore::write(store, *takeoverview);
   store.closeKey();
+  Registry names;
+  names.openKey(namesKey, true);
+  names.writeString("Meter", ComboBox1->currentText());
+  names.writeString("Volume", ComboBox3->currentText());
+  names.writeString("Audiodevice", ComboBox2->currentText());
+  names.closeKey();
 }
 
 void TForm1::Uninstall1Click(QObject*) {

@@ -437,6 +437,66 @@ TEST_F(SettingsStoreTest, ReadingRulesPerKindOfValue) {
   }
 }
 
+// The names of the chosen items, kept beside their indexes, choose the items wherever they
+// stand now; an index alone chooses as before.
+TEST_F(SettingsStoreTest, StoredNamesChooseTheirItemsWhereverTheyStand) {
+  auto writeNames = [](const QString& meter, const QString& volume, const QString& device) {
+    Registry names;
+    ASSERT_TRUE(names.openKey(settingsKey + "\\Names", true));
+    names.writeString("Meter", meter);
+    names.writeString("Volume", volume);
+    names.writeString("Audiodevice", device);
+  };
+  {
+    SCOPED_TRACE("names found elsewhere, also past the stored index's end");
+    auto settings = goodSettings();
+    settings["Audiodevice"] = 7;
+    prepare(settings);
+    writeNames("Item 2", "Item 0", "Item 2");
+    TForm1& f = loadWith();
+    EXPECT_EQ(f.ComboBox1->currentIndex(), 2);
+    EXPECT_EQ(f.ComboBox3->currentIndex(), 0);
+    EXPECT_EQ(f.ComboBox2->currentIndex(), 2);
+    EXPECT_TRUE(f.CheckBox1->isChecked()) << "the rest loads";
+  }
+  {
+    SCOPED_TRACE("names not found, or no names: the indexes choose");
+    prepare(goodSettings());
+    writeNames("Unplugged", "", "Item 9");
+    expectGoodSettings(loadWith());
+  }
+  {
+    SCOPED_TRACE("a name of another kind is no name");
+    prepare(goodSettings());
+    Registry names;
+    names.openKey(settingsKey + "\\Names", true);
+    names.writeInteger("Meter", 2);
+    expectGoodSettings(loadWith());
+  }
+  {
+    SCOPED_TRACE("a name not found does not save an index past the end");
+    auto settings = goodSettings();
+    settings["Meter"] = 5;
+    prepare(settings);
+    writeNames("Unplugged", "Item 1", "Item 1");
+    expectDefaults(loadWith());
+    EXPECT_FALSE(makerKeyExists());
+  }
+  {
+    SCOPED_TRACE("Save writes the chosen items' texts");
+    TForm1& f = loadWith();
+    f.ComboBox1->setCurrentIndex(2);
+    f.ComboBox3->setCurrentIndex(-1);
+    f.ComboBox2->setCurrentIndex(1);
+    f.Sichern2Click(f.Sichern2);
+    Registry names;
+    ASSERT_TRUE(names.openKey(settingsKey + "\\Names", false));
+    EXPECT_EQ(names.readString("Meter"), "Item 2");
+    EXPECT_EQ(names.readString("Volume"), "");
+    EXPECT_EQ(names.readString("Audiodevice"), "Item 1");
+  }
+}
+
 TEST_F(SettingsStoreTest, AnUnreadableStoreIsKeptAsideAndTheDefaultsApply) {
   QDir().mkpath(QFileInfo(config.storeFile()).absolutePath());
   QFile file(config.storeFile());
