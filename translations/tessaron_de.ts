@@ -701,5 +701,9 @@ Dieses Programm wird ohne jede Gewährleistung geliefert.</translation>
         <source>R</source>
         <translation>R</translation>
     </message>
+    <message>
+        <source>Take picture</source>
+        <translation>Bild der Aufnahme</translation>
+    </message>
 </context>
 </TS>

@@ -701,5 +701,9 @@ This program comes with no warranty.</translation>
         <source>R</source>
         <translation>R</translation>
     </message>
+    <message>
+        <source>Take picture</source>
+        <translation>Take picture</translation>
+    </message>
 </context>
 </TS>

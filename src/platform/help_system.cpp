@@ -35,6 +35,7 @@ constexpr PageEntry pageTable[] = {
     {15, "length_and_start.html"},
     {8, "record_settings.html"},
     {9, "saving_settings.html"},
+    {17, "take_overview.html"},
     {14, "uninstall.html"},
 };
 

@@ -236,7 +236,7 @@ class Window:
     def press(self, node):
         action = node.queryAction()
         names = [action.getName(i) for i in range(action.nActions)]
-        for wanted in ("Press", "press", "click", "Toggle", "toggle"):
+        for wanted in ("Press", "press", "click", "Toggle", "toggle", "ShowMenu"):
             if wanted in names:
                 action.doAction(names.index(wanted))
                 return
@@ -524,6 +524,45 @@ def check_language(win, texts):
     wait_closed(win)
 
 
+def check_overview(win):
+    """The take overview of the recording just made: opened from its menu item, its picture
+    describes the take in words, and the End and Left keys move a cursor whose reading
+    becomes the picture's name."""
+    P = win.pyatspi
+    bar = next((n for n in win.nodes() if n.getRole() == P.ROLE_MENU_BAR), None)
+    check(bar is not None, "the window has no menu bar")
+    entries = [bar[i] for i in range(bar.childCount) if bar[i] is not None]
+    view = next((n for n in entries if n.name.replace("&", "") == "View"), None)
+    check(view is not None, "no menu \"View\" (has %s)" % [n.name for n in entries])
+    win.press(view)
+
+    def item():
+        for menu in [view] + [w for w in win.windows() if w.getState().contains(P.STATE_SHOWING)]:
+            for n in win.nodes(menu):
+                if n.name.replace("&", "") == "Take overview" and n.getRole() == P.ROLE_MENU_ITEM:
+                    return n
+        return None
+
+    win.press(wait_for("the menu item \"Take overview\"", item))
+    overview = wait_for("the take overview window", lambda: next(
+        (w for w in win.windows() if w.name == "Take overview" and w.getState().contains(P.STATE_SHOWING)), None))
+    picture = wait_for("the take picture", lambda: next(
+        (n for n in win.nodes(overview) if n.name == "Take picture"), None))
+    wait_for("the take's facts in the picture's description", lambda: "Loudest" in picture.description)
+    check("Files: atspi recording.wav." in picture.description,
+          "the description does not name the file: %s" % picture.description)
+    picture.queryComponent().grabFocus()
+    wait_for("the picture to take the focus", lambda: picture.getState().contains(P.STATE_FOCUSED))
+    P.Registry.generateKeyboardEvent(0xff57, None, P.KEY_SYM)  # End
+    wait_for("the cursor's reading at the end", lambda: picture.name.startswith("00:00:0"))
+    at_end = picture.name
+    P.Registry.generateKeyboardEvent(0xff50, None, P.KEY_SYM)  # Home
+    wait_for("the cursor's reading at the start", lambda: picture.name.startswith("00:00:00 ("))
+    check(picture.name != at_end and "; Start of atspi recording.wav" in picture.name,
+          "the cursor at the start reads \"%s\"" % picture.name)
+    print("The take overview reads \"%s\" at the end of the take" % at_end)
+
+
 def run(program, tmp, tools):
     desktop = Desktop(tmp)
     running = None
@@ -536,6 +575,7 @@ def run(program, tmp, tools):
         check_roles_and_names(win)
         check_monitoring(win)
         check_recording(win, tmp)
+        check_overview(win)
         running.stop()
 
         for locale, texts in LANGUAGES:

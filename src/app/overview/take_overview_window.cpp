@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -9,6 +10,7 @@
 
 #include "app/overview/take_history.h"
 #include "app/overview/take_picture.h"
+#include "platform/help_system.h"
 
 TakeOverviewWindow::TakeOverviewWindow(const TakeHistory& history, std::function<QString()> facts,
                                        std::function<void()> save, QWidget* owner)
@@ -31,6 +33,8 @@ TakeOverviewWindow::TakeOverviewWindow(const TakeHistory& history, std::function
   below->addWidget(saveButton_, 0, Qt::AlignTop);
   layout->addLayout(below);
   resize(760, 400);
+  setHelpContext(this, kHelpContext);
+  picture_->setFocus();
 
   repaint_.setInterval(kRepaintMs);
   QObject::connect(&repaint_, &QTimer::timeout, this, [this] { refresh(); });
@@ -48,7 +52,11 @@ bool TakeOverviewWindow::seen() const { return isVisible() && !isMinimized(); }
 void TakeOverviewWindow::refresh() {
   if (!seen() || shownRevision_ == history_.revision()) return;
   shownRevision_ = history_.revision();
-  factsLabel_->setText(factsText_());
+  const QString facts = factsText_();
+  factsLabel_->setText(facts);
+  // The same facts in words for assistive technology, and what is under the cursor now.
+  picture_->setAccessibleDescription(facts);
+  if (picture_->cursorX() >= 0) picture_->setCursorX(picture_->cursorX());
   picture_->update();
 }
 
@@ -61,6 +69,15 @@ void TakeOverviewWindow::followSight() {
   } else {
     repaint_.stop();
   }
+}
+
+void TakeOverviewWindow::keyPressEvent(QKeyEvent* event) {
+  // The help key, wherever the focus is in the window, opens the overview's page.
+  if (event->key() == Qt::Key_F1) {
+    HelpSystem::instance().command(HELP_CONTEXT, static_cast<uintptr_t>(kHelpContext));
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void TakeOverviewWindow::showEvent(QShowEvent* event) {

@@ -19,6 +19,8 @@ class TakeOverviewWindow : public QWidget {
 
  public:
   static constexpr int kRepaintMs = 500;
+  // The help page of the overview.
+  static constexpr int kHelpContext = 17;
 
   // `facts` gives the text under the picture; `save` runs for "Save picture...".
   TakeOverviewWindow(const TakeHistory& history, std::function<QString()> facts, std::function<void()> save,
@@ -37,6 +39,7 @@ class TakeOverviewWindow : public QWidget {
   bool seen() const;
 
  protected:
+  void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   void changeEvent(QEvent* event) override;

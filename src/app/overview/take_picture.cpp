@@ -1,6 +1,7 @@
 #include "app/overview/take_picture.h"
 
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QPainter>
 #include <QStringList>
@@ -48,6 +49,29 @@ QString levelText(uint16_t peak) {
 TakePicture::TakePicture(const TakeHistory& history, QWidget* parent) : QWidget(parent), history_(history) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(false);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void TakePicture::setCursorX(int x) {
+  const QRect plot = plotArea();
+  cursorX_ = history_.size() == 0 ? -1 : std::clamp(x, plot.left(), plot.right());
+  setAccessibleName(cursorX_ < 0 ? tr("Take picture") : describeAt(cursorX_));
+  update();
+}
+
+void TakePicture::keyPressEvent(QKeyEvent* event) {
+  const QRect plot = plotArea();
+  const int at = cursorX_ < 0 ? plot.left() : cursorX_;
+  const int page = std::max(1, plot.width() / 10);
+  switch (event->key()) {
+    case Qt::Key_Left: setCursorX(cursorX_ < 0 ? plot.left() : at - 1); break;
+    case Qt::Key_Right: setCursorX(cursorX_ < 0 ? plot.left() : at + 1); break;
+    case Qt::Key_PageUp: setCursorX(at - page); break;
+    case Qt::Key_PageDown: setCursorX(at + page); break;
+    case Qt::Key_Home: setCursorX(plot.left()); break;
+    case Qt::Key_End: setCursorX(plot.right()); break;
+    default: QWidget::keyPressEvent(event);
+  }
 }
 
 QRect TakePicture::plotArea() const {
@@ -141,6 +165,10 @@ void TakePicture::draw(QPainter& painter) const {
   drawMarks(painter);
   for (int c = 0; c < history_.channels(); ++c) drawLane(painter, c);
   drawAxis(painter);
+  if (cursorX_ >= 0) {
+    const QRect plot = plotArea();
+    painter.fillRect(cursorX_, plot.top(), 1, plot.height(), QColor::fromRgb(kCursor));
+  }
 }
 
 void TakePicture::drawShading(QPainter& painter, int channel) const {

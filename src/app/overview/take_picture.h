@@ -30,6 +30,7 @@ class TakePicture : public QWidget {
   static constexpr QRgb kFileMark = 0xff005ac8;
   static constexpr QRgb kDropoutMark = 0xffe67800;
   static constexpr QRgb kMarkerMark = 0xff9600aa;
+  static constexpr QRgb kCursor = 0xff000000;
   // The levels that have a labelled line.
   static constexpr int kLines[] = {-6, -12, -24, -48};
   static constexpr double kFloorDb = -60.0;
@@ -50,6 +51,12 @@ class TakePicture : public QWidget {
   // What the picture shows at pixel column `x`: times, levels and the marks there.
   QString describeAt(int x) const;
 
+  // The keyboard's cursor along the time axis: the arrow keys move it by a column, Page
+  // Up and Page Down by a tenth of the width, Home and End to the ends. What is under it
+  // is the picture's accessible name, so that a screen reader reads it out. -1: none.
+  int cursorX() const { return cursorX_; }
+  void setCursorX(int x);
+
   // Draws the picture as the widget shows it.
   void draw(QPainter& painter) const;
 
@@ -58,6 +65,7 @@ class TakePicture : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   bool event(QEvent* event) override;
 
  private:
@@ -69,6 +77,7 @@ class TakePicture : public QWidget {
   std::vector<const TakeMark*> marksAt(int x) const;
 
   const TakeHistory& history_;
+  int cursorX_ = -1;
   mutable std::vector<TakeColumn> columns_;  // the last reduction, kept to save allocations
 };
 

@@ -19,6 +19,7 @@
 #include "app/dialogs/recsetdlg.h"
 #include "app/dialogs/tessaron2.h"
 #include "app/overview/take_overview.h"
+#include "app/overview/take_overview_window.h"
 #include "app/run/status_line.h"
 #include "app/tessaron1.h"
 #include "app/window/button_faces.h"
@@ -337,6 +338,7 @@ void TForm1::createMenus() {
   Ansicht = MainMenu1->addMenu(tr("&View"));
   Uebersicht1 = Ansicht->addAction(tr("Take &overview"));
   Uebersicht1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+  setHelpContext(Uebersicht1, TakeOverviewWindow::kHelpContext);
   ddd = MainMenu1->addMenu(tr("&Help"));
   Index1 = ddd->addAction(tr("&Index"));
   ber1 = ddd->addAction(tr("&About"));

@@ -20,6 +20,8 @@
 #include "app/overview/take_picture.h"
 #include "app/run/status_line.h"
 #include "app/window_run.h"
+#include "platform/help_system.h"
+#include "platform/help_window.h"
 #include "platform/registry.h"
 #include "support/event_wait.h"
 
@@ -62,6 +64,8 @@ class TakeOverviewTest : public WindowRun {
   TForm1& startRecording() {
     TForm1& f = openDefault(VirtualPacing::RealTime);
     f.Audio1->OnRecord = nullptr;
+    // Nor its own dropouts: a window thread busy with hours of blocks lets the card run over.
+    f.Audio1->OnDropout = nullptr;
     f.diskSpace = [](const QString&) { return std::optional<DiskSpace>{}; };
     f.takeoverview->now = [] { return QDateTime(QDate(2026, 12, 9), QTime(22, 0, 0, 100)); };
     chooseFile("take.wav");
@@ -84,7 +88,7 @@ class TakeOverviewTest : public WindowRun {
     }
   }
   void dropout(uint32_t framesLost) {
-    std::thread([&] { form->Audio1->OnDropout(form->Audio1->Recorder(), 1, framesLost); }).join();
+    std::thread([&] { form->Audio1Dropout(form->Audio1->Recorder(), 1, framesLost); }).join();
     QCoreApplication::sendPostedEvents();
   }
   void record(const KnownRun& run) {
@@ -254,6 +258,58 @@ TEST_F(TakeOverviewTest, EightHoursFillTheWidthKeepTheClipAndStayWithinAFewMegab
       << p.describeAt(fileX).toStdString();
   EXPECT_TRUE(p.describeAt(plot.right()).contains(" (05:59:")) << p.describeAt(plot.right()).toStdString();
   f.BitBtn3Click(f.BitBtn3);
+}
+
+// For a screen reader: the picture's description is the take's facts in words; the arrow
+// keys move a cursor along the time axis, which is drawn, and what is under it becomes the
+// picture's name, read out as it changes. F1 opens the overview's help page.
+TEST_F(TakeOverviewTest, TheKeyboardCursorReadsWhatIsUnderItAndF1OpensTheHelpPage) {
+  TForm1& f = startRecording();
+  const KnownRun run{100, 100, 1, 5, 50};
+  record(run);
+  f.BitBtn3Click(f.BitBtn3);
+  shown();
+  TakeOverviewWindow& window = *f.takeoverview->window();
+  TakePicture& p = picture();
+  const QRect plot = p.plotArea();
+  EXPECT_EQ(p.accessibleDescription(), window.facts()->text());
+  EXPECT_TRUE(p.accessibleDescription().contains("Loudest 0.0 dB at 00:00:20 (22:00:20). Clipped 0.1 s."));
+  EXPECT_EQ(p.accessibleName(), "Take picture");
+  EXPECT_EQ(p.focusPolicy(), Qt::StrongFocus);
+
+  const auto press = [&](Qt::Key key) {
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(&p, &event);
+  };
+  press(Qt::Key_End);
+  EXPECT_EQ(p.cursorX(), plot.right());
+  EXPECT_EQ(p.accessibleName(), p.describeAt(plot.right()));
+  EXPECT_TRUE(p.accessibleName().startsWith("00:00:25 (22:00:25): left -12.0 dB")) << p.accessibleName().toStdString();
+  press(Qt::Key_Right);
+  EXPECT_EQ(p.cursorX(), plot.right()) << "past the end";
+  press(Qt::Key_Home);
+  EXPECT_EQ(p.cursorX(), plot.left());
+  EXPECT_EQ(p.accessibleName(), "00:00:00 (22:00:00): left silence, right silence, no signal; Start of take.wav");
+  press(Qt::Key_PageDown);
+  press(Qt::Key_Right);
+  EXPECT_EQ(p.cursorX(), plot.left() + plot.width() / 10 + 1);
+  // To the dropout's flag, column by column.
+  const int dropoutX = columnsOf(p.grab().toImage(), plot, p.lane(0).top() + 2, TakePicture::kDropoutMark).front();
+  while (p.cursorX() < dropoutX) press(Qt::Key_Right);
+  EXPECT_TRUE(p.accessibleName().endsWith("input lost; Dropout 0.50 s")) << p.accessibleName().toStdString();
+  press(Qt::Key_Left);
+  EXPECT_TRUE(p.accessibleName().contains(", clipped")) << p.accessibleName().toStdString();
+  const QImage image = p.grab().toImage();
+  EXPECT_EQ(image.pixel(p.cursorX(), p.lane(0).center().y() + 3), TakePicture::kCursor);
+  EXPECT_EQ(image.pixel(p.cursorX(), p.lane(1).center().y() + 3), TakePicture::kCursor);
+
+  HelpSystem::instance().setHelpFile("tessaron.hlp");
+  press(Qt::Key_F1);
+  HelpWindow* help = HelpSystem::instance().window();
+  ASSERT_NE(help, nullptr);
+  EXPECT_EQ(help->currentPage(), "take_overview.html");
+  EXPECT_EQ(HelpSystem::instance().pageOf(helpContext(f.Uebersicht1)), "take_overview.html");
+  HelpSystem::instance().command(HELP_QUIT, 0);
 }
 
 // A whole recording on the virtual card through the window's own code: the card plays a
