@@ -366,7 +366,7 @@ class TForm1 : public QMainWindow {
   int16_t lastsec = 0;
   uint16_t starthour = 0;
   uint16_t startmin = 0;
-  // Milliseconds of sound before the trigger that a triggered recording keeps, 0..5000.
+  // Milliseconds of sound before the trigger that a triggered recording keeps, 0..TRecorder::kMaxPreTrigger.
   int32_t pretrigger = 0;
 
  protected:

@@ -5,6 +5,7 @@
 // except a WAV file that cannot be created (EFCreateError).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -166,9 +167,10 @@ class TRecorder : public TAudioSettings {
   uint16_t TrigLevel() const { return trigLevel_.load(); }
   void setTrigLevel(uint16_t v) { trigLevel_.store(v); }
   // Milliseconds of input before the triggering block that a triggered recording keeps
-  // (0..5000, clamped; 0 keeps nothing).
+  // (0..kMaxPreTrigger, clamped; 0 keeps nothing).
+  static constexpr int32_t kMaxPreTrigger = 5000;
   int32_t PreTrigger() const { return preTrigger_; }
-  void setPreTrigger(int32_t v) { preTrigger_ = v < 0 ? 0 : (v > 5000 ? 5000 : v); }
+  void setPreTrigger(int32_t v) { preTrigger_ = std::clamp(v, int32_t{0}, kMaxPreTrigger); }
 
   bool Open();
   bool Start();

@@ -1,3 +1,5 @@
+// Paces a control's change events for assistive technology: the first goes out at once,
+// later ones at most every interval, and the last state always follows.
 #include "controls/accessible_announcer.h"
 
 #include <QAccessible>

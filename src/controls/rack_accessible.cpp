@@ -1,3 +1,5 @@
+// The accessible descriptions of the LED meter, the LED display and the screw panel, and
+// the factory through which the toolkit finds them.
 #include "controls/rack_accessible.h"
 
 #include <QAccessible>

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "mmsystem/virtual/virtual_driver.h"
 
@@ -82,6 +83,39 @@ TEST(Service, VirtualCardListsItsDevicesAndInjectsFaults) {
   EXPECT_EQ(waveInGetDevCaps(0, &in, sizeof(in)), MMSYSERR_ERROR);
   card->failAlways(VirtualCall::waveInGetDevCaps, MMSYSERR_NOERROR);
   EXPECT_EQ(waveInGetDevCaps(0, &in, sizeof(in)), MMSYSERR_NOERROR);
+  mmsystem::installDriver(nullptr);
+}
+
+// The records' name fields hold what fits of a name, never half of a character: a name
+// whose 31st and 32nd bytes are one character keeps 30 bytes in a 32-byte field.
+TEST(Service, VirtualCardNamesAreCutBetweenCharacters) {
+  const std::string name = std::string(30, 'x') + "\xc3\xb6 Mikrofon";
+  VirtualCard card = VirtualCard::defaultCard();
+  card.inputs[0].name = name;
+  card.outputs[0].name = name;
+  card.mixers[0].name = name;
+  card.mixers[0].destinations[0].line.name = name;
+  mmsystem::installDriver(std::make_unique<VirtualDriver>(std::move(card)));
+  const std::string cut(30, 'x');
+  WAVEINCAPSA in{};
+  ASSERT_EQ(waveInGetDevCaps(0, &in, sizeof(in)), MMSYSERR_NOERROR);
+  EXPECT_EQ(in.szPname, cut);
+  WAVEOUTCAPSA out{};
+  ASSERT_EQ(waveOutGetDevCapsA(0, &out, sizeof(out)), MMSYSERR_NOERROR);
+  EXPECT_EQ(out.szPname, cut);
+  MIXERCAPSA mixer{};
+  ASSERT_EQ(mixerGetDevCapsA(0, &mixer, sizeof(mixer)), MMSYSERR_NOERROR);
+  EXPECT_EQ(mixer.szPname, cut);
+  HMIXER handle = nullptr;
+  ASSERT_EQ(mixerOpen(&handle, 0, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  MIXERLINEA line{};
+  line.cbStruct = sizeof line;
+  line.dwDestination = 0;
+  ASSERT_EQ(mixerGetLineInfoA(reinterpret_cast<HMIXEROBJ>(handle), &line, MIXER_GETLINEINFOF_DESTINATION),
+            MMSYSERR_NOERROR);
+  EXPECT_EQ(std::string(line.szName), name.substr(0, sizeof line.szName - 1)) << "the long field holds it all";
+  EXPECT_EQ(std::string(line.szShortName), std::string(15, 'x'));
+  EXPECT_EQ(mixerClose(handle), MMSYSERR_NOERROR);
   mmsystem::installDriver(nullptr);
 }
 

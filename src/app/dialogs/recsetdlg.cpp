@@ -4,12 +4,12 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
-#include <cmath>
 #include <memory>
 
 #include "app/application.h"
 #include "app/dialogs/prompts.h"
 #include "app/window/accessibility.h"
+#include "app/window/level_math.h"
 
 namespace {
 
@@ -120,8 +120,7 @@ TOKBottomDlg::TOKBottomDlg(QWidget* owner) : QDialog(owner) {
 }
 
 std::optional<uint16_t> TOKBottomDlg::enteredSampleRate() const {
-  // Rounded to the nearest integer, halves to the even neighbour.
-  const double rate = std::nearbyint(ExtendEdit1->Value());
+  const long double rate = level::nearestEven(ExtendEdit1->Value());
   if (!(rate >= kMinSampleRate && rate <= kMaxSampleRate)) return std::nullopt;
   return static_cast<uint16_t>(rate);
 }

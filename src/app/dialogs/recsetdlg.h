@@ -28,7 +28,7 @@ class TOKBottomDlg : public QDialog {
   static constexpr int kMinSampleRate = 8000;
   static constexpr int kMaxSampleRate = 65535;
   // Longest pre-trigger time in milliseconds: what the recorder keeps at most.
-  static constexpr int kMaxPreTrigger = 5000;
+  static constexpr int kMaxPreTrigger = TRecorder::kMaxPreTrigger;
 
   int HelpContext() const { return helpContext_; }
   void setHelpContext(int v) { helpContext_ = v; }

@@ -1,3 +1,5 @@
+// The service thread's side of the block hand-over (scan, pack, post) and the window
+// thread's (unpack, drop what belongs to an ended run, deliver).
 #include "app/run/block_handover.h"
 
 namespace {

@@ -1,3 +1,5 @@
+// Reading the free space of a recording's file system (statvfs on the nearest existing
+// folder), the room a recording of set length needs, and the texts about it.
 #include "app/run/disk_space.h"
 
 #include <sys/statvfs.h>

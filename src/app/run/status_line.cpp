@@ -1,3 +1,5 @@
+// The status line's items: labels that end a text too long for the line in "...", the
+// line's accessible description, and the paced announcements to a screen reader.
 #include "app/run/status_line.h"
 
 #include <QLabel>

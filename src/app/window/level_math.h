@@ -14,8 +14,11 @@ namespace level {
 
 constexpr long double fullVolume = 65535.0L;
 
-// Nearest integer, halves to the even neighbour (the default rounding mode).
-inline long long roundEven(long double x) { return static_cast<long long>(std::nearbyintl(x)); }
+// The nearest integral value, halves to the even neighbour (the default rounding mode);
+// as a floating-point value, so that one out of any integer's range can still be checked.
+inline long double nearestEven(long double x) { return std::nearbyintl(x); }
+// Nearest integer, halves to the even neighbour.
+inline long long roundEven(long double x) { return static_cast<long long>(nearestEven(x)); }
 
 inline uint16_t toVolume(long long v) { return static_cast<uint16_t>(std::clamp<long long>(v, 0, 65535)); }
 

@@ -1,3 +1,5 @@
+// Which of the compiled-in translations the program speaks for the user's locale, and
+// installing it with the toolkit's own for the standard dialogs.
 #include "app/window/translations.h"
 
 #include <QCoreApplication>

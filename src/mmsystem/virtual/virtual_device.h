@@ -1,14 +1,13 @@
 // Pieces the virtual card's wave inputs, wave outputs and mixers share: the device a
 // device number stands for, a failure waiting to be reported, the live input level that
-// the inputs set and the peak meters read, the text of a failure that has one, and the
-// fixed name fields of the records.
+// the inputs set and the peak meters read, and the text of a failure that has one.
 #pragma once
 
 #include <array>
 #include <atomic>
-#include <cstring>
 #include <string>
 
+#include "mmsystem/device_names.h"
 #include "mmsystem/wave_common.h"
 
 namespace virtual_card {
@@ -58,10 +57,7 @@ MMRESULT failWithText(const void* owner, MMRESULT code, std::string text);
 std::string failureText(const void* owner, MMRESULT code);
 void forgetFailure();
 
-// Copies `name` into a name field of `size` bytes: zero-filled, always terminated.
-inline void copyName(char* out, size_t size, const std::string& name) {
-  std::memset(out, 0, size);
-  std::strncpy(out, name.c_str(), size - 1);
-}
+// The records' fixed name fields are filled as every driver fills them.
+using mmsystem::copyName;
 
 }  // namespace virtual_card

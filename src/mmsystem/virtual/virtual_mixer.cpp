@@ -15,16 +15,16 @@ constexpr DWORD maxLinesPerDestination = 127;  // the destination line and 126 s
 
 const char* controlName(DWORD kind) {
   switch (kind) {
-    case 1: return "Volume";
-    case 2: return "Mute";
+    case Mixers::kindVolume: return "Volume";
+    case Mixers::kindMute: return "Mute";
     default: return "Peak";
   }
 }
 
 DWORD controlType(DWORD kind) {
   switch (kind) {
-    case 1: return MIXERCONTROL_CONTROLTYPE_VOLUME;
-    case 2: return MIXERCONTROL_CONTROLTYPE_MUTE;
+    case Mixers::kindVolume: return MIXERCONTROL_CONTROLTYPE_VOLUME;
+    case Mixers::kindMute: return MIXERCONTROL_CONTROLTYPE_MUTE;
     default: return MIXERCONTROL_CONTROLTYPE_PEAKMETER;
   }
 }

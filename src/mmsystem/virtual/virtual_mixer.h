@@ -39,14 +39,15 @@ class Mixers {
   // when one of them is muted.
   std::array<double, 2> recordGain() const;
 
+  // Control kinds of a line; a control id encodes mixer, destination, source and kind.
+  enum ControlKind : DWORD { kindVolume = 1, kindMute = 2, kindPeak = 3 };
+
  private:
   struct OpenMixer;
   struct LineState {
     std::vector<WORD> volume;  // one value per channel
     bool muted = false;
   };
-  // Control kinds of a line; a control id encodes mixer, destination, source and kind.
-  enum ControlKind : DWORD { kindVolume = 1, kindMute = 2, kindPeak = 3 };
   struct ControlAddress {
     UINT mixer = 0;
     DWORD destination = 0;

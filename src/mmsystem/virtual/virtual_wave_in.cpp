@@ -1,20 +1,19 @@
-// Wave inputs of the virtual sound card: the devices' service threads, their pacing,
-// the generated signal and the input file.
+// Wave inputs of the virtual sound card: the open devices, their service threads and
+// pacing, lost input and stalls, and the blocks filled in the opened format from the
+// signal (virtual_signal.h) or the input file (virtual_input_file.h).
 #include "mmsystem/virtual/virtual_wave_in.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <numbers>
 #include <optional>
 
 #include "mmsystem/service_thread.h"
+#include "mmsystem/virtual/virtual_input_file.h"
+#include "mmsystem/virtual/virtual_signal.h"
 #include "mmsystem/wave_format.h"
 
 namespace virtual_card {
@@ -22,22 +21,6 @@ namespace virtual_card {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The generator: a tone per channel whose loudness swells and fades slowly. At a record
-// gain of 1 the loud part of each swell exceeds full scale and clips; at about 0.8 of the
-// gain it just fits.
-constexpr uint32_t kLeftTone = 440;
-constexpr uint32_t kRightTone = 660;
-constexpr double kSwellSeconds = 4.0;
-constexpr double kSwellMean = 0.8;
-constexpr double kSwellDepth = 0.45;
-
-double swell(uint64_t frame, uint32_t rate, double phase) {
-  const double t = static_cast<double>(frame) / rate;
-  return kSwellMean + kSwellDepth * std::sin(2 * std::numbers::pi * t / kSwellSeconds + phase);
-}
-
-int32_t clamp16(double v) { return static_cast<int32_t>(std::clamp(std::lround(v), -32768L, 32767L)); }
 
 // What the card holds while no header is there to take it: a header queued later than
 // this after the previous block lost what the card sampled in between.
@@ -63,20 +46,7 @@ void putLE(unsigned char* p, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-uint32_t readLE(const unsigned char* p, int bytes) {
-  uint32_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
-  return v;
-}
-
 }  // namespace
-
-// A WAV file decoded to 16-bit stereo frames at the file's own rate.
-struct WaveInputs::InputFile {
-  uint32_t rate = 0;
-  std::vector<int16_t> samples;  // interleaved left, right
-  uint64_t frames() const { return samples.size() / 2; }
-};
 
 struct WaveInputs::Device : HWAVEIN__ {
   std::string name;
@@ -150,69 +120,12 @@ MMRESULT WaveInputs::loadInputFile(std::shared_ptr<const InputFile>& file) {
     return MMSYSERR_NOERROR;
   }
   const std::string& path = card_.inputFile;
-  // The reason names the file, for the user's message (the error-text calls) and the log.
-  auto fail = [&](const std::string& why, MMRESULT code) {
+  std::string why;
+  if (const MMRESULT read = readInputFile(path, inputFile_, why); read != MMSYSERR_NOERROR) {
+    // The reason names the file, for the user's message (the error-text calls) and the log.
     std::fprintf(stderr, "tessaron: virtual input file %s: %s\n", path.c_str(), why.c_str());
-    return failWithText(this, code, "The virtual sound card's input file \"" + path + "\" " + why + ".");
-  };
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return fail(std::string("cannot be opened (") + std::strerror(errno) + ")", MMSYSERR_ERROR);
-  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
-    return fail("is not a WAV file", WAVERR_BADFORMAT);
+    return failWithText(this, read, "The virtual sound card's input file \"" + path + "\" " + why + ".");
   }
-  uint32_t tag = 0, channels = 0, rate = 0, bits = 0;
-  const unsigned char* data = nullptr;
-  size_t dataSize = 0;
-  size_t pos = 12;
-  while (pos + 8 <= bytes.size()) {
-    const unsigned char* chunk = bytes.data() + pos;
-    const size_t size = readLE(chunk + 4, 4);
-    const size_t available = bytes.size() - pos - 8;
-    if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16 && available >= 16) {
-      tag = readLE(chunk + 8, 2);
-      channels = readLE(chunk + 10, 2);
-      rate = readLE(chunk + 12, 4);
-      bits = readLE(chunk + 22, 2);
-      if (tag == 0xFFFE && size >= 40 && available >= 40) tag = readLE(chunk + 32, 2);
-    } else if (std::memcmp(chunk, "data", 4) == 0) {
-      // A recording that was cut off leaves 0 (or too much) in the size: take the rest.
-      data = chunk + 8;
-      dataSize = size == 0 || size > available ? available : size;
-      break;
-    }
-    pos += 8 + size + (size & 1);
-  }
-  const bool integer = tag == WAVE_FORMAT_PCM && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
-  const bool floating = tag == 3 && bits == 32;
-  if (channels == 0 || rate == 0 || !(integer || floating))
-    return fail("has a format that cannot be read", WAVERR_BADFORMAT);
-  const size_t frameBytes = channels * bits / 8;
-  const size_t frames = data == nullptr ? 0 : dataSize / frameBytes;
-  if (frames == 0) return fail("holds no audio", WAVERR_BADFORMAT);
-
-  auto decoded = std::make_shared<InputFile>();
-  decoded->rate = rate;
-  decoded->samples.resize(frames * 2);
-  auto sample = [&](const unsigned char* p) -> int16_t {
-    if (floating) {
-      float f;
-      std::memcpy(&f, p, 4);
-      return static_cast<int16_t>(clamp16(f * 32768.0));
-    }
-    switch (bits) {
-      case 8: return static_cast<int16_t>((p[0] - 128) * 256);
-      case 16: return static_cast<int16_t>(readLE(p, 2));
-      case 24: return static_cast<int16_t>(readLE(p + 1, 2));
-      default: return static_cast<int16_t>(readLE(p + 2, 2));
-    }
-  };
-  for (size_t f = 0; f < frames; ++f) {
-    const unsigned char* p = data + f * frameBytes;
-    decoded->samples[2 * f] = sample(p);
-    decoded->samples[2 * f + 1] = channels > 1 ? sample(p + bits / 8) : decoded->samples[2 * f];
-  }
-  inputFile_ = decoded;
   file = inputFile_;
   return MMSYSERR_NOERROR;
 }
@@ -501,56 +414,16 @@ void WaveInputs::fillInput(Device& device, WAVEHDR& header, DWORD frames) {
   };
 
   if (device.file) {
-    // Linear interpolation between the file's frames, looped.
-    const InputFile& file = *device.file;
-    const uint64_t count = file.frames();
     for (DWORD k = 0; k < frames; ++k) {
-      const uint64_t at = (start + k) * file.rate;
-      const uint64_t i0 = (at / rate) % count;
-      const uint64_t i1 = (i0 + 1) % count;
-      const double frac = static_cast<double>(at % rate) / rate;
-      int32_t v[2];
-      for (int c = 0; c < 2; ++c) {
-        const double a = file.samples[2 * i0 + c];
-        const double b = file.samples[2 * i1 + c];
-        v[c] = clamp16((a + (b - a) * frac) * gain[c]);
-      }
+      const SignalFrame v = device.file->at(start + k, rate, gain);
       put(k, v[0], v[1]);
     }
   } else {
-    // Two tones from oscillators that rotate a phasor per frame; each block starts from
-    // the exact phase of its first frame, so the signal depends only on the position.
-    struct Tone {
-      double c, s, dc, ds;
-    };
-    auto tone = [&](uint32_t frequency) {
-      const double phase = 2 * std::numbers::pi * static_cast<double>((start * frequency) % rate) / rate;
-      const double step = 2 * std::numbers::pi * frequency / rate;
-      return Tone{std::cos(phase), std::sin(phase), std::cos(step), std::sin(step)};
-    };
-    Tone tones[2] = {tone(kLeftTone), tone(kRightTone)};
-    double level[2], levelStep[2];
-    for (int c = 0; c < 2; ++c) {
-      const double phase = c * std::numbers::pi / 2;
-      level[c] = swell(start, rate, phase) * gain[c] * 32767.0;
-      levelStep[c] = (swell(start + frames, rate, phase) * gain[c] * 32767.0 - level[c]) / frames;
-    }
+    ToneGenerator tones(start, rate, frames, gain);
     for (DWORD k = 0; k < frames; ++k) {
-      int32_t v[2];
-      for (int c = 0; c < 2; ++c) {
-        Tone& t = tones[c];
-        v[c] = clamp16(t.s * level[c]);
-        const double nc = t.c * t.dc - t.s * t.ds;
-        t.s = t.s * t.dc + t.c * t.ds;
-        t.c = nc;
-        level[c] += levelStep[c];
-      }
+      const SignalFrame v = tones.next();
       // A mono device hears the left tone.
-      if (stereo) {
-        put(k, v[0], v[1]);
-      } else {
-        put(k, v[0], v[0]);
-      }
+      put(k, v[0], stereo ? v[1] : v[0]);
     }
   }
   device.position = start + frames;

@@ -16,6 +16,8 @@
 
 namespace virtual_card {
 
+struct InputFile;
+
 class WaveInputs {
  public:
   // The generated signal follows the record gain of `mixers`; every delivered block sets
@@ -46,7 +48,6 @@ class WaveInputs {
 
  private:
   struct Device;
-  struct InputFile;
   // The service thread of one open input device.
   void run(Device& device);
   // Hands every queued header back (the first with what it has recorded so far).
