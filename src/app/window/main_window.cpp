@@ -26,6 +26,7 @@
 #include "app/window/device_lists.h"
 #include "platform/help_system.h"
 #include "platform/version.h"
+#include "platform/window_sight.h"
 
 TForm1* Form1 = nullptr;
 
@@ -149,6 +150,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   recsetdlg1->HelpContext = 8;
 
   createControls();
+  new WindowSight(this);  // a child of the window: nothing is painted while nobody can see it
   takeoverview = std::make_unique<TakeOverview>(this);
   createMenus();
   nameControls();
