@@ -3,13 +3,20 @@
 // data, and the run is started and ended with the window's own buttons. The run goes on
 // until SIGTERM (or SIGINT); then the run is ended as the stop button ends it and the
 // program quits. Nothing else runs beside the window: no polling of our own, so what the
-// process costs is what the window costs.
+// process costs is what the window costs. "idle" shows the window and starts no run;
+// --minimised minimises the window once its run has started.
 //
-// Usage: window_harness monitor|record [FILE]
-// Prints "running" once the run has started, and at the end how often the left meter
-// moved (a run whose meters never moved measured a silent input).
+// Usage: window_harness idle|monitor|record [FILE] [--minimised]
+// Prints "running WIDTHxHEIGHT" (the window's size) once the run has started, and at the
+// end how often the left meter moved (a run whose meters never moved measured a silent
+// input) and how many paint events the window and its controls received. SIGUSR1 starts
+// both counts afresh (the bench sends it where its measured span begins).
+#include <unistd.h>
 #include <QComboBox>
+#include <QEvent>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -44,6 +51,28 @@ class HarnessPrompts : public Prompts {
   QString file_;
 };
 
+// Counts the paint events of the window and every control on it.
+class PaintCounter : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+  int paints = 0;
+};
+
+void countPaints(QWidget* widget, PaintCounter* counter) {
+  widget->installEventFilter(counter);
+  for (QWidget* child : widget->findChildren<QWidget*>()) child->installEventFilter(counter);
+}
+
+// SIGUSR1 reaches the window thread through a pipe.
+int restartPipe[2];
+void onRestart(int) {
+  const char c = 0;
+  [[maybe_unused]] const ssize_t n = write(restartPipe[1], &c, 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -51,8 +80,10 @@ int main(int argc, char** argv) {
   app.setTitle("Tessaron");
   const bool record = argc >= 2 && std::strcmp(argv[1], "record") == 0;
   const bool monitor = argc >= 2 && std::strcmp(argv[1], "monitor") == 0;
-  if ((!record && !monitor) || (record && argc < 3)) {
-    std::fprintf(stderr, "usage: window_harness monitor|record [FILE]\n");
+  const bool idle = argc >= 2 && std::strcmp(argv[1], "idle") == 0;
+  const bool minimised = argc >= 3 && std::strcmp(argv[argc - 1], "--minimised") == 0;
+  if ((!record && !monitor && !idle) || (record && argc < 3 + (minimised ? 1 : 0))) {
+    std::fprintf(stderr, "usage: window_harness idle|monitor|record [FILE] [--minimised]\n");
     return 2;
   }
   auto owned = std::make_unique<HarnessPrompts>(record ? QString::fromLocal8Bit(argv[2]) : QString());
@@ -65,6 +96,16 @@ int main(int argc, char** argv) {
   form.show();
   int meterMoves = 0;
   form.LEDMeter1->OnChange = [&](QObject*) { ++meterMoves; };
+  PaintCounter paints;
+  if (pipe(restartPipe) != 0) return 1;
+  std::signal(SIGUSR1, onRestart);
+  QSocketNotifier restart(restartPipe[0], QSocketNotifier::Read);
+  QObject::connect(&restart, &QSocketNotifier::activated, [&] {
+    char c;
+    [[maybe_unused]] const ssize_t n = read(restartPipe[0], &c, 1);
+    meterMoves = 0;
+    paints.paints = 0;
+  });
 
   ShutdownRequests shutdown([&] {
     if (record)
@@ -80,16 +121,22 @@ int main(int argc, char** argv) {
     if (record) {
       form.BitBtn2->click();
       form.BitBtn1->click();
-    } else {
+    } else if (monitor) {
       form.BitBtn4->click();
     }
-    const bool running = form.Timer1->isActive() && harnessPrompts->messages == 0;
-    std::printf("%s\n", running ? "running" : "failed");
+    const bool running = (idle || form.Timer1->isActive()) && harnessPrompts->messages == 0;
+    if (minimised) form.showMinimized();
+    countPaints(&form, &paints);
+    if (running)
+      std::printf("running %dx%d\n", form.width(), form.height());
+    else
+      std::printf("failed\n");
     std::fflush(stdout);
     if (!running) QCoreApplication::exit(1);
   });
   const int result = app.exec();
   std::printf("meter moves %d\n", meterMoves);
+  std::printf("paints %d\n", paints.paints);
   std::fflush(stdout);
   Form1 = nullptr;
   return result;

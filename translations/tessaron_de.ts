@@ -133,6 +133,10 @@ Die Datei ist schreibgeschützt. Bitte einen anderen Namen wählen.</translation
         <source>No dropouts.</source>
         <translation>Keine Aussetzer.</translation>
     </message>
+    <message>
+        <source>Markers: %1</source>
+        <translation>Marken: %1</translation>
+    </message>
 </context>
 <context>
     <name>StatusLine</name>
@@ -449,6 +453,18 @@ Zum Deinstallieren einfach die Programm- und Hilfedateien löschen.</translation
     <message>
         <source>Start minute</source>
         <translation>Startzeit Minute</translation>
+    </message>
+    <message>
+        <source>&amp;Marker</source>
+        <translation>&amp;Marke</translation>
+    </message>
+    <message>
+        <source>Broadcast Wave (bext)</source>
+        <translation>Broadcast Wave (bext)</translation>
+    </message>
+    <message>
+        <source>One file past 4 GiB (RF64)</source>
+        <translation>Eine Datei über 4 GiB (RF64)</translation>
     </message>
     <message>
         <source>The recording device &quot;%1&quot; is gone; &quot;%2&quot; records now.</source>

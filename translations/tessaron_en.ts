@@ -133,6 +133,10 @@ The file is write-protected. Choose another name.</translation>
         <source>No dropouts.</source>
         <translation>No dropouts.</translation>
     </message>
+    <message>
+        <source>Markers: %1</source>
+        <translation>Markers: %1</translation>
+    </message>
 </context>
 <context>
     <name>StatusLine</name>
@@ -449,6 +453,18 @@ To uninstall simply delete the program and help files.</translation>
     <message>
         <source>Start minute</source>
         <translation>Start minute</translation>
+    </message>
+    <message>
+        <source>&amp;Marker</source>
+        <translation>&amp;Marker</translation>
+    </message>
+    <message>
+        <source>Broadcast Wave (bext)</source>
+        <translation>Broadcast Wave (bext)</translation>
+    </message>
+    <message>
+        <source>One file past 4 GiB (RF64)</source>
+        <translation>One file past 4 GiB (RF64)</translation>
     </message>
     <message>
         <source>The recording device &quot;%1&quot; is gone; &quot;%2&quot; records now.</source>

@@ -128,11 +128,14 @@ class TForm1 : public QMainWindow {
   Trecsetdlg* recsetdlg1;
   QMenuBar* MainMenu1;
   QMenu* Datei;
+  QAction* Marker1;
   QAction* Beenden1;
   QMenu* eee;
   QAction* Sichern1;
   QAction* Sichern2;
   QAction* Uninstall1;
+  QAction* Broadcast1;
+  QAction* RF641;
   QMenu* Ansicht;
   QAction* Uebersicht1;
   QMenu* ddd;
@@ -240,6 +243,19 @@ class TForm1 : public QMainWindow {
   void showDiskEstimate();
   // The current run, or the last one between runs.
   RunRecord runrecord;
+  // What the files of the next recordings carry beyond the plain WAV (the record
+  // settings dialog's two archive options, stored with the settings).
+  WaveFileOptions fileoptions;
+
+  // --- markers and archive options (archive_files.cpp) ---
+  // "Marker": a cue point at the current position of the recording, counted on the
+  // status line.
+  void Marker1Click(QObject* Sender);
+  // The two archive options of the Options menu: fileoptions follows their check marks,
+  // and they follow fileoptions (showArchiveOptions); a change applies from the next
+  // recording.
+  void archiveOptionClick(QObject* Sender);
+  void showArchiveOptions();
   // The free space of a file system; statvfs unless replaced, as tests do.
   DiskSpaceSource diskSpace = diskSpaceOf;
   // A timed start is armed; its start asks nothing, the question came at arming.

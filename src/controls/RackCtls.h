@@ -131,6 +131,7 @@ class TLEDMeter : public QWidget {
   // nothing unless the size or the ratio changed.
   QImage cache_;
   QPainter cachePainter_;
+  bool cacheStale_ = false;  // the image lags behind the properties (drawn at the next paint)
   // Tells a screen reader of new positions; the position it last told.
   AccessibleAnnouncer announcer_;
   int32_t announcedPosition_ = 0;

@@ -206,12 +206,19 @@ void TLEDMeter::renderCache() {
   }
   cache_.fill(Qt::transparent);  // pixels the meter leaves alone show the parent
   paintSegments(cachePainter_);
+  cacheStale_ = false;
 }
 
 void TLEDMeter::redraw() {
-  // Drawn at once into the image the widget shows, then put on screen.
-  renderCache();
+  // Drawn at once into the image the widget shows, then put on screen. While the
+  // window's updates are off (nobody can see it) nothing is drawn: the next paint draws
+  // the meter as it then stands.
   setAttribute(Qt::WA_OpaquePaintEvent, paintsEveryPixel());
+  if (!updatesEnabled()) {
+    cacheStale_ = true;
+    return;
+  }
+  renderCache();
   update();
 }
 
@@ -221,7 +228,7 @@ bool TLEDMeter::cacheFits() const {
 }
 
 void TLEDMeter::redrawLit(int litBefore) {
-  if (!cacheFits()) {
+  if (!updatesEnabled() || cacheStale_ || !cacheFits()) {
     redraw();
     return;
   }
@@ -252,7 +259,7 @@ void TLEDMeter::changeEvent(QEvent* event) {
 }
 
 void TLEDMeter::paintEvent(QPaintEvent*) {
-  if (!cacheFits()) renderCache();
+  if (cacheStale_ || !cacheFits()) renderCache();
   QPainter painter(this);
   painter.drawImage(QPoint(0, 0), cache_);
 }

@@ -37,6 +37,7 @@ constexpr PageEntry pageTable[] = {
     {9, "saving_settings.html"},
     {17, "take_overview.html"},
     {14, "uninstall.html"},
+    {16, "archive_files.html"},
 };
 
 QString readPage(const QString& path) {

@@ -36,11 +36,11 @@ std::optional<DiskSpace> diskSpaceOf(const QString& path) {
   return space;
 }
 
-uint64_t bytesNeeded(uint64_t seconds, uint64_t bytesPerSecond, uint32_t headerBytes) {
+uint64_t bytesNeeded(uint64_t seconds, uint64_t bytesPerSecond, uint32_t headerBytes, bool oneFile) {
   const uint64_t data = seconds * bytesPerSecond;
   // A file's RIFF size, everything after its first 8 bytes, fits 32 bits.
   const uint64_t perFile = 0xFFFFFFFFull - (headerBytes - 8);
-  const uint64_t bytes = data + (data / perFile + 1) * headerBytes;
+  const uint64_t bytes = data + (oneFile ? 1 : data / perFile + 1) * headerBytes;
   return bytes + (bytes + 99) / 100;
 }
 

@@ -21,8 +21,9 @@ std::optional<DiskSpace> diskSpaceOf(const QString& path);
 using DiskSpaceSource = std::function<std::optional<DiskSpace>(const QString& path)>;
 
 // The bytes a recording of `seconds` needs at `bytesPerSecond` in files with headers of
-// `headerBytes` (one more for every 4 GiB of data), with 1 % to spare.
-uint64_t bytesNeeded(uint64_t seconds, uint64_t bytesPerSecond, uint32_t headerBytes);
+// `headerBytes` (one more for every 4 GiB of data, unless it is `oneFile` that goes on
+// past 4 GiB), with 1 % to spare.
+uint64_t bytesNeeded(uint64_t seconds, uint64_t bytesPerSecond, uint32_t headerBytes, bool oneFile = false);
 
 // "Only <free> MB are free on <mount>; the recording needs <n> MB. Record anyway?" Free
 // space is rounded down and the need up, so the two never show as equal.

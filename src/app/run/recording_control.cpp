@@ -169,6 +169,7 @@ void TForm1::BitBtn1Click(QObject*) {
   applyRunFormat();
   // A file that cannot be created raises EFCreateError; the application's error box
   // shows it, in the user's language, and the recording does not start.
+  recorder->setFileOptions(fileoptions);
   try {
     recorder->CreateWaveFile(QFile::encodeName(recfilename).toStdString(), nullptr, nullptr);
   } catch (const EFCreateError&) {

@@ -75,6 +75,11 @@ QString noSignalText(uint32_t quietBlocks) {
   return QCoreApplication::translate("RunRecord", "No signal for %1 s: is the input connected?").arg(quietBlocks / 10);
 }
 
+QString markerText(uint32_t markers) {
+  if (markers == 0) return {};
+  return QCoreApplication::translate("RunRecord", "Markers: %1").arg(markers);
+}
+
 QString fileText(const QString& path) {
   return QCoreApplication::translate("RunRecord", "File: %1").arg(fileName(path));
 }
@@ -113,6 +118,7 @@ QString summaryText(const RunRecord& run) {
       files << fileName(path) + " (" + runTimeText(fileSeconds(path, run.bytesPerSecond())) + ")";
     text += ' ' + QCoreApplication::translate("RunRecord", "Files: %1.").arg(files.join(", "));
   }
+  if (run.markers > 0) text += ' ' + markerText(run.markers) + '.';
   const QString dropouts = dropoutText(run);
   text += ' ' + (dropouts.isEmpty() ? QCoreApplication::translate("RunRecord", "No dropouts.") : dropouts + '.');
   return text;

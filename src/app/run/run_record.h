@@ -50,6 +50,7 @@ struct RunRecord {
   uint64_t lastDropoutTenths = 0;  // run time at which the last dropout began
   uint64_t lostCarry = 0;          // lost frames not yet a whole tenth on the clock
   uint32_t quietBlocks = 0;        // blocks in a row without signal
+  uint32_t markers = 0;            // markers set in the recording's files
   RunEnding ending = RunEnding::User;
   QString failure;  // the reason of a run ended by a failure
 
@@ -74,6 +75,8 @@ QString dropoutText(const RunRecord& run);
 // "No signal for 12 s: is the input connected?" after kNoSignalBlocks blocks without
 // signal; empty before.
 QString noSignalText(uint32_t quietBlocks);
+// "Markers: 3" for that many markers; empty while there are none.
+QString markerText(uint32_t markers);
 // The file being written, by its name.
 QString fileText(const QString& path);
 // "Disk full in about 1:05" for that many seconds of recording left.

@@ -58,6 +58,7 @@ void TForm1::runStarted(RunKind kind) {
   // The fields start afresh; the displays show the last run's time until the first second.
   showRunClock();
   StatusBar1->clearItems();
+  Marker1->setEnabled(kind == RunKind::Recording);
   if (kind != RunKind::Recording) return;
   runrecord.files << recfilename;
   StatusBar1->setItem(StatusLine::File, fileText(recfilename));
@@ -67,6 +68,7 @@ void TForm1::runStarted(RunKind kind) {
 void TForm1::runEnded(RunEnding how, const QString& failure) {
   if (!runrecord.active) return;
   runrecord.end(how, failure);
+  Marker1->setEnabled(false);
   StatusBar1->clearItems();
   StatusBar1->setItem(StatusLine::Summary, summaryText(runrecord));
   takeoverview->runEnded(StatusBar1->item(StatusLine::Summary));
@@ -78,7 +80,8 @@ bool TForm1::diskSpaceAllows() {
   const auto bits = static_cast<TBPS>(recbits);
   const auto channels = static_cast<TChannels>(recchannels);
   const uint64_t rate = uint64_t{recsamplerate} * frameBytesOf(bits, channels);
-  const uint64_t needed = bytesNeeded(seconds, rate, WaveHeaderBytes(bits, channels, recsamplerate));
+  const uint64_t needed =
+      bytesNeeded(seconds, rate, WaveHeaderBytes(bits, channels, recsamplerate, fileoptions), fileoptions.rf64);
   const std::optional<DiskSpace> space = diskSpace(recfilename);
   // Free space that cannot be read does not stand in the way of a recording.
   if (!space || space->freeBytes >= needed) return true;

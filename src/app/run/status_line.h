@@ -1,6 +1,6 @@
 // The status line under the main window's panel. During a run it shows the file being
-// written, the dropouts, the no-signal warning and the disk estimate; between runs the
-// last run's summary, and which chosen device went away. Each item is one label; an empty
+// written, the dropouts, the markers set, the no-signal warning and the disk estimate;
+// between runs the last run's summary, and which chosen device went away. Each item is one label; an empty
 // item is hidden. Texts too long for the line end in "...", with the whole text in the
 // item's tool tip and accessible name, and all shown items together are the line's
 // accessible description. A screen reader is told of changes at most every quarter
@@ -20,7 +20,7 @@ class StatusLine : public QStatusBar {
   Q_DECLARE_TR_FUNCTIONS(StatusLine)
 
  public:
-  enum Item { File, Dropouts, Signal, Disk, Summary, Devices };
+  enum Item { File, Dropouts, Markers, Signal, Disk, Summary, Devices };
   static constexpr int itemCount = Devices + 1;
 
   explicit StatusLine(QWidget* parent = nullptr);

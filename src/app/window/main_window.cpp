@@ -25,6 +25,8 @@
 #include "app/window/button_faces.h"
 #include "app/window/device_lists.h"
 #include "platform/help_system.h"
+#include "platform/version.h"
+#include "platform/window_sight.h"
 
 TForm1* Form1 = nullptr;
 
@@ -126,6 +128,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   Audio1->Recorder()->Triggered = false;
   Audio2 = std::make_unique<TAudio>();
   Audio2->Name = "Audio2";
+  fileoptions.software = "Tessaron " TESSARON_VERSION_STRING;
   devicelists = std::make_unique<DeviceLists>(*this);
 
   Timer1 = timer(this, 25);
@@ -147,6 +150,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   recsetdlg1->HelpContext = 8;
 
   createControls();
+  new WindowSight(this);  // a child of the window: nothing is painted while nobody can see it
   takeoverview = std::make_unique<TakeOverview>(this);
   createMenus();
   nameControls();
@@ -324,6 +328,13 @@ void TForm1::createControls() {
 void TForm1::createMenus() {
   MainMenu1 = menuBar();
   Datei = MainMenu1->addMenu(tr("&File"));
+  // Set while a recording runs; the window's short cut reaches it from every control.
+  Marker1 = Datei->addAction(tr("&Marker"));
+  Marker1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+  Marker1->setShortcutContext(Qt::WindowShortcut);
+  Marker1->setEnabled(false);
+  setHelpContext(Marker1, 16);
+  Datei->addSeparator();
   Beenden1 = Datei->addAction(tr("&Quit"));
   eee = MainMenu1->addMenu(tr("&Options"));
   Sichern1 = eee->addAction(tr("&Advanced..."));
@@ -333,6 +344,15 @@ void TForm1::createMenus() {
   setHelpContext(Sichern2, 9);
   Uninstall1 = eee->addAction(tr("Uninstall"));
   setHelpContext(Uninstall1, 14);
+  // What the files of the next recordings carry beyond the plain WAV; checked as the
+  // settings say (they are saved with "Save").
+  eee->addSeparator();
+  Broadcast1 = eee->addAction(tr("Broadcast Wave (bext)"));
+  Broadcast1->setCheckable(true);
+  setHelpContext(Broadcast1, 16);
+  RF641 = eee->addAction(tr("One file past 4 GiB (RF64)"));
+  RF641->setCheckable(true);
+  setHelpContext(RF641, 16);
   Ansicht = MainMenu1->addMenu(tr("&View"));
   Uebersicht1 = Ansicht->addAction(tr("Take &overview"));
   Uebersicht1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
@@ -358,6 +378,9 @@ void TForm1::connectHandlers() {
     connect(sender, signal, this, [this, sender, handler] { runGuarded([&] { (this->*handler)(sender); }); });
   };
   on(Beenden1, &QAction::triggered, &TForm1::Beenden1Click);
+  on(Marker1, &QAction::triggered, &TForm1::Marker1Click);
+  on(Broadcast1, &QAction::triggered, &TForm1::archiveOptionClick);
+  on(RF641, &QAction::triggered, &TForm1::archiveOptionClick);
   on(Sichern1, &QAction::triggered, &TForm1::Sichern1Click);
   on(Sichern2, &QAction::triggered, &TForm1::Sichern2Click);
   on(Uninstall1, &QAction::triggered, &TForm1::Uninstall1Click);

@@ -3,8 +3,8 @@
 // The settings live in one key of the current user's store. Loading reads every value
 // into its field, checks them all, and applies them; a missing, unreadable or
 // out-of-range value discards the stored settings and applies the built-in defaults.
-// Values added in later versions (the pre-trigger time) may be missing: settings saved
-// by an older version load with their defaults. Beside the three lists' item indexes the
+// Values added in later versions (the pre-trigger time, the two archive options) may be
+// missing: settings saved by an older version load with their defaults. Beside the three lists' item indexes the
 // names of the chosen items are kept in a key of their own; an item found by its name is
 // chosen wherever it stands now, so a choice survives devices listed in another order.
 #include <QCheckBox>
@@ -103,6 +103,9 @@ bool TForm1::formatHeldBack() const { return Audio1->Recorder()->IsOpen.load(); 
 
 void TForm1::optionsladen() {
   bool loaded = false;
+  // The archive options as stored: 0 off, 1 on.
+  int32_t broadcast = 0;
+  int32_t rf64 = 0;
   TakeOverviewStore overview;
   try {
     Registry store;
@@ -122,6 +125,8 @@ void TForm1::optionsladen() {
     limit16 = store.readInteger("max16");
     limit8 = store.readInteger("max8");
     pretrigger = store.valueExists("PreTrigger") ? store.readInteger("PreTrigger") : 0;
+    broadcast = store.valueExists("Broadcast") ? store.readInteger("Broadcast") : 0;
+    rf64 = store.valueExists("RF64") ? store.readInteger("RF64") : 0;
     overview.read(store);
     store.closeKey();
     loaded = true;
@@ -136,12 +141,13 @@ void TForm1::optionsladen() {
 
   // Item indexes are compared as signed numbers: -1 (no selection) loads. An index past
   // the end loads when the item's name is found.
-  const bool accepted =
-      loaded && meter.accepted(*ComboBox1) && volume.accepted(*ComboBox3) && device.accepted(*ComboBox2) &&
-      savedtriggerlevel <= 1000 && vukmode >= 1 && vukmode <= 3 && levelmode >= 1 && levelmode <= 2 && recbits <= 3 &&
-      recchannels <= 1 && recsamplerate >= TOKBottomDlg::kMinSampleRate &&
-      recsamplerate <= TOKBottomDlg::kMaxSampleRate && limit8 >= 0 && limit8 <= 255 && limit16 >= 0 &&
-      limit16 <= 32767 && pretrigger >= 0 && pretrigger <= TOKBottomDlg::kMaxPreTrigger && overview.acceptable();
+  const bool accepted = loaded && meter.accepted(*ComboBox1) && volume.accepted(*ComboBox3) &&
+                        device.accepted(*ComboBox2) && savedtriggerlevel <= 1000 && vukmode >= 1 && vukmode <= 3 &&
+                        levelmode >= 1 && levelmode <= 2 && recbits <= 3 && recchannels <= 1 &&
+                        recsamplerate >= TOKBottomDlg::kMinSampleRate &&
+                        recsamplerate <= TOKBottomDlg::kMaxSampleRate && limit8 >= 0 && limit8 <= 255 && limit16 >= 0 &&
+                        limit16 <= 32767 && pretrigger >= 0 && pretrigger <= TOKBottomDlg::kMaxPreTrigger &&
+                        overview.acceptable() && (broadcast == 0 || broadcast == 1) && (rf64 == 0 || rf64 == 1);
   TRecorder& recorder = *Audio1->Recorder();
 
   if (accepted) {
@@ -164,6 +170,9 @@ void TForm1::optionsladen() {
     if (levelmode == 1) RadioButton1->setChecked(true);
     if (levelmode == 2) RadioButton2->setChecked(true);
     RadioButton2Click(this);
+    fileoptions.broadcast = broadcast == 1;
+    fileoptions.rf64 = rf64 == 1;
+    showArchiveOptions();
     overview.apply(*takeoverview);
     return;
   }
@@ -187,6 +196,9 @@ void TForm1::optionsladen() {
   limit8 = 120;
   limit16 = 32000;
   pretrigger = 0;
+  fileoptions.broadcast = false;
+  fileoptions.rf64 = false;
+  showArchiveOptions();
 }
 
 void TForm1::Sichern2Click(QObject*) {
@@ -227,6 +239,14 @@ void TForm1::Sichern2Click(QObject*) {
   store.writeInteger("max8", limit8);
   store.writeInteger("max16", limit16);
   store.writeInteger("PreTrigger", pretrigger);
+  // The archive options are stored while they are on; off, they are missing as in the
+  // settings of a version without them.
+  for (const auto& [name, on] : {std::pair{"Broadcast", fileoptions.broadcast}, std::pair{"RF64", fileoptions.rf64}}) {
+    if (on)
+      store.writeInteger(name, 1);
+    else
+      store.deleteValue(name);
+  }
   TakeOverviewStore::write(store, *takeoverview);
   store.closeKey();
   Registry names;
