@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <algorithm>
+#include <atomic>
 #include <map>
 
 #include "audio/recording_marks.h"
@@ -74,8 +75,8 @@ class ArchiveRecording : public RecorderFixture {
   // Records `blocks` blocks, setting a marker from OnRecord right after each block of
   // `markAt` (counted from 1) is in the file.
   bool recordMarked(int blocks, std::vector<int> markAt) {
-    int count = 0;
-    audio->OnRecord = [&, blocks](TObject*, void*, void*, uint16_t) {
+    std::atomic<int> count{0};  // counted on the service thread
+    audio->OnRecord = [&, blocks](TObject*, void*, void*, uint32_t) {
       ++count;
       if (std::find(markAt.begin(), markAt.end(), count) != markAt.end()) rec().AddMarker();
       if (count == blocks) rec().Stop();
@@ -83,7 +84,7 @@ class ArchiveRecording : public RecorderFixture {
     if (!rec().Start()) return false;
     const bool done = waitFor([&] { return !rec().IsOpen; });
     audio->OnRecord = nullptr;
-    return done && count == blocks;
+    return done && count.load() == blocks;
   }
 };
 
@@ -229,12 +230,12 @@ TEST_F(ArchiveRecording, TheShutdownQueryWritesTheCuePoints) {
   useQuietStereo(10 * 800, 800);
   rec().Triggered = true;
   rec().CreateWaveFile(path("ended.wav"), nullptr, nullptr);
-  int count = 0;
-  audio->OnRecord = [&](TObject*, void*, void*, uint16_t) {
+  std::atomic<int> count{0};  // counted on the service thread, read on this one
+  audio->OnRecord = [&](TObject*, void*, void*, uint32_t) {
     if (++count == 2) rec().AddMarker();
   };
   ASSERT_TRUE(rec().Start());
-  ASSERT_TRUE(waitFor([&] { return count >= 4; }));
+  ASSERT_TRUE(waitFor([&] { return count.load() >= 4; }));
   audio->ShutdownQuery();
   audio->OnRecord = nullptr;
   EXPECT_FALSE(rec().WaveFileOpen);
